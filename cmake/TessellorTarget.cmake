@@ -1,0 +1,35 @@
+# Warning and sanitizer flags, applied per target.
+function(tessellor_target_flags target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(TESSELLOR_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# tessellor_library(name SOURCES ... DEPENDS ...)
+function(tessellor_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src/core)
+  if(ARG_DEPENDS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  endif()
+  tessellor_target_flags(${name})
+  if(TESSELLOR_SANITIZE)
+    target_link_options(${name} INTERFACE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# tessellor_test(name SOURCES ... DEPENDS ...): one GoogleTest executable registered with ctest.
+function(tessellor_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    TESSELLOR_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
+    TESSELLOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  tessellor_target_flags(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

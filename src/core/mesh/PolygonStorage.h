@@ -1,0 +1,134 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+class StatusOutput;
+
+// Three 32-bit floats.
+struct V3 {
+  float x = 0.0f;
+  float y = 0.0f;
+  float z = 0.0f;
+};
+
+// A vertex, or a polygon's midpoint record (centroid, unit face normal).
+// attr: 0 ordinary, 1 on a feature edge, 2 at a feature corner.
+struct Vertex {
+  V3 pos;
+  V3 n;
+  std::uint8_t attr = 0;
+};
+
+using VertexIDList = std::vector<int>;  // one polygon, ids in boundary order (counter-clockwise seen from the normal)
+using VertexIDSet = std::set<int>;      // the polygons of one vertex, ascending
+using VertexIDListList = std::vector<VertexIDList>;
+
+struct EdgeEntryKey {
+  int Lower = 0;
+  int Upper = 0;
+};
+
+struct EdgeEntryData {
+  int First = -1;
+  int Second = -1;  // -1 while the edge has only one polygon (boundary edge)
+};
+
+// Orders edge keys by Lower, then Upper.
+struct compareEdgeEntryKey {
+  bool operator()(const EdgeEntryKey& a, const EdgeEntryKey& b) const {
+    return a.Lower < b.Lower || (a.Lower == b.Lower && a.Upper < b.Upper);
+  }
+};
+
+using EdgeIndexMap = std::map<EdgeEntryKey, EdgeEntryData, compareEdgeEntryKey>;
+
+// The one mesh container of the system. Ids are positions in the vectors and stay stable:
+// deleted polygons are empty lists, vertices are never erased.
+// File coordinates = stored position * Scale + Offset.
+class PolygonStorage {
+public:
+  PolygonStorage();
+  PolygonStorage(const PolygonStorage&) = delete;
+  PolygonStorage& operator=(const PolygonStorage&) = delete;
+
+  std::vector<VertexIDList> Polygons;
+  std::vector<Vertex> Vertices;
+  std::vector<VertexIDSet> VIndex;
+  std::vector<Vertex> Midpoints;
+  EdgeIndexMap EdgeIndex;
+  V3 BBoxMax;
+  V3 BBoxMin;
+  StatusOutput* Output = nullptr;
+  char Msg[100] = {};
+  float Scale = 1.0f;
+  V3 Offset;
+
+  // --- bulk state
+  void clear();
+  void setStatusOutput(StatusOutput* output) { Output = output; }
+  float getScale() const { return Scale; }
+  void setScale(float scale) { Scale = scale; }
+  V3 getOffset() const { return Offset; }
+  void setOffset(float x, float y, float z) { Offset = V3{x, y, z}; }
+  int addVertex(const Vertex& vertex);
+  int addTriangle(int a, int b, int c);
+  // Swaps every field except Output (readers fill a fresh mesh and swap on success).
+  void swapContents(PolygonStorage& other);
+
+  // --- index maintenance
+  void buildIndex();
+  void addPolygonToIndex(int p);
+  void removePolygonFromIndex(int p);
+  void buildEdgeIndex();
+  void insertEdge(int p, int a, int b);
+  // Null when the key is not in the index.
+  const EdgeEntryData* findEdge(const EdgeEntryKey& key) const;
+  static EdgeEntryKey makeEdgeKey(int a, int b);
+  int otherPolygon(int p, const EdgeEntryKey& key) const;
+
+  // --- geometry
+  void computeBoundingBox();
+  void computeMidpoint(int p);
+  void computeMidpoints();
+  float angleAtVertex(int v, int p) const;
+  void computeVertexNormal(Vertex& vert, int v);
+  void computeVertexNormals();
+  int neighbourInPolygon(int p, int v, bool next) const;
+  // Rescales the mesh into a volume of nx x ny x nz voxels with a 1.5 voxel border.
+  // Returns false and changes nothing when the scale would not be a finite positive number.
+  bool fitIntoVolume(int nx, int ny, int nz);
+
+  // --- local edits
+  void updatePolygon(int p);
+  void deletePolygon(int p);
+  void splitPolygon(int p, int a, int b);
+  void replaceVertexInPolygon(int oldId, int newId, int p);
+  void replaceVertex(int oldId, int newId);
+  void moveVertex(Vertex& vert, int v, float x, float y, float z);
+
+  // --- diagnostics (PolygonStorageDiagnostics.cpp)
+  void printVertex(int v);
+  void printPolygon(int p);
+  void printStatistics();
+  static void formatIdList(const VertexIDList& list, char* buffer, int size);
+
+  // --- post-processing passes (src/core/postprocess, one source file each)
+  void constructDualSurface(const PolygonStorage& source, bool skipBoundaryMidpoints);
+  void reducePolygonDegree();
+  void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
+  void removeRhombusPolygons();
+  void smooth();
+  bool checkIntegrity();
+  static void formatIdSet(const VertexIDSet& set, char* buffer, int size);
+
+private:
+  // Formats into Msg (cut to 99 characters) and writes it to Output, when set.
+  void writeMsg(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "volume/VoxelData.h"
+
+// The abstract voxel grid: sizes, placement in world coordinates (world = p * Scale + Offset)
+// and the record operations.
+class GenericVolumeStorage {
+public:
+  GenericVolumeStorage() = default;
+  GenericVolumeStorage(const GenericVolumeStorage&) = default;
+  GenericVolumeStorage& operator=(const GenericVolumeStorage&) = default;
+  virtual ~GenericVolumeStorage() = default;
+
+  virtual void resize(int nx, int ny, int nz);
+  virtual void setVoxel(int x, int y, int z, const VoxelData& record);
+  virtual void getVoxel(int x, int y, int z, VoxelData& record) const;
+  virtual void clear();
+
+  int getXSize() const { return XSize; }
+  int getYSize() const { return YSize; }
+  int getZSize() const { return ZSize; }
+  float getScale() const { return Scale; }
+  void setScale(float scale) { Scale = scale; }
+  const float* getOffset() const { return Offset; }
+  void setOffset(float x, float y, float z) {
+    Offset[0] = x;
+    Offset[1] = y;
+    Offset[2] = z;
+  }
+
+  int XSize = 0;
+  int YSize = 0;
+  int ZSize = 0;
+  int XYSize = 0;
+  float Scale = 1.0f;
+  float Offset[3] = {0.0f, 0.0f, 0.0f};
+};

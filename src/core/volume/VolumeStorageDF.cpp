@@ -1,0 +1,44 @@
+#include "volume/VolumeStorageDF.h"
+
+#include "pipeline/Assert.h"
+
+#include <algorithm>
+#include <limits>
+
+void VolumeStorageDF::resize(int nx, int ny, int nz) {
+  TS_ASSERT(checkedVoxelCount(nx, ny, nz) >= 0);
+  GenericVolumeStorage::resize(nx, ny, nz);
+  Voxels.resize(static_cast<std::size_t>(XYSize) * static_cast<std::size_t>(ZSize));
+}
+
+void VolumeStorageDF::setVoxel(int x, int y, int z, const VoxelData& record) {
+  TS_ASSERT(x<XSize);
+  TS_ASSERT(y<YSize);
+  TS_ASSERT(z<ZSize);
+  TS_ASSERT(x>=0);
+  TS_ASSERT(y>=0);
+  TS_ASSERT(z>=0);
+  Voxels[index(x, y, z)] = record;
+}
+
+void VolumeStorageDF::getVoxel(int x, int y, int z, VoxelData& record) const {
+  TS_ASSERT(x<XSize);
+  TS_ASSERT(y<YSize);
+  TS_ASSERT(z<ZSize);
+  TS_ASSERT(x>=0);
+  TS_ASSERT(y>=0);
+  TS_ASSERT(z>=0);
+  record = Voxels[index(x, y, z)];
+}
+
+void VolumeStorageDF::clear() { std::fill(Voxels.begin(), Voxels.end(), VoxelData{}); }
+
+long long VolumeStorageDF::checkedVoxelCount(long long nx, long long ny, long long nz) {
+  if (nx < 0 || ny < 0 || nz < 0) return -1;
+  const long long limit = std::numeric_limits<int>::max();
+  if (nx == 0 || ny == 0 || nz == 0) return 0;
+  if (nx > limit / ny) return -1;
+  const long long xy = nx * ny;
+  if (xy > limit / nz) return -1;
+  return xy * nz;
+}
