@@ -92,7 +92,9 @@ public:
   // --- geometry
   void computeBoundingBox();
   void computeMidpoint(int p);
-  void computeMidpoints();
+  // Returns the number of polygons it emptied (fewer than three ids); those are also taken out
+  // of VIndex, and the caller rebuilds EdgeIndex when the count is not 0.
+  int computeMidpoints();
   float angleAtVertex(int v, int p) const;
   void computeVertexNormal(Vertex& vert, int v);
   void computeVertexNormals();
