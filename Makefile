@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libglu1-mesa-dev libgl-dev
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test test-sanitize demo fuzz clean
 
 all: build
 
@@ -34,5 +34,29 @@ demo: build
 	$(BUILD)/src/cli/tessellor-cli convert examples/fandisk.ply -o demo-output/fandisk.pc
 	@echo "Written: demo-output/fandisk.obj demo-output/fandisk.pc"
 
+# The test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize: deps
+	cmake -S . -B build-sanitize -DTESSELLOR_SANITIZE=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-sanitize -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+
+# Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target. Not part of `make test`.
+FUZZ_SECONDS ?= 300
+FUZZ_TARGETS = fuzz_ply_import fuzz_volume_read fuzz_pipeline
+fuzz:
+	@missing=""; for p in clang-14 libclang-rt-14-dev; do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; fi
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DTESSELLOR_FUZZ=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  c=$${t#fuzz_}; case $$c in ply_import) c=ply;; volume_read) c=volume;; esac; \
+	  mkdir -p fuzz-out/$$t fuzz-out/artifacts; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  build-fuzz/tests/fuzz/$$t fuzz-out/$$t tests/fuzz/corpus/$$c -max_total_time=$(FUZZ_SECONDS) \
+	    -rss_limit_mb=2048 -timeout=10 -artifact_prefix=fuzz-out/artifacts/$$t- -print_final_stats=1 || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) demo-output
+	rm -rf $(BUILD) build-sanitize build-fuzz demo-output fuzz-out

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "pipeline/Diagnostics.h"
+#include "pipeline/StatusOutput.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+// A status output that drops everything: the fuzzers check results, not log text.
+class NullOutput final : public StatusOutput {
+public:
+  void writeLine(const char*) override {}
+  void setProgress(int) override {}
+  void beginTask(const char*) override {}
+  void endTask() override {}
+};
+
+// Writes the fuzz input to a per-process scratch file and returns its path.
+inline std::string writeScratchFile(const std::uint8_t* data, std::size_t size, const char* extension) {
+  static const std::string directory = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp");
+  }();
+  std::string path = directory + "/tessellor-fuzz-" + std::to_string(getpid()) + extension;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+  std::fclose(file);
+  return path;
+}
+
+// Silences the diagnostics stream (malformed input writes there by design).
+inline void silenceDiagnostics() { Diagnostics::setSink([](const char*, void*) {}, nullptr); }
+
+// Stops the fuzzer with a message when a property does not hold.
+#define FUZZ_CHECK(condition)                                                     \
+  do {                                                                            \
+    if (!(condition)) {                                                           \
+      std::fprintf(stderr, "fuzz check failed: %s (line %d)\n", #condition, __LINE__); \
+      std::abort();                                                               \
+    }                                                                             \
+  } while (0)
