@@ -1,0 +1,348 @@
+#include "mesh/PolygonStorage.h"
+
+#include "pipeline/Assert.h"
+#include "pipeline/StatusOutput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+#include <utility>
+
+namespace {
+
+inline V3 sub(const V3& a, const V3& b) { return V3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline V3 add(const V3& a, const V3& b) { return V3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline V3 mul(const V3& a, float f) { return V3{a.x * f, a.y * f, a.z * f}; }
+inline float dot(const V3& a, const V3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline V3 cross(const V3& a, const V3& b) {
+  return V3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// Unit length when the vector has any length; a zero vector stays zero.
+inline V3 normalizedOrZero(const V3& v) {
+  const float sq = dot(v, v);
+  if (sq > 0.0f) return mul(v, 1.0f / std::sqrt(sq));
+  return v;
+}
+
+}  // namespace
+
+PolygonStorage::PolygonStorage() = default;
+
+void PolygonStorage::clear() {
+  Polygons.clear();
+  Vertices.clear();
+  VIndex.clear();
+  Midpoints.clear();
+  Scale = 1.0f;
+  Offset = V3{};
+}
+
+int PolygonStorage::addVertex(const Vertex& vertex) {
+  Vertices.push_back(vertex);
+  return static_cast<int>(Vertices.size()) - 1;
+}
+
+int PolygonStorage::addTriangle(int a, int b, int c) {
+  if (a == b || b == c || a == c) return -1;
+  Polygons.push_back(VertexIDList{a, b, c});
+  return static_cast<int>(Polygons.size()) - 1;
+}
+
+void PolygonStorage::swapContents(PolygonStorage& other) {
+  Polygons.swap(other.Polygons);
+  Vertices.swap(other.Vertices);
+  VIndex.swap(other.VIndex);
+  Midpoints.swap(other.Midpoints);
+  EdgeIndex.swap(other.EdgeIndex);
+  std::swap(BBoxMax, other.BBoxMax);
+  std::swap(BBoxMin, other.BBoxMin);
+  std::swap(Msg, other.Msg);
+  std::swap(Scale, other.Scale);
+  std::swap(Offset, other.Offset);
+}
+
+// ---------------------------------------------------------------- index maintenance
+
+void PolygonStorage::buildIndex() {
+  VIndex.clear();
+  VIndex.resize(Vertices.size());
+  const int count = static_cast<int>(Polygons.size());
+  for (int p = 0; p < count; ++p) addPolygonToIndex(p);
+  buildEdgeIndex();
+}
+
+void PolygonStorage::addPolygonToIndex(int p) {
+  for (int v : Polygons[p]) {
+    TS_ASSERT(v >= 0 && v < static_cast<int>(VIndex.size()));
+    VIndex[v].insert(p);
+  }
+}
+
+void PolygonStorage::removePolygonFromIndex(int p) {
+  for (int v : Polygons[p]) {
+    TS_ASSERT(v >= 0 && v < static_cast<int>(VIndex.size()));
+    VIndex[v].erase(p);
+  }
+}
+
+void PolygonStorage::buildEdgeIndex() {
+  if (Output) Output->writeLine("PolygonStorage::buildEdgeIndex");
+  EdgeIndex.clear();
+  const int count = static_cast<int>(Polygons.size());
+  for (int p = 0; p < count; ++p) {
+    const VertexIDList& poly = Polygons[p];
+    if (poly.empty()) continue;
+    // The closing edge (last, first) goes in first: it decides which polygon is First.
+    int prev = poly.back();
+    for (int v : poly) {
+      insertEdge(p, prev, v);
+      prev = v;
+    }
+  }
+}
+
+void PolygonStorage::insertEdge(int p, int a, int b) {
+  const EdgeEntryKey key = makeEdgeKey(a, b);
+  auto it = EdgeIndex.find(key);
+  if (it == EdgeIndex.end()) {
+    EdgeIndex.emplace(key, EdgeEntryData{p, -1});
+    return;
+  }
+  EdgeEntryData& data = it->second;
+  // A third polygon on an edge is not recorded.
+  if (data.Second == -1 && data.First != p) data.Second = p;
+}
+
+const EdgeEntryData* PolygonStorage::findEdge(const EdgeEntryKey& key) const {
+  auto it = EdgeIndex.find(key);
+  return it == EdgeIndex.end() ? nullptr : &it->second;
+}
+
+EdgeEntryKey PolygonStorage::makeEdgeKey(int a, int b) { return a < b ? EdgeEntryKey{a, b} : EdgeEntryKey{b, a}; }
+
+int PolygonStorage::otherPolygon(int p, const EdgeEntryKey& key) const {
+  const EdgeEntryData* data = findEdge(key);
+  if (!data) return -1;
+  if (data->First == p && data->Second == p) TS_ASSERT(false);
+  if (data->First == p) return data->Second;
+  return data->First;
+}
+
+// ---------------------------------------------------------------- geometry
+
+void PolygonStorage::computeBoundingBox() {
+  if (Vertices.empty()) {
+    // Nothing to measure: a defined, empty box instead of reading a vertex that does not exist.
+    BBoxMin = V3{};
+    BBoxMax = V3{};
+    return;
+  }
+  BBoxMin = Vertices[0].pos;
+  BBoxMax = Vertices[0].pos;
+  for (const Vertex& vertex : Vertices) {
+    const V3& q = vertex.pos;
+    if (q.x < BBoxMin.x) BBoxMin.x = q.x;
+    if (q.y < BBoxMin.y) BBoxMin.y = q.y;
+    if (q.z < BBoxMin.z) BBoxMin.z = q.z;
+    if (q.x > BBoxMax.x) BBoxMax.x = q.x;
+    if (q.y > BBoxMax.y) BBoxMax.y = q.y;
+    if (q.z > BBoxMax.z) BBoxMax.z = q.z;
+  }
+}
+
+void PolygonStorage::computeMidpoint(int p) {
+  VertexIDList& poly = Polygons[p];
+  const int n = static_cast<int>(poly.size());
+  if (n < 3) {
+    // A degenerate polygon becomes deleted; it must not stay listed in the vertex index, or
+    // normals and the integrity check would read it later. Its Midpoints record is left alone.
+    const int indexSize = static_cast<int>(VIndex.size());
+    for (int v : poly)
+      if (v >= 0 && v < indexSize) VIndex[v].erase(p);
+    poly.clear();
+    return;
+  }
+  if (static_cast<int>(Midpoints.size()) <= p) Midpoints.resize(static_cast<std::size_t>(p) + 1);
+
+  V3 normal;
+  V3 position;
+  if (n == 3) {
+    const V3& a = Vertices[poly[0]].pos;
+    const V3& b = Vertices[poly[1]].pos;
+    const V3& c = Vertices[poly[2]].pos;
+    normal = normalizedOrZero(cross(sub(b, a), sub(c, b)));
+    // The float constant, not a division by 3: results are compared bit for bit.
+    position = mul(add(add(a, b), c), 0.33333334f);
+  } else {
+    V3 normalSum;
+    V3 positionSum;
+    for (int i = 0; i < n; ++i) {
+      const V3& a = Vertices[poly[i]].pos;
+      const V3& b = Vertices[poly[(i + 1) % n]].pos;
+      const V3& c = Vertices[poly[(i + 2) % n]].pos;
+      normalSum = add(normalSum, normalizedOrZero(cross(sub(b, a), sub(c, b))));
+      positionSum = add(positionSum, a);
+    }
+    const float inv = 1.0f / static_cast<float>(n);
+    normal = normalizedOrZero(mul(normalSum, inv));
+    position = mul(positionSum, inv);
+  }
+  Vertex& mid = Midpoints[p];
+  mid.pos = position;
+  mid.n = normal;
+  mid.attr = 0;
+}
+
+int PolygonStorage::computeMidpoints() {
+  Midpoints.resize(Polygons.size());
+  int emptied = 0;
+  const int count = static_cast<int>(Polygons.size());
+  for (int p = 0; p < count; ++p) {
+    if (!Polygons[p].empty() && Polygons[p].size() < 3) ++emptied;
+    computeMidpoint(p);
+  }
+  return emptied;
+}
+
+float PolygonStorage::angleAtVertex(int v, int p) const {
+  const V3& here = Vertices[v].pos;
+  const V3 u = normalizedOrZero(sub(Vertices[neighbourInPolygon(p, v, true)].pos, here));
+  const V3 w = normalizedOrZero(sub(Vertices[neighbourInPolygon(p, v, false)].pos, here));
+  const float d = dot(u, w);
+  if (d >= 1.0f || d <= -1.0f) return 0.0f;
+  return std::acos(d);
+}
+
+void PolygonStorage::computeVertexNormal(Vertex& vert, int v) {
+  V3 sum;
+  float weightSum = 0.0f;
+  for (int p : VIndex[v]) {
+    const float w = angleAtVertex(v, p);
+    sum = add(sum, mul(Midpoints[p].n, w));
+    weightSum += w;
+  }
+  if (weightSum > 0.0f)
+    vert.n = normalizedOrZero(mul(sum, 1.0f / weightSum));
+  else
+    vert.n = V3{};
+}
+
+void PolygonStorage::computeVertexNormals() {
+  TS_ASSERT(Vertices.size() == VIndex.size());
+  const int count = static_cast<int>(Vertices.size());
+  for (int v = 0; v < count; ++v) computeVertexNormal(Vertices[v], v);
+}
+
+int PolygonStorage::neighbourInPolygon(int p, int v, bool next) const {
+  const VertexIDList& poly = Polygons[p];
+  const int n = static_cast<int>(poly.size());
+  if (next) {
+    for (int i = 0; i < n; ++i)
+      if (poly[i] == v) return poly[(i + 1) % n];
+  } else {
+    for (int i = n - 1; i >= 0; --i)
+      if (poly[i] == v) return poly[(i + n - 1) % n];
+  }
+  TS_ASSERT(false && "vertex occurs in polygon");
+  return -1;
+}
+
+bool PolygonStorage::fitIntoVolume(int nx, int ny, int nz) {
+  const float rx = (static_cast<float>(nx) - 4.0f) / (BBoxMax.x - BBoxMin.x);
+  const float ry = (static_cast<float>(ny) - 4.0f) / (BBoxMax.y - BBoxMin.y);
+  const float rz = (static_cast<float>(nz) - 4.0f) / (BBoxMax.z - BBoxMin.z);
+  // A flat axis gives an infinite ratio and does not limit s (nor does 0/0).
+  float s = std::numeric_limits<float>::infinity();
+  if (rx < s) s = rx;
+  if (ry < s) s = ry;
+  if (rz < s) s = rz;
+
+  const float newScale = Scale / s;
+  const V3 newOffset{BBoxMin.x * Scale + (-1.5f * Scale) / s + Offset.x,
+                     BBoxMin.y * Scale + (-1.5f * Scale) / s + Offset.y,
+                     BBoxMin.z * Scale + (-1.5f * Scale) / s + Offset.z};
+  if (!(std::isfinite(s) && s > 0.0f) || !std::isfinite(newScale) || !(newScale > 0.0f) ||
+      !std::isfinite(newOffset.x) || !std::isfinite(newOffset.y) || !std::isfinite(newOffset.z)) {
+    writeMsg("Mesh cannot be fitted into %d x %d x %d voxels (no extent to scale)", nx, ny, nz);
+    return false;
+  }
+
+  const V3 lo = BBoxMin;
+  auto fit = [&](V3& q) {
+    q.x = (q.x - lo.x) * s + 1.5f;
+    q.y = (q.y - lo.y) * s + 1.5f;
+    q.z = (q.z - lo.z) * s + 1.5f;
+  };
+  for (Vertex& vertex : Vertices) fit(vertex.pos);
+  for (Vertex& mid : Midpoints) fit(mid.pos);
+  Offset = newOffset;
+  Scale = newScale;
+  fit(BBoxMax);
+  BBoxMin = V3{1.5f, 1.5f, 1.5f};
+  return true;
+}
+
+// ---------------------------------------------------------------- local edits
+
+void PolygonStorage::updatePolygon(int p) {
+  computeMidpoint(p);
+  addPolygonToIndex(p);
+}
+
+void PolygonStorage::deletePolygon(int p) {
+  removePolygonFromIndex(p);
+  Polygons[p].clear();
+}
+
+void PolygonStorage::splitPolygon(int p, int a, int b) {
+  TS_ASSERT(0 <= a && a < b && b < static_cast<int>(Polygons[p].size()));
+  const int q = static_cast<int>(Polygons.size());
+  Polygons.emplace_back();
+  if (Midpoints.size() < Polygons.size()) Midpoints.resize(Polygons.size());
+  removePolygonFromIndex(p);
+  VertexIDList& oldList = Polygons[p];
+  VertexIDList& newList = Polygons[q];
+  // q takes ids a .. b of the old order; p keeps 0 .. a and b .. n-1. Both keep the orientation.
+  newList.assign(oldList.begin() + a, oldList.begin() + b + 1);
+  oldList.erase(oldList.begin() + a + 1, oldList.begin() + b);
+  updatePolygon(p);
+  updatePolygon(q);
+}
+
+void PolygonStorage::replaceVertexInPolygon(int oldId, int newId, int p) {
+  VertexIDList& poly = Polygons[p];
+  auto it = std::find(poly.begin(), poly.end(), oldId);
+  if (it != poly.end()) *it = newId;
+  VIndex[oldId].erase(p);
+  VIndex[newId].insert(p);
+}
+
+void PolygonStorage::replaceVertex(int oldId, int newId) {
+  if (oldId == newId) return;
+  // Each step erases the polygon from oldId's entry, so the loop ends.
+  while (!VIndex[oldId].empty()) replaceVertexInPolygon(oldId, newId, *VIndex[oldId].begin());
+}
+
+void PolygonStorage::moveVertex(Vertex& vert, int v, float x, float y, float z) {
+  vert.pos = V3{x, y, z};
+  // computeMidpoint may take a degenerate polygon out of this very set: step past it first.
+  const VertexIDSet& polys = VIndex[v];
+  for (auto it = polys.begin(); it != polys.end();) {
+    const int p = *it++;
+    computeMidpoint(p);
+  }
+  computeVertexNormal(vert, v);
+}
+
+// ---------------------------------------------------------------- log
+
+void PolygonStorage::writeMsg(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(Msg, sizeof Msg, format, args);
+  va_end(args);
+  if (Output) Output->writeLine(Msg);
+}
