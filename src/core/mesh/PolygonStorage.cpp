@@ -105,6 +105,8 @@ void PolygonStorage::buildEdgeIndex() {
 }
 
 void PolygonStorage::insertEdge(int p, int a, int b) {
+  // A repeated id (a polygon that touches itself) is no edge: keys keep Lower < Upper.
+  if (a == b) return;
   const EdgeEntryKey key = makeEdgeKey(a, b);
   auto it = EdgeIndex.find(key);
   if (it == EdgeIndex.end()) {
