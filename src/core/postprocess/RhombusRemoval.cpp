@@ -1,0 +1,78 @@
+#include "mesh/PolygonStorage.h"
+
+#include "pipeline/StatusOutput.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+int degree(const PolygonStorage& mesh, int v) { return static_cast<int>(mesh.VIndex[v].size()); }
+
+bool holdsAnIdTwice(const VertexIDList& quad) {
+  for (std::size_t i = 0; i < quad.size(); ++i)
+    for (std::size_t j = i + 1; j < quad.size(); ++j)
+      if (quad[i] == quad[j]) return true;
+  return false;
+}
+
+// Merging a into c must keep the surface a manifold: no polygon but the quad may already hold
+// both (it would hold c twice afterwards), and a and c may have no edge neighbour in common
+// besides the quad's other corners b and d (the merged vertex would get two edges to it, and the
+// surface would gain a pinched edge). Either case changes the topology, so such a quad stays.
+bool collapseKeepsManifold(const PolygonStorage& mesh, int quad, int a, int b, int c, int d) {
+  const VertexIDSet& aroundA = mesh.VIndex[a];
+  const VertexIDSet& aroundC = mesh.VIndex[c];
+  for (int p : aroundA)
+    if (p != quad && aroundC.count(p) != 0) return false;
+
+  // a and c have degree 3, so each has at most six edge neighbours to compare.
+  int neighboursOfA[6];
+  int count = 0;
+  for (int p : aroundA) {
+    if (p == quad) continue;
+    for (bool next : {false, true}) {
+      const int u = mesh.neighbourInPolygon(p, a, next);
+      if (u != b && u != d && count < 6) neighboursOfA[count++] = u;
+    }
+  }
+  for (int p : aroundC) {
+    if (p == quad) continue;
+    for (bool next : {false, true}) {
+      const int u = mesh.neighbourInPolygon(p, c, next);
+      if (u != b && u != d && std::find(neighboursOfA, neighboursOfA + count, u) != neighboursOfA + count) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void PolygonStorage::removeRhombusPolygons() {
+  if (Output) Output->beginTask("Removing rhombus polygons");
+
+  for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+    VertexIDList& quad = Polygons[p];
+    if (quad.size() != 4) continue;
+    // The rotation comes before the tests, so a quad that is then rejected stays rotated.
+    if (degree(*this, quad[0]) != 3) std::rotate(quad.begin(), quad.begin() + 1, quad.end());
+    const int a = quad[0];
+    const int b = quad[1];
+    const int c = quad[2];
+    const int d = quad[3];
+    if (degree(*this, a) != 3 || degree(*this, b) < 5 || degree(*this, c) != 3 || degree(*this, d) < 5) continue;
+    // A quad holding an id twice would merge a vertex into itself.
+    if (holdsAnIdTwice(quad)) continue;
+    if (!collapseKeepsManifold(*this, p, a, b, c, d)) continue;
+
+    const V3 m = Midpoints[p].pos;
+    deletePolygon(p);
+    replaceVertex(a, c);
+    moveVertex(Vertices[c], c, m.x, m.y, m.z);
+    computeVertexNormal(Vertices[b], b);
+    computeVertexNormal(Vertices[d], d);
+  }
+  buildEdgeIndex();
+
+  if (Output) Output->endTask();
+}
