@@ -1,0 +1,26 @@
+#include "mesh/PolygonStorageExportOBJ.h"
+
+#include "mesh/AtomicFileWriter.h"
+#include "mesh/PolygonStorage.h"
+
+void PolygonStorageExportOBJ::save(const std::string& fileName, const PolygonStorage& mesh) const {
+  AtomicFileWriter out(fileName);
+  const float scale = mesh.Scale;
+  const V3 offset = mesh.Offset;
+  for (const Vertex& vertex : mesh.Vertices) {
+    // File coordinates in 32-bit float, printed widened to double.
+    const float x = scale * vertex.pos.x + offset.x;
+    const float y = scale * vertex.pos.y + offset.y;
+    const float z = scale * vertex.pos.z + offset.z;
+    out.print("v %f %f %f\n", static_cast<double>(x), static_cast<double>(y), static_cast<double>(z));
+  }
+  out.print("g obj1\n");
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    // Deleted and degenerate polygons are no faces.
+    if (polygon.size() < 3) continue;
+    out.print("f");
+    for (int id : polygon) out.print(" %d", id + 1);
+    out.print("\n");
+  }
+  out.commit();
+}

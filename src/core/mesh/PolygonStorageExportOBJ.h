@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+class PolygonStorage;
+
+// Wavefront OBJ: vertices, one group "obj1", polygons of three or more ids (1-based).
+// Vertices are written in file coordinates (stored position * Scale + Offset, in 32-bit float).
+// The file is written beside the target and renamed over it when complete; failures throw
+// FileError naming the file and leave an existing file of that name untouched.
+class PolygonStorageExportOBJ {
+public:
+  void save(const std::string& fileName, const PolygonStorage& mesh) const;
+};

@@ -1,0 +1,42 @@
+#include "mesh/PolygonStorageExportPC.h"
+
+#include "mesh/AtomicFileWriter.h"
+#include "mesh/PolygonStorage.h"
+
+namespace {
+constexpr int MaterialNumber = 13011;
+}
+
+void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStorage& mesh) const {
+  AtomicFileWriter out(fileName);
+  // Material card and its continuation lines; every column is fixed.
+  out.print("MATER /    13011     101 7.850000000E-09       0       0\n");
+  out.print("               0       0       0       0       0       0      1.\n");
+  out.print("%49s\n", "");
+  out.print("        0.        0.        0.       1.2       0.0       0.0       0.0       0.0\n");
+  out.print("\n\n\n\n\n");
+
+  const float scale = mesh.Scale;
+  const V3 offset = mesh.Offset;
+  int node = 1;
+  for (const Vertex& vertex : mesh.Vertices) {
+    const float x = scale * vertex.pos.x + offset.x;
+    const float y = scale * vertex.pos.y + offset.y;
+    const float z = scale * vertex.pos.z + offset.z;
+    out.print("NODE  /%9d %15g %15g %15g %7d\n", node++, static_cast<double>(x), static_cast<double>(y),
+              static_cast<double>(z), 0);
+  }
+  out.print("$\n");
+
+  // Only triangles and quadrilaterals are shells; nothing else advances the element number.
+  int element = 1;
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    const std::size_t corners = polygon.size();
+    if (corners != 3 && corners != 4) continue;
+    out.print("SHELL /%9d%8d", element++, MaterialNumber);
+    for (int id : polygon) out.print("%8d", id + 1);
+    if (corners == 3) out.print("%8d", 0);
+    out.print("       3     0.0\n");
+  }
+  out.commit();
+}

@@ -1,0 +1,32 @@
+#include "mesh/PolygonStorageExportPLY.h"
+
+#include "mesh/AtomicFileWriter.h"
+#include "mesh/PolygonStorage.h"
+
+void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonStorage& mesh) const {
+  AtomicFileWriter out(fileName);
+  out.print("ply\n");
+  out.print("format ascii 1.0\n");
+  out.print("element vertex %d\n", static_cast<int>(mesh.Vertices.size()));
+  out.print("property float32 x\n");
+  out.print("property float32 y\n");
+  out.print("property float32 z\n");
+  out.print("element face %d\n", static_cast<int>(mesh.Polygons.size()));
+  out.print("property list uint8 int32 vertex_indices\n");
+  out.print("end_header\n");
+  const float scale = mesh.Scale;
+  const V3 offset = mesh.Offset;
+  for (const Vertex& vertex : mesh.Vertices) {
+    // File coordinates in 32-bit float, printed widened to double.
+    const float x = scale * vertex.pos.x + offset.x;
+    const float y = scale * vertex.pos.y + offset.y;
+    const float z = scale * vertex.pos.z + offset.z;
+    out.print("%f %f %f\n", static_cast<double>(x), static_cast<double>(y), static_cast<double>(z));
+  }
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    out.print("%d", static_cast<int>(polygon.size()));
+    for (int id : polygon) out.print(" %d", id);
+    out.print("\n");
+  }
+  out.commit();
+}

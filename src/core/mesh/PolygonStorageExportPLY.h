@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+class PolygonStorage;
+
+// ASCII PLY: every entry of Polygons, empty ones included (as the line 0).
+// Vertices are written in file coordinates (stored position * Scale + Offset, in 32-bit float).
+// The file is written beside the target and renamed over it when complete; failures throw
+// FileError naming the file and leave an existing file of that name untouched.
+class PolygonStorageExportPLY {
+public:
+  void save(const std::string& fileName, const PolygonStorage& mesh) const;
+};

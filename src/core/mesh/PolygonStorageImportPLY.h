@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+class PolygonStorage;
+class StatusOutput;
+
+// Reads the ASCII subset of PLY: vertex and face counts from the header, an optional order_cw /
+// order_ccw line, then x y z per vertex line and "k i1 .. ik" per face line. Builds every index
+// of the mesh and logs its bounding box under the task "Importing".
+//
+// A file that cannot be opened or is malformed (short lines, missing elements, indices outside
+// the vertex range, non-finite coordinates, negative or absurd counts) ends the task and throws
+// FileError naming the file and the line; the target mesh then keeps its previous contents.
+class PolygonStorageImportPLY {
+public:
+  virtual ~PolygonStorageImportPLY();
+
+  void setStatusOutput(StatusOutput* output) { Output = output; }
+  virtual void import(const std::string& fileName, PolygonStorage& mesh);
+
+  StatusOutput* Output = nullptr;
+};
