@@ -1,0 +1,43 @@
+#pragma once
+
+#include "pipeline/StatusOutput.h"
+
+#include <cstdint>
+
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+// The window's status output: log memo, status label, busy panel and progress bar. Nothing is
+// processed while a task runs, so the controls it changes are repainted at once.
+class MyOutput : public StatusOutput {
+public:
+  MyOutput() = default;
+  MyOutput(const MyOutput&) = delete;
+  MyOutput& operator=(const MyOutput&) = delete;
+  virtual ~MyOutput() = default;
+
+  // Binds the controls it drives; all null to unbind (the window is going away).
+  void attach(QPlainTextEdit* log, QLabel* status, QWidget* busy, QProgressBar* progress);
+
+  void writeLine(const char* text) override;
+  void setProgress(int percent) override;
+  void beginTask(const char* name) override;
+  void endTask() override;
+
+  // Closes a task that ended by an error, so the log frame and the busy panel are consistent.
+  void finishOpenTask();
+  bool isBusy() const { return Busy; }
+
+  std::uint32_t StartTick = 0;
+
+private:
+  void setBusyColour(bool busy);
+
+  QPlainTextEdit* meOut = nullptr;
+  QLabel* laStatus = nullptr;
+  QWidget* pnBusy = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  bool Busy = false;
+};

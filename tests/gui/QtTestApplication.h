@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QApplication>
+
+// One QApplication for a whole test program, created on first use. The platform comes from
+// QT_QPA_PLATFORM (the test registration sets it; offscreen when unset).
+inline QApplication& qtTestApplication() {
+  static int argc = 1;
+  static char name[] = "tessellor-tests";
+  static char* argv[] = {name, nullptr};
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication application(argc, argv);
+  return application;
+}
