@@ -1,0 +1,303 @@
+#include "volume/PolygonStorageVoxelizerDual.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "algebra/mat3.h"
+#include "mesh/PolygonStorage.h"
+#include "pipeline/Assert.h"
+#include "pipeline/StatusOutput.h"
+#include "volume/GenericVolumeStorage.h"
+#include "volume/SharpFeatures.h"
+#include "volume/VoxelData.h"
+
+namespace {
+
+vec3 toVec3(const V3& p) { return vec3(p.x, p.y, p.z); }
+
+// floor / ceil as int, saturated so that coordinates far outside the grid cannot overflow.
+int floorToInt(float x) {
+  const double f = std::floor(static_cast<double>(x));
+  if (!(f > -1e9)) return -1000000000;
+  if (f > 1e9) return 1000000000;
+  return static_cast<int>(f);
+}
+
+int ceilToInt(float x) {
+  const double f = std::ceil(static_cast<double>(x));
+  if (!(f < 1e9)) return 1000000000;
+  if (f < -1e9) return -1000000000;
+  return static_cast<int>(f);
+}
+
+// The lattice box of three points, kept inside the grid: the upper end stops at size - 2, a
+// box of zero width is widened by one each way, and the lower end starts at 0.
+void latticeBox(const vec3& a, const vec3& b, const vec3& c, const int size[3], int lo[3], int hi[3]) {
+  for (int axis = 0; axis < 3; ++axis) {
+    lo[axis] = floorToInt(std::fmin(std::fmin(a.v[axis], b.v[axis]), c.v[axis]));
+    hi[axis] = ceilToInt(std::fmax(std::fmax(a.v[axis], b.v[axis]), c.v[axis]));
+    if (hi[axis] > size[axis] - 2) hi[axis] = size[axis] - 2;
+    if (lo[axis] == hi[axis]) {
+      lo[axis] = lo[axis] - 1;
+      hi[axis] = hi[axis] + 1;
+    }
+    if (lo[axis] < 0) lo[axis] = 0;
+  }
+}
+
+bool isFinite(const mat3& m) {
+  for (const vec3& row : m.row)
+    for (float x : row.v)
+      if (!std::isfinite(x)) return false;
+  return true;
+}
+
+}  // namespace
+
+int PolygonStorageVoxelizerDual::classifyRegion(float s, float t, float& sp, float& tp) {
+  // The tests run in double: in float, s + t, 1 - s and s - 1 round so that points such as
+  // (0.6666666, 0.33333334) fall between the regions. The chosen parameters stay float.
+  const double S = s, T = t;
+  if (S > 0 && T > 0 && S + T < 1) {
+    sp = s;
+    tp = t;
+    return 1;
+  }
+  if (T <= 0 && 0 <= S && S <= 1) {
+    sp = s;
+    tp = 0.0f;
+    return 2;
+  }
+  if (S <= 0 && 0 <= T && T <= 1) {
+    sp = 0.0f;
+    tp = t;
+    return 3;
+  }
+  if (S - 1 <= T && T <= S + 1 && T >= 1 - S) {
+    const float u = (1.0f - (t - s)) * 0.5f;
+    sp = u;
+    tp = 1.0f - u;
+    return 4;
+  }
+  if (S <= 0 && T <= 0) {
+    sp = 0.0f;
+    tp = 0.0f;
+    return 5;
+  }
+  if (T <= S - 1 && S >= 1) {
+    sp = 1.0f;
+    tp = 0.0f;
+    return 6;
+  }
+  if (S <= T - 1 && T >= 1) {
+    sp = 0.0f;
+    tp = 1.0f;
+    return 7;
+  }
+  return 0;
+}
+
+void PolygonStorageVoxelizerDual::voxelize() {
+  Output->beginTask("Voxelization");
+  Volume->clear();
+  Volume->setScale(Mesh->getScale());
+  const V3 offset = Mesh->getOffset();
+  Volume->setOffset(offset.x, offset.y, offset.z);
+
+  Output->setProgress(10);
+  int progress = 10;
+  SkippedPolygons = 0;
+  const int count = static_cast<int>(Mesh->Polygons.size());
+  int step = count / 90;
+  if (step == 0) step = 1;
+  for (int i = 0; i < count; ++i) {
+    if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
+    if (i % step == 0) {
+      Output->setProgress(progress);
+      ++progress;
+    }
+  }
+
+  char msg[100];
+  std::snprintf(msg, sizeof msg, "% d Polygons skipped", SkippedPolygons);
+  Output->writeLine(msg);
+  Output->endTask();
+}
+
+void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
+  const VertexIDList& ids = Mesh->Polygons[static_cast<std::size_t>(polygon)];
+  if (ids.size() != 3) {
+    ++SkippedPolygons;
+    return;
+  }
+  const int a = ids[0], b = ids[1], c = ids[2];
+  const int vertexCount = static_cast<int>(Mesh->Vertices.size());
+  if (a < 0 || b < 0 || c < 0 || a >= vertexCount || b >= vertexCount || c >= vertexCount ||
+      polygon >= static_cast<int>(Mesh->Midpoints.size())) {
+    ++SkippedPolygons;
+    return;
+  }
+  const vec3 pa = toVec3(Mesh->Vertices[static_cast<std::size_t>(a)].pos);
+  const vec3 pb = toVec3(Mesh->Vertices[static_cast<std::size_t>(b)].pos);
+  const vec3 pc = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].pos);
+
+  const vec3 e1 = pb - pa;
+  const vec3 e2 = pc - pa;
+  const vec3 n = toVec3(Mesh->Midpoints[static_cast<std::size_t>(polygon)].n);
+  const mat3 T = mat3(e1, e2, n).transpose();
+  const mat3 G = T.inverse();
+  // A zero pivot leaves infinities or NaNs in the result, and so does a zero normal.
+  if (!isFinite(G)) {
+    ++SkippedPolygons;
+    return;
+  }
+
+  const int size[3] = {Volume->getXSize(), Volume->getYSize(), Volume->getZSize()};
+  int lo[3], hi[3];
+  latticeBox(pa, pb, pc, size, lo, hi);
+
+  // Pseudo-normals of the seven regions. An edge missing from the index (only possible when
+  // the index is stale) falls back to the face normal.
+  vec3 normals[8];
+  normals[1] = n;
+  const int edgeEnds[3][2] = {{a, b}, {a, c}, {b, c}};
+  for (int e = 0; e < 3; ++e) {
+    const EdgeEntryData* edge = Mesh->findEdge(PolygonStorage::makeEdgeKey(edgeEnds[e][0], edgeEnds[e][1]));
+    if (edge == nullptr || edge->First < 0) {
+      normals[2 + e] = n;
+      continue;
+    }
+    vec3 sum = toVec3(Mesh->Midpoints[static_cast<std::size_t>(edge->First)].n);
+    if (edge->Second != -1) sum += toVec3(Mesh->Midpoints[static_cast<std::size_t>(edge->Second)].n);
+    normals[2 + e] = sum;
+  }
+  normals[5] = toVec3(Mesh->Vertices[static_cast<std::size_t>(a)].n);
+  normals[6] = toVec3(Mesh->Vertices[static_cast<std::size_t>(b)].n);
+  normals[7] = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].n);
+
+  const float band = 1.9f;
+  VoxelData voxel;
+  for (int x = lo[0]; x <= hi[0]; ++x)
+    for (int y = lo[1]; y <= hi[1]; ++y)
+      for (int z = lo[2]; z <= hi[2]; ++z) {
+        const vec3 q(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+        const vec3 sth = G * (q - pa);
+        float sp = 0.0f, tp = 0.0f;
+        const int region = classifyRegion(sth.v[0], sth.v[1], sp, tp);
+        TS_ASSERT(region != 0);
+        vec3 w = T * vec3(sth.v[0] - sp, sth.v[1] - tp, sth.v[2]);
+        const float d = w.length();
+        if (d > 0) w.normalize();
+        const bool positive = normals[region] * w > 0;
+
+        Volume->getVoxel(x, y, z, voxel);
+        if (d < band && std::fabs(voxel.Distance) > d) {
+          voxel.Distance = positive ? d : -d;
+          Volume->setVoxel(x, y, z, voxel);
+        }
+      }
+}
+
+// ---------------------------------------------------------------- sharp features
+
+void PolygonStorageVoxelizerDual::detectSharpFeatures() {
+  Output->beginTask("Sharp features");
+  Features->detectSharpEdges(ThresholdPsi);
+  for (const VertexIDList& line : Features->FeatureLines) {
+    if (line.empty()) continue;
+    int v = line.front();
+    markFeatureCorner(v);
+    for (std::size_t i = 1; i < line.size(); ++i) {
+      rasterizeFeatureSegment(v, line[i]);
+      v = line[i];
+    }
+    markFeatureCorner(v);
+  }
+  Output->endTask();
+}
+
+void PolygonStorageVoxelizerDual::markFeatureCorner(int v) {
+  const V3& p = Mesh->Vertices[static_cast<std::size_t>(v)].pos;
+  const int i = floorToInt(p.x), j = floorToInt(p.y), k = floorToInt(p.z);
+  // A vertex of a fitted mesh always lies inside the grid; anything else is left unmarked.
+  if (i < 0 || j < 0 || k < 0 || i >= Volume->getXSize() || j >= Volume->getYSize() || k >= Volume->getZSize())
+    return;
+  VoxelData voxel;
+  Volume->getVoxel(i, j, k, voxel);
+  if (voxel.FeatureType & 2) return;
+  voxel.FeatureOffset[0] = (static_cast<float>(i) + 0.5f) - p.x;
+  voxel.FeatureOffset[1] = (static_cast<float>(j) + 0.5f) - p.y;
+  voxel.FeatureOffset[2] = (static_cast<float>(k) + 0.5f) - p.z;
+  voxel.FeatureType = 2;
+  Volume->setVoxel(i, j, k, voxel);
+}
+
+void PolygonStorageVoxelizerDual::rasterizeFeatureSegment(int u, int v) {
+  const vec3 pu = toVec3(Mesh->Vertices[static_cast<std::size_t>(u)].pos);
+  const vec3 pv = toVec3(Mesh->Vertices[static_cast<std::size_t>(v)].pos);
+  const vec3 D = pv - pu;
+  const int size[3] = {Volume->getXSize(), Volume->getYSize(), Volume->getZSize()};
+  int lo[3], hi[3];
+  latticeBox(pu, pv, pv, size, lo, hi);
+
+  VoxelData voxel;
+  for (int x = lo[0]; x <= hi[0]; ++x)
+    for (int y = lo[1]; y <= hi[1]; ++y)
+      for (int z = lo[2]; z <= hi[2]; ++z) {
+        const vec3 c = vec3(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
+                            static_cast<float>(z) + 0.5f) -
+                       pu;
+        bool found = false;
+        vec3 o;
+        float sq = 0.0f;
+        closestSegmentSample(D, c, found, o, sq);
+        if (!found) continue;
+        Volume->getVoxel(x, y, z, voxel);
+        bool write = voxel.FeatureType == 0;
+        if (!write && (voxel.FeatureType & 1)) {
+          const vec3 stored(voxel.FeatureOffset[0], voxel.FeatureOffset[1], voxel.FeatureOffset[2]);
+          write = sq < stored.length2();
+        }
+        if (write) {
+          voxel.FeatureOffset[0] = o.v[0];
+          voxel.FeatureOffset[1] = o.v[1];
+          voxel.FeatureOffset[2] = o.v[2];
+          voxel.FeatureType = 1;
+          Volume->setVoxel(x, y, z, voxel);
+        }
+      }
+}
+
+void PolygonStorageVoxelizerDual::closestSegmentSample(const vec3& D, const vec3& c, bool& found, vec3& o,
+                                                      float& sq) {
+  const float halfWidth = 0.7f;
+  float best = 10.0f, step = 0.01f, lo = 0.0f, hi = 1.0f, tBest = 0.0f;
+  bool improved = true;
+  o = vec3(0, 0, 0);
+  while (step > 0.0001f && improved) {
+    improved = false;
+    for (float t = lo; t < hi; t = t + step) {
+      const vec3 r = c - t * D;
+      if (std::fabs(r.v[0]) <= halfWidth && std::fabs(r.v[1]) <= halfWidth && std::fabs(r.v[2]) <= halfWidth) {
+        const float d2 = r.length2();
+        if (d2 < best) {
+          best = d2;
+          o = r;
+          tBest = t;
+          improved = true;
+        }
+      }
+    }
+    if (improved) {
+      lo = tBest - step;
+      if (lo < 0.0f) lo = 0.0f;
+      hi = tBest + step;
+      if (hi > 1.0f) hi = 1.0f;
+      // In double, so that the third step lands just below 0.0001 and ends the loop after the
+      // fine pass; a float 0.1 would round it above.
+      step = static_cast<float>(static_cast<double>(step) * 0.1);
+    }
+  }
+  found = best < 10.0f;
+  sq = best;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "algebra/vec3.h"
+
+class GenericVolumeStorage;
+class PolygonStorage;
+class SharpFeatures;
+class StatusOutput;
+
+// Fills a volume with the narrow-band signed distance field of a triangle mesh that has been
+// fitted into the voxel frame, and marks the cells of its sharp features.
+class PolygonStorageVoxelizerDual {
+public:
+  PolygonStorageVoxelizerDual() = default;
+  PolygonStorageVoxelizerDual(const PolygonStorageVoxelizerDual&) = delete;
+  PolygonStorageVoxelizerDual& operator=(const PolygonStorageVoxelizerDual&) = delete;
+
+  void setStatusOutput(StatusOutput* output) { Output = output; }
+  void setVolume(GenericVolumeStorage* volume) { Volume = volume; }
+  void setMesh(PolygonStorage* mesh) { Mesh = mesh; }
+  void setSharpFeatures(SharpFeatures* features) { Features = features; }
+  float getThresholdPsi() const { return ThresholdPsi; }
+  void setThresholdPsi(float psi) { ThresholdPsi = psi; }
+
+  // Clears the volume and stores, per lattice point within 1.9 voxels of a triangle, the signed
+  // distance to the nearest one (positive on the side the normals point to).
+  void voxelize();
+  // Chains the sharp edges of the mesh and marks corner and edge cells with their feature points.
+  void detectSharpFeatures();
+
+  void markFeatureCorner(int v);
+  void rasterizeFeatureSegment(int u, int v);
+  // Samples the segment t*D, t in [0, 1], for the point nearest to c within 0.7 on every axis:
+  // a coarse pass and one fine pass around the best coarse sample. o = c - sample.
+  static void closestSegmentSample(const vec3& D, const vec3& c, bool& found, vec3& o, float& sq);
+
+  // Where (s, t) in the parameters of the reference triangle (0,0), (1,0), (0,1) has its closest
+  // point (sp, tp): 1 face, 2 edge a-b, 3 edge a-c, 4 edge b-c, 5 corner a, 6 corner b,
+  // 7 corner c; 0 only for non-finite input.
+  static int classifyRegion(float s, float t, float& sp, float& tp);
+
+  StatusOutput* Output = nullptr;          // not owned
+  GenericVolumeStorage* Volume = nullptr;  // not owned
+  PolygonStorage* Mesh = nullptr;          // not owned
+  SharpFeatures* Features = nullptr;       // not owned
+  float ThresholdPsi = 0.3f;
+  int SkippedPolygons = 0;
+
+private:
+  void voxelizeTriangle(int polygon);
+};
