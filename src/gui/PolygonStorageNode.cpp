@@ -74,11 +74,11 @@ void PolygonStorageNode::draw(bool interactive) {
 void PolygonStorageNode::drawFacesOf(const PolygonStorage& mesh, bool interactive) const {
   const int count = static_cast<int>(mesh.Polygons.size());
   const int step = interactive ? faceStep(mesh.Polygons.size()) : 1;
-  const bool haveMidpoints = mesh.Midpoints.size() == mesh.Polygons.size();
+  const int midpoints = static_cast<int>(mesh.Midpoints.size());
   for (int p = 0; p < count; p += step) {
     const VertexIDList& poly = mesh.Polygons[p];
     const std::size_t n = poly.size();
-    if (n < 3 || !haveMidpoints) continue;
+    if (n < 3 || p >= midpoints) continue;
     const Vertex& mid = mesh.Midpoints[p];
     if (n > 3) {
       // Fan around the centroid, lit with the face normal only.

@@ -1,0 +1,159 @@
+// Draws meshes through a real OpenGL context (run under a virtual X server with Mesa) and checks
+// the pixels: white background, blue lit faces, black outlines, red feature points.
+#include "PolygonStorageNode.h"
+#include "QtTestApplication.h"
+#include "TFGLForm.h"
+#include "mesh/PolygonStorage.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QOpenGLContext>
+
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// A cube of the given half size around the origin, quads counter-clockwise seen from outside.
+void makeCube(PolygonStorage& mesh, float h) {
+  mesh.clear();
+  for (int i = 0; i < 8; ++i) {
+    Vertex v;
+    v.pos = V3{(i & 1) ? h : -h, (i & 2) ? h : -h, (i & 4) ? h : -h};
+    mesh.addVertex(v);
+  }
+  const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+  for (const auto& f : faces) mesh.Polygons.push_back(VertexIDList{f[0], f[1], f[2], f[3]});
+  mesh.buildIndex();
+  mesh.computeMidpoints();
+}
+
+struct PixelCounts {
+  int white = 0, blue = 0, black = 0, red = 0;
+};
+
+PixelCounts count(const QImage& image) {
+  PixelCounts c;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      if (p.red() > 240 && p.green() > 240 && p.blue() > 240) ++c.white;
+      else if (p.blue() > 150 && p.red() < 80 && p.green() < 80) ++c.blue;
+      else if (p.red() < 40 && p.green() < 40 && p.blue() < 40) ++c.black;
+      else if (p.red() > 200 && p.green() < 60 && p.blue() < 60) ++c.red;
+    }
+  return c;
+}
+
+class RenderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    qtTestApplication();
+    form = std::make_unique<TFGLForm>();
+    form->resize(240, 200);
+    form->show();
+    QElapsedTimer timer;
+    timer.start();
+    while (!form->isValid() && timer.elapsed() < 5000) QCoreApplication::processEvents();
+    if (!form->isValid() || form->context() == nullptr) GTEST_SKIP() << "no OpenGL context on this display";
+    makeCube(mesh, 15.0f);
+    node.setStorage(&mesh);
+  }
+
+  QImage frame() { return form->grabFramebuffer(); }
+
+  std::unique_ptr<TFGLForm> form;
+  PolygonStorage mesh;
+  PolygonStorageNode node;
+};
+
+}  // namespace
+
+TEST_F(RenderTest, ContextIsCompatibilityProfile) {
+  const QSurfaceFormat format = form->context()->format();
+  EXPECT_NE(format.profile(), QSurfaceFormat::CoreProfile);
+  EXPECT_GE(format.depthBufferSize(), 16);
+}
+
+TEST_F(RenderTest, NoRootNodeDrawsOnlyTheAxesOnWhite) {
+  const QImage image = frame();
+  ASSERT_FALSE(image.isNull());
+  const PixelCounts c = count(image);
+  EXPECT_GT(c.white, image.width() * image.height() * 99 / 100);
+  EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white));
+}
+
+TEST_F(RenderTest, FacesBlueOutlinesBlack) {
+  form->getView().setRootNode(&node);
+  const QImage image = frame();
+  const PixelCounts c = count(image);
+  const QColor centre = image.pixelColor(image.width() / 2 + 7, image.height() / 2 + 5);
+  EXPECT_GT(centre.blue(), 150) << "the face in front is lit blue";
+  EXPECT_LT(centre.red(), 80);
+  EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white)) << "background";
+  EXPECT_GT(c.blue, 1000);
+  EXPECT_GT(c.black, 50) << "polygon outlines";
+  EXPECT_EQ(c.red, 0) << "no feature points by default";
+
+  node.setDrawLines(false);
+  EXPECT_LT(count(frame()).black, c.black / 4) << "outlines switched off";
+}
+
+TEST_F(RenderTest, FeaturePointsInRed) {
+  form->getView().setRootNode(&node);
+  for (Vertex& v : mesh.Vertices) v.attr = 1;
+  EXPECT_EQ(count(frame()).red, 0) << "feature points are off by default";
+  node.setDrawAttrVertices(true);
+  EXPECT_GT(count(frame()).red, 8) << "the front corners as 5-pixel points";
+}
+
+TEST_F(RenderTest, HiddenAndEmptyDrawNothing) {
+  form->getView().setRootNode(&node);
+  node.setVisible(false);
+  EXPECT_EQ(count(frame()).blue, 0);
+  node.setVisible(true);
+  PolygonStorage empty;
+  node.setStorage(&empty);
+  const PixelCounts c = count(frame());
+  EXPECT_EQ(c.blue, 0);
+  EXPECT_EQ(c.black, 0);
+}
+
+TEST_F(RenderTest, ZeroLineThicknessStillDrawsOutlines) {
+  int errors = 0;
+  form->getView().setErrorReporter([&](const std::string&) { ++errors; });
+  form->getView().setRootNode(&node);
+  node.setLineWidth(0.0f);
+  EXPECT_GT(count(frame()).black, 50);
+  EXPECT_EQ(errors, 0) << "a width of 0 is an OpenGL error";
+}
+
+TEST_F(RenderTest, KeysMoveTheCamera) {
+  form->getView().setRootNode(&node);
+  const int before = count(frame()).blue;
+  form->getView().keyPress('-');  // farther away: the cube looks smaller
+  form->getView().keyPress('-');
+  EXPECT_LT(count(frame()).blue, before / 2);
+}
+
+TEST_F(RenderTest, OpenGlErrorIsReportedOnce) {
+  int reports = 0;
+  std::string text;
+  form->getView().setErrorReporter([&](const std::string& message) {
+    ++reports;
+    text = message;
+  });
+  struct Faulty : Node {
+    void draw(bool) override { glEnable(0xFFFF); }  // an invalid enum
+    void setDefaults() override {}
+  } faulty;
+  form->getView().setRootNode(&faulty);
+  frame();
+  frame();
+  frame();
+  EXPECT_EQ(reports, 1);
+  EXPECT_EQ(text, "end of View::paintGL:invalid enumerant");
+}
