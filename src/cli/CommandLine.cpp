@@ -1,0 +1,149 @@
+#include "CommandLine.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace CommonOptions {
+const OptionSpec Output{"-o", "OUT", "output file"};
+const OptionSpec Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
+const OptionSpec Quiet{"--quiet", nullptr, "do not print the task log"};
+}  // namespace CommonOptions
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+bool parseFormat(const std::string& name, MeshFormat& format) {
+  if (name == "ply") format = MeshFormat::PLY;
+  else if (name == "obj") format = MeshFormat::OBJ;
+  else if (name == "pc") format = MeshFormat::PC;
+  else return false;
+  return true;
+}
+
+}  // namespace
+
+CommandLine::CommandLine(const CommandSpec& spec, const std::vector<std::string>& args) : Spec(spec) {
+  for (const std::string& arg : args)
+    if (arg == "--help" || arg == "-h") {
+      // Help wins over every other mistake on the line.
+      Help = true;
+      return;
+    }
+
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      if (!Input.empty()) throw UsageError("unexpected argument '" + arg + "'");
+      if (arg.empty()) throw UsageError("empty input file name");
+      Input = arg;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const OptionSpec* option = nullptr;
+    for (const OptionSpec& candidate : Spec.Options)
+      if (name == candidate.Name) option = &candidate;
+    if (!option) throw UsageError("unknown option '" + name + "'");
+    std::string value;
+    if (option->ValueName) {
+      if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else {
+        if (i + 1 >= args.size()) throw UsageError("option '" + name + "' needs a value (" + option->ValueName + ")");
+        value = args[++i];
+      }
+      if (value.empty()) throw UsageError("option '" + name + "' needs a value (" + option->ValueName + ")");
+    } else if (equals != std::string::npos) {
+      throw UsageError("option '" + name + "' takes no value");
+    }
+    Values[name] = value;
+  }
+
+  if (Input.empty()) throw UsageError(std::string("missing input file (") + Spec.Input + ")");
+  Output = value("-o");
+  if (Spec.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
+  MeshFormat format;
+  if (has("--format") && !parseFormat(value("--format"), format))
+    throw UsageError("unknown format '" + value("--format") + "' (ply, obj or pc)");
+}
+
+std::string CommandLine::value(const std::string& option, const std::string& fallback) const {
+  auto found = Values.find(option);
+  return found == Values.end() ? fallback : found->second;
+}
+
+long long CommandLine::integer(const std::string& option, long long fallback, long long min, long long max) const {
+  if (!has(option)) return fallback;
+  const std::string text = value(option);
+  char* end = nullptr;
+  errno = 0;
+  const long long result = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != 0 || result < min || result > max)
+    throw UsageError("option '" + option + "' needs an integer from " + std::to_string(min) + " to " +
+                     std::to_string(max) + ", not '" + text + "'");
+  return result;
+}
+
+double CommandLine::number(const std::string& option, double fallback, double min, double max) const {
+  if (!has(option)) return fallback;
+  const std::string text = value(option);
+  char* end = nullptr;
+  errno = 0;
+  const double result = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || *end != 0 || !std::isfinite(result) || result < min || result > max)
+    throw UsageError("option '" + option + "' needs a number from " + std::to_string(min) + " to " +
+                     std::to_string(max) + ", not '" + text + "'");
+  return result;
+}
+
+MeshFormat CommandLine::outputFormat() const {
+  MeshFormat format;
+  if (has("--format") && parseFormat(value("--format"), format)) return format;
+  return formatOfPath(Output);
+}
+
+MeshFormat CommandLine::formatOfPath(const std::string& path) {
+  MeshFormat format;
+  if (!parseFormat(lowerExtension(path), format))
+    throw UsageError("cannot tell the format of '" + path + "' (use .ply, .obj or .pc, or --format)");
+  return format;
+}
+
+bool CommandLine::isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
+
+std::string CommandLine::usage(const CommandSpec& spec) {
+  std::string text = std::string("Usage: tessellor-cli ") + spec.Name + " " + spec.Input;
+  for (const OptionSpec& option : spec.Options) {
+    const bool required = spec.OutputRequired && std::string(option.Name) == "-o";
+    text += required ? " " : " [";
+    text += option.Name;
+    if (option.ValueName) text += std::string(" ") + option.ValueName;
+    if (!required) text += "]";
+  }
+  text += std::string("\n") + spec.Summary + "\n";
+  if (*spec.Description) text += spec.Description;
+  text += "\nOptions:\n";
+  for (const OptionSpec& option : spec.Options) {
+    std::string left = std::string("  ") + option.Name + (option.ValueName ? std::string(" ") + option.ValueName : "");
+    if (left.size() < 24) left.resize(24, ' ');
+    else left += "  ";
+    text += left + option.Help + "\n";
+  }
+  text += "  --help                show this help\n";
+  return text;
+}

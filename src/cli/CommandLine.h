@@ -1,0 +1,75 @@
+#pragma once
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A command line that a command cannot run with: exit status 2, with the command's usage hint.
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The mesh file formats the writers produce.
+enum class MeshFormat { PLY, OBJ, PC };
+
+// One option a command accepts, besides its input file.
+struct OptionSpec {
+  const char* Name;       // "-o", "--format", "--max-voxels", ...
+  const char* ValueName;  // nullptr for a switch, else shown in the usage ("OUT", "N")
+  const char* Help;
+};
+
+// What a command accepts: its name, a one-line summary, the input it takes and its options.
+struct CommandSpec {
+  const char* Name;
+  const char* Summary;      // one line, for the list of commands
+  const char* Description;  // the rest of --help, before the options ("" for none)
+  const char* Input;        // shown in the usage line, e.g. "IN.ply"
+  std::vector<OptionSpec> Options;
+  bool OutputRequired = false;  // -o OUT must be given
+};
+
+// The options every command shares, for building a CommandSpec.
+namespace CommonOptions {
+extern const OptionSpec Output;  // -o OUT
+extern const OptionSpec Format;  // --format ply|obj|pc
+extern const OptionSpec Quiet;   // --quiet
+}  // namespace CommonOptions
+
+// Parsed arguments of one command: one input file, options given as "--name value",
+// "--name=value" or, for switches, "--name". Rejects what the command does not declare.
+class CommandLine {
+public:
+  // args: the arguments after the command name.
+  CommandLine(const CommandSpec& spec, const std::vector<std::string>& args);
+
+  bool helpRequested() const { return Help; }
+  const std::string& input() const { return Input; }
+  bool has(const std::string& option) const { return Values.count(option) != 0; }
+  // The value of an option, or fallback when it was not given.
+  std::string value(const std::string& option, const std::string& fallback = std::string()) const;
+  // Numeric option values; a value that is not a number, or lies outside [min, max], is a usage error.
+  long long integer(const std::string& option, long long fallback, long long min, long long max) const;
+  double number(const std::string& option, double fallback, double min, double max) const;
+
+  // The output file (-o) and the writer for it: --format when given, else its extension.
+  const std::string& output() const { return Output; }
+  MeshFormat outputFormat() const;
+
+  // Writer for a path by its extension (.ply, .obj, .pc; any case).
+  static MeshFormat formatOfPath(const std::string& path);
+  // True when the path names a volume file (.vol, any case).
+  static bool isVolumePath(const std::string& path);
+
+  // The usage text of a command, as --help prints it.
+  static std::string usage(const CommandSpec& spec);
+
+private:
+  const CommandSpec& Spec;
+  bool Help = false;
+  std::string Input;
+  std::string Output;
+  std::map<std::string, std::string> Values;
+};

@@ -1,0 +1,76 @@
+#include "ConsoleOutput.h"
+
+#include "pipeline/TaskClock.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+ConsoleOutput::ConsoleOutput() : ConsoleOutput(stdout, stderr, isatty(fileno(stderr)) != 0) {}
+
+ConsoleOutput::ConsoleOutput(std::FILE* log, std::FILE* bar, bool showBar) : Log(log), Bar(bar), ShowBar(showBar) {}
+
+ConsoleOutput::~ConsoleOutput() {
+  eraseBar();
+  std::fflush(Log);
+}
+
+void ConsoleOutput::writeLine(const char* text) {
+  if (Quiet) return;
+  // The bar shares the terminal with the log: take it away while the line is written.
+  const bool redraw = BarVisible;
+  eraseBar();
+  std::fputs(text, Log);
+  std::fputc('\n', Log);
+  if (redraw) {
+    std::fflush(Log);
+    drawBar();
+  }
+}
+
+void ConsoleOutput::setProgress(int percent) {
+  if (percent == Progress) return;
+  Progress = percent;
+  if (!Quiet) drawBar();
+}
+
+void ConsoleOutput::beginTask(const char* name) {
+  std::snprintf(TaskName, sizeof TaskName, "%s", name);
+  Progress = 0;
+  writeLine("--------------- begin ");
+  writeLine(name);
+  StartTick = TaskClock::ticks();
+}
+
+void ConsoleOutput::endTask() {
+  Progress = 0;
+  eraseBar();
+  char line[64];
+  std::snprintf(line, sizeof line, "Duration: %d ms", TaskClock::elapsedMs(StartTick, TaskClock::ticks()));
+  writeLine(line);
+  writeLine("--------------- end");
+  std::fflush(Log);
+}
+
+void ConsoleOutput::drawBar() {
+  if (!ShowBar) return;
+  const int width = 40;
+  int filled = Progress * width / 100;
+  if (filled < 0) filled = 0;
+  if (filled > width) filled = width;
+  char bar[width + 1];
+  std::memset(bar, '#', static_cast<std::size_t>(filled));
+  std::memset(bar + filled, ' ', static_cast<std::size_t>(width - filled));
+  bar[width] = 0;
+  std::fflush(Log);
+  std::fprintf(Bar, "\r[%s] %3d%% %s", bar, Progress, TaskName);
+  std::fflush(Bar);
+  BarVisible = true;
+}
+
+void ConsoleOutput::eraseBar() {
+  if (!BarVisible) return;
+  std::fputs("\r\033[K", Bar);
+  std::fflush(Bar);
+  BarVisible = false;
+}

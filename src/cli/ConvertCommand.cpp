@@ -1,0 +1,25 @@
+#include "ConvertCommand.h"
+
+#include "ConsoleOutput.h"
+#include "MeshFiles.h"
+#include "mesh/PolygonStorage.h"
+
+const CommandSpec& ConvertCommand::spec() const {
+  static const CommandSpec spec{
+      "convert",
+      "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
+      "The mesh is written as imported, in the coordinates of the input file.\n",
+      "IN.ply",
+      {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
+      true};
+  return spec;
+}
+
+void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
+  const MeshFormat format = args.outputFormat();
+  if (CommandLine::isVolumePath(args.input()))
+    throw UsageError("convert reads a PLY mesh; '" + args.input() + "' names a volume file");
+  PolygonStorage mesh;
+  MeshFiles::import(args.input(), mesh, &output);
+  MeshFiles::save(args.output(), format, mesh);
+}
