@@ -1,0 +1,162 @@
+#include "pipeline/QuadDominantTessellor.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "extract/TransferFeaturePointsToMidpoints.h"
+#include "pipeline/StatusOutput.h"
+#include "pipeline/TessellorError.h"
+
+namespace {
+
+const char* const AxisNames[3] = {"x", "y", "z"};
+
+// Voxels along an axis of extent e for a budget, in double: the caller checks the range before
+// anything becomes an int.
+double axisVoxels(float e, double volume, double budget) {
+  const double f = std::pow(budget / volume, 1.0 / 3.0);
+  return std::trunc(static_cast<double>(e) * f);
+}
+
+std::string format(const char* fmt, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+std::string format(const char* fmt, ...) {
+  char buffer[300];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buffer, sizeof buffer, fmt, args);
+  va_end(args);
+  return buffer;
+}
+
+}  // namespace
+
+QuadDominantTessellor::QuadDominantTessellor() : MarchingCubes33(-1, -1, -1) {
+  Voxelizer.setVolume(&Volume);
+  Voxelizer.setMesh(&InputMesh);
+  setVolume(&Volume);
+  setMesh(&MCMesh);
+  VolumeIO.setVolume(&Volume);
+  Features.setMesh(&InputMesh);
+  Voxelizer.setSharpFeatures(&Features);
+}
+
+void QuadDominantTessellor::setStatusOutput(StatusOutput* output) {
+  Output = output;
+  MarchingCubes33::setStatusOutput(output);
+  Voxelizer.setStatusOutput(output);
+  InputMesh.setStatusOutput(output);
+  OutputMesh.setStatusOutput(output);
+  MCMesh.setStatusOutput(output);
+}
+
+void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxels, int& nx, int& ny, int& nz) {
+  const float extent[3] = {ex, ey, ez};
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!std::isfinite(extent[axis]))
+      throw ProcessingError(format("Cannot size the volume: the input mesh's extent along %s is not a finite number",
+                                   AxisNames[axis]));
+    if (!(extent[axis] > 0.0f))
+      throw ProcessingError(format("Cannot size the volume: the input mesh has no extent along %s (a flat mesh)",
+                                   AxisNames[axis]));
+  }
+  // The product is taken in float, as the extents are; a tiny mesh can underflow it to 0.
+  const double volume = static_cast<double>(ex * ey * ez);
+  if (!(volume > 0.0) || !std::isfinite(volume))
+    throw ProcessingError(format("Cannot size the volume: the input mesh's extents %g x %g x %g give no finite volume",
+                                 static_cast<double>(ex), static_cast<double>(ey), static_cast<double>(ez)));
+  if (maxVoxels <= 0)
+    throw ProcessingError(format("Cannot size the volume: the voxel budget %d is not positive", maxVoxels));
+
+  double n[3];
+  int thinnest = 0;
+  for (int axis = 0; axis < 3; ++axis) {
+    n[axis] = axisVoxels(extent[axis], volume, maxVoxels);
+    if (!(n[axis] >= n[thinnest])) thinnest = axis;
+  }
+  // Below 5 voxels the 1.5-voxel border leaves no room for the mesh.
+  if (!(n[thinnest] >= 5.0)) {
+    const float e = extent[thinnest];
+    double budget = std::ceil(125.0 * volume / (static_cast<double>(e) * e * e));
+    std::string advice;
+    if (budget < static_cast<double>(INT_MAX)) {
+      long long b = budget < 1.0 ? 1 : static_cast<long long>(budget);
+      while (b > 1 && axisVoxels(e, volume, static_cast<double>(b - 1)) >= 5.0) --b;
+      while (b < INT_MAX && axisVoxels(e, volume, static_cast<double>(b)) < 5.0) ++b;
+      advice = format("a voxel budget of at least %lld gives it 5", b);
+    } else {
+      advice = "no voxel budget gives it 5";
+    }
+    throw ProcessingError(format("Cannot size the volume: %d voxels give the input mesh only %.0f voxels along %s "
+                                 "(at least 5 needed); %s",
+                                 maxVoxels, n[thinnest] < 0 ? 0.0 : n[thinnest], AxisNames[thinnest],
+                                 advice.c_str()));
+  }
+  for (int axis = 0; axis < 3; ++axis)
+    if (!(n[axis] <= static_cast<double>(INT_MAX)))
+      throw ProcessingError(format("Cannot size the volume: %.0f voxels along %s are too many", n[axis],
+                                   AxisNames[axis]));
+  nx = static_cast<int>(n[0]);
+  ny = static_cast<int>(n[1]);
+  nz = static_cast<int>(n[2]);
+  if (VolumeStorageDF::checkedVoxelCount(nx, ny, nz) < 0)
+    throw ProcessingError(format("Cannot size the volume: %d x %d x %d voxels are too many", nx, ny, nz));
+}
+
+void QuadDominantTessellor::volumeFromInputMesh() {
+  if (InputMesh.Vertices.empty())
+    throw ProcessingError("Cannot size the volume: the input mesh has no vertices");
+  int nx = 0, ny = 0, nz = 0;
+  volumeSize(InputMesh.BBoxMax.x - InputMesh.BBoxMin.x, InputMesh.BBoxMax.y - InputMesh.BBoxMin.y,
+             InputMesh.BBoxMax.z - InputMesh.BBoxMin.z, MaxVoxels, nx, ny, nz);
+
+  // Allocate before re-fitting the mesh, so that a failure leaves mesh and volume as they were.
+  std::vector<VoxelData> storage;
+  try {
+    storage.resize(static_cast<std::size_t>(VolumeStorageDF::checkedVoxelCount(nx, ny, nz)));
+  } catch (const std::bad_alloc&) {
+    throw ProcessingError(format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count",
+                                 nx, ny, nz));
+  } catch (const std::length_error&) {
+    throw ProcessingError(format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count",
+                                 nx, ny, nz));
+  }
+  if (!InputMesh.fitIntoVolume(nx, ny, nz))
+    throw ProcessingError(format("The input mesh cannot be fitted into %d x %d x %d voxels", nx, ny, nz));
+  Volume.Voxels.swap(storage);
+  storage = std::vector<VoxelData>();
+  // Voxels already has the new size, so this allocates nothing.
+  Volume.resize(nx, ny, nz);
+
+  char msg[200];
+  std::snprintf(msg, sizeof msg, "Volume Size %d x %d x %d", nx, ny, nz);
+  if (Output) Output->writeLine(msg);
+
+  Voxelizer.voxelize();
+  if (DetectSharpFeatures) Voxelizer.detectSharpFeatures();
+}
+
+void QuadDominantTessellor::outputMeshFromVolume() {
+  release();
+  initialize();
+  extract();
+  transferFeaturePointsToMidpoints(MCMesh, Volume);
+  // ---- post-processing of OutputMesh: dual surface of MCMesh, degree reduction, rhombus
+  // ---- removal, smoothing (added with the post-processing passes).
+}
+
+void QuadDominantTessellor::remesh() {
+  volumeFromInputMesh();
+  outputMeshFromVolume();
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "extract/MarchingCubes33.h"
+#include "mesh/PolygonStorage.h"
+#include "volume/PolygonStorageVoxelizerDual.h"
+#include "volume/SharpFeatures.h"
+#include "volume/VolumeStorageDF.h"
+#include "volume/VolumeStorageDF_IO.h"
+
+class StatusOutput;
+
+// The remeshing pipeline: owns the three meshes, the distance-field volume, its file object, the
+// voxelizer and the sharp features, and is itself the Marching Cubes 33 extractor.
+//   "Input Mesh -> Volume":  size the volume, fit the mesh, voxelize, optionally mark features.
+//   "Volume -> Output Mesh": extract, transfer feature points, then the post-processing passes.
+class QuadDominantTessellor : public MarchingCubes33 {
+public:
+  QuadDominantTessellor();
+  QuadDominantTessellor(const QuadDominantTessellor&) = delete;
+  QuadDominantTessellor& operator=(const QuadDominantTessellor&) = delete;
+
+  PolygonStorage& getInputMesh() { return InputMesh; }
+  PolygonStorage& getOutputMesh() { return OutputMesh; }
+  int getMaxVoxels() const { return MaxVoxels; }
+  void setMaxVoxels(int maxVoxels) { MaxVoxels = maxVoxels; }
+  float getThresholdPsi() const { return Voxelizer.getThresholdPsi(); }
+  void setThresholdPsi(float psi) { Voxelizer.setThresholdPsi(psi); }
+  void setDetectSharpFeatures(bool detect) { DetectSharpFeatures = detect; }
+  VolumeStorageDF_IO& getVolumeIO() { return VolumeIO; }
+  void setStatusOutput(StatusOutput* output);
+
+  // Throws ProcessingError, with mesh and volume unchanged, when the input mesh cannot be sized
+  // (no vertices, a flat or non-finite extent, an axis below 5 voxels) or the volume cannot be
+  // allocated.
+  void volumeFromInputMesh();
+  void outputMeshFromVolume();
+  void remesh();
+
+  // The volume sizes for an extent box and a voxel budget: f = (budget / volume)^(1/3), each
+  // size the extent times f, truncated. Throws ProcessingError when they are not usable.
+  static void volumeSize(float ex, float ey, float ez, int maxVoxels, int& nx, int& ny, int& nz);
+
+  PolygonStorage InputMesh;
+  PolygonStorage OutputMesh;
+  PolygonStorage MCMesh;
+  VolumeStorageDF Volume;
+  VolumeStorageDF_IO VolumeIO;
+  PolygonStorageVoxelizerDual Voxelizer;
+  SharpFeatures Features;
+  int MaxVoxels = 100000;
+  bool DetectSharpFeatures = false;
+  StatusOutput* Output = nullptr;  // not owned
+};
