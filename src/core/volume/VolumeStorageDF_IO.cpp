@@ -128,7 +128,7 @@ void VolumeStorageDF_IO::read() {
   checkPreconditions();
 
   std::FILE* fp = std::fopen(FileName.c_str(), "rb");
-  if (!(fp != 0)) fail(FileName, "fp != 0", 0);
+  if (!(fp != 0)) throw FileError(FileName, "fp != 0");
   FileCloser closer{fp};
   BufferedReader in(fp);
   unsigned char field[6];
@@ -161,8 +161,15 @@ void VolumeStorageDF_IO::read() {
   // Everything goes into a fresh volume first: a refusal at any point leaves Volume as it was.
   VolumeStorageDF fresh;
   fresh.setScale(readFloat("isfinite(Scale)"));
+  // The offset is one 12-byte block, as it is written.
+  const long long offsetAt = in.offset();
+  unsigned char block[12];
+  readField(block, 12);
   float offset[3];
-  for (float& component : offset) component = readFloat("isfinite(Offset)");
+  for (int i = 0; i < 3; ++i) {
+    offset[i] = decodeFloat(block + 4 * i);
+    if (!std::isfinite(offset[i])) fail(FileName, "isfinite(Offset)", offsetAt + 4 * i);
+  }
   fresh.setOffset(offset[0], offset[1], offset[2]);
 
   const int nx = readSize("XSize >= 0");
@@ -181,8 +188,10 @@ void VolumeStorageDF_IO::read() {
   try {
     fresh.resize(nx, ny, nz);
   } catch (const std::bad_alloc&) {
-    throw ProcessingError(FileName + ": not enough memory for a volume of " + std::to_string(nx) + " x " +
-                          std::to_string(ny) + " x " + std::to_string(nz) + " voxels");
+    throw FileError(FileName,
+                    "not enough memory for a volume of " + std::to_string(nx) + " x " + std::to_string(ny) + " x " +
+                        std::to_string(nz) + " voxels",
+                    FileError::Where::Byte, 22);
   }
 
   unsigned char record[RecordSize];
