@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <new>
 
 const char* const TFMainWindow::MeshOpenFilter = "*.ply|*.ply";
@@ -213,21 +214,26 @@ void TFMainWindow::formShow() {
   }
 
   const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
-  if (screen != nullptr) {
-    const QRect area = screen->availableGeometry();
-    const WindowTiling tiling = WindowTiling::forWorkArea(area.width(), area.height());
-    // Bounds are outer bounds; the window system adds its frame around the client area.
-    auto place = [](QWidget* window, const QRect& bounds) {
-      const QSize frame = window->frameGeometry().size() - window->geometry().size();
-      window->move(bounds.topLeft());
-      window->resize(std::max(1, bounds.width() - frame.width()), std::max(1, bounds.height() - frame.height()));
-    };
-    place(this, tiling.mainWindow);
-    if (FGLFormInputMesh != nullptr) place(FGLFormInputMesh, tiling.inputView);
-    if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
+  const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  const WindowTiling tiling = WindowTiling::forWorkArea(area.width(), area.height());
+  // Bounds are outer bounds. The window system adds its frame around the client area, and it
+  // knows the frame's size only once a window is shown, so the views are placed again after.
+  auto place = [](QWidget* window, const QRect& bounds) {
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    window->move(bounds.topLeft());
+    window->resize(std::max(1, bounds.width() - frame.width()), std::max(1, bounds.height() - frame.height()));
+  };
+  place(this, tiling.mainWindow);
+  if (FGLFormInputMesh != nullptr) place(FGLFormInputMesh, tiling.inputView);
+  if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
+  if (FGLFormInputMesh != nullptr) {
+    FGLFormInputMesh->show();
+    place(FGLFormInputMesh, tiling.inputView);
   }
-  if (FGLFormInputMesh != nullptr) FGLFormInputMesh->show();
-  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->show();
+  if (FGLFormOutputMesh != nullptr) {
+    FGLFormOutputMesh->show();
+    place(FGLFormOutputMesh, tiling.outputView);
+  }
 
   if (!StartupFile.isEmpty()) openInputMeshFile(StartupFile);
 }
