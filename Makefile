@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
-PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libglu1-mesa-dev libgl-dev
+PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build test test-sanitize demo fuzz clean
