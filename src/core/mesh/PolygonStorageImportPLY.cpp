@@ -169,8 +169,8 @@ private:
 
   long long checkedCount(const std::string& line, const char* what) const {
     const long long count = parseInteger(nthToken(line, 2).c_str());
-    if (count < 0) fail(Lines.LineNumber, std::string("negative ") + what + " count");
-    if (count > INT_MAX) fail(Lines.LineNumber, std::string(what) + " count too large");
+    if (count < 0) fail(Lines.LineNumber, std::string("negative ") + what + " count " + std::to_string(count));
+    if (count > INT_MAX) fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(count) + " is too large");
     return count;
   }
 
