@@ -152,8 +152,12 @@ void QuadDominantTessellor::outputMeshFromVolume() {
   initialize();
   extract();
   transferFeaturePointsToMidpoints(MCMesh, Volume);
-  // ---- post-processing of OutputMesh: dual surface of MCMesh, degree reduction, rhombus
-  // ---- removal, smoothing (added with the post-processing passes).
+  // The dual's vertices are the extracted polygons' midpoints, now on the feature points; open
+  // fans are closed directly, without edge midpoints.
+  OutputMesh.constructDualSurface(MCMesh, true);
+  OutputMesh.reducePolygonDegree();
+  OutputMesh.removeRhombusPolygons();
+  OutputMesh.smooth();
 }
 
 void QuadDominantTessellor::remesh() {
