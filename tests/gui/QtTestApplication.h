@@ -9,6 +9,7 @@ inline QApplication& qtTestApplication() {
   static char name[] = "tessellor-tests";
   static char* argv[] = {name, nullptr};
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication application(argc, argv);
-  return application;
+  // Never destroyed: tearing it down among the other static objects at exit crashes.
+  static QApplication* application = new QApplication(argc, argv);
+  return *application;
 }

@@ -13,7 +13,9 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
