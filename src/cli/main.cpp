@@ -4,6 +4,7 @@
 #include "ConsoleOutput.h"
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
+#include "VoxelizeCommand.h"
 #include "pipeline/TessellorError.h"
 
 #include <cstdio>
@@ -29,6 +30,7 @@ struct CommandEntry {
 const CommandEntry Commands[] = {
     {"info", create<InfoCommand>},
     {"convert", create<ConvertCommand>},
+    {"voxelize", create<VoxelizeCommand>},
 };
 
 void printOverview(std::FILE* stream) {
