@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-namespace fixtures {
+namespace postfixtures {
 
 // Fills mesh with the given corners and polygons and brings every index up to date, the way a
 // stage that builds a mesh does.
@@ -157,4 +157,4 @@ inline bool edgeIndexCurrent(PolygonStorage& mesh) {
   return same;
 }
 
-}  // namespace fixtures
+}  // namespace postfixtures

@@ -21,7 +21,7 @@ void singlePolygon(PolygonStorage& mesh, int corners) {
     positions.push_back(V3{radius * std::cos(angle), radius * std::sin(angle), 1.0f});
     polygon.push_back(10 + k);
   }
-  fixtures::buildMesh(mesh, positions, {polygon});
+  postfixtures::buildMesh(mesh, positions, {polygon});
 }
 
 V3 centroid(const PolygonStorage& mesh, const VertexIDList& ids) {
@@ -103,7 +103,7 @@ TEST(DegreeReduction, FanAroundCentreFromALaterStartWrapsAround) {
 
 TEST(DegreeReduction, LeavesSmallAndEmptyPolygonsAlone) {
   PolygonStorage mesh;
-  fixtures::buildMesh(mesh, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 1, 2, 3}, {}});
+  postfixtures::buildMesh(mesh, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 1, 2, 3}, {}});
   mesh.reducePolygonDegree();
   ASSERT_EQ(mesh.Polygons.size(), 3u);
   EXPECT_EQ(mesh.Polygons[0], (VertexIDList{0, 1, 2}));
@@ -144,7 +144,7 @@ TEST(DegreeReduction, PiecesCoverThePolygonWithItsOrientationAndIndicesCurrent) 
     EXPECT_NEAR(after, before, 1e-4f) << corners << " corners";
     EXPECT_EQ(mesh.VIndex.size(), mesh.Vertices.size());
     EXPECT_EQ(mesh.Midpoints.size(), mesh.Polygons.size());
-    EXPECT_TRUE(fixtures::edgeIndexCurrent(mesh)) << corners << " corners";
+    EXPECT_TRUE(postfixtures::edgeIndexCurrent(mesh)) << corners << " corners";
     EXPECT_EQ(log.Lines.at(1), "Reducing polygon degree");
     EXPECT_TRUE(log.hasLine("PolygonStorage::buildEdgeIndex"));
     mesh.setStatusOutput(nullptr);
@@ -154,15 +154,15 @@ TEST(DegreeReduction, PiecesCoverThePolygonWithItsOrientationAndIndicesCurrent) 
 
 // The pass keeps closed meshes closed and their Euler characteristic.
 TEST(DegreeReduction, DualsOfClosedMeshesStayClosed) {
-  for (const fixtures::NamedMesh& m : fixtures::closedMeshes()) {
+  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
     PolygonStorage source;
-    fixtures::buildMesh(source, m.Positions, m.Polygons);
+    postfixtures::buildMesh(source, m.Positions, m.Polygons);
     PolygonStorage mesh;
     mesh.constructDualSurface(source, true);
     mesh.reducePolygonDegree();
     std::string problem;
-    EXPECT_TRUE(fixtures::closedAndOriented(mesh, &problem)) << m.Name << ": " << problem;
-    EXPECT_EQ(fixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name;
+    EXPECT_TRUE(postfixtures::closedAndOriented(mesh, &problem)) << m.Name << ": " << problem;
+    EXPECT_EQ(postfixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name;
     for (const VertexIDList& polygon : mesh.Polygons) EXPECT_LE(polygon.size(), 4u) << m.Name;
     EXPECT_TRUE(mesh.checkIntegrity()) << m.Name;
   }

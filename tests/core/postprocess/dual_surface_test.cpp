@@ -22,13 +22,13 @@ void hexagonFan(PolygonStorage& mesh) {
   std::vector<V3> positions{{0, 0, 0}};
   for (int k = 0; k < 6; ++k) positions.push_back(onCircle(60.0f * static_cast<float>(k)));
   auto tri = [](int k) { return VertexIDList{0, 1 + k, 1 + (k + 1) % 6}; };
-  fixtures::buildMesh(mesh, positions, {tri(1), tri(3), tri(5), tri(0), tri(2), tri(4)});
+  postfixtures::buildMesh(mesh, positions, {tri(1), tri(3), tri(5), tri(0), tri(2), tri(4)});
 }
 
 // Boundary vertex 0 with the triangles f0, f1, f2 counter-clockwise, stored with ids f1 = 0,
 // f0 = 1, f2 = 2. Vertex 0 carries a feature mark.
 void openFan(PolygonStorage& mesh) {
-  fixtures::buildMesh(mesh, {{0, 0, 0}, onCircle(0), onCircle(60), onCircle(120), onCircle(180)},
+  postfixtures::buildMesh(mesh, {{0, 0, 0}, onCircle(0), onCircle(60), onCircle(120), onCircle(180)},
                       {{0, 2, 3}, {0, 1, 2}, {0, 3, 4}});
   mesh.Vertices[0].attr = 1;
 }
@@ -127,7 +127,7 @@ TEST(DualSurface, EmptySourceGivesEmptyDualWithItsFrame) {
 TEST(DualSurface, FanOfTwoCornersLeavesEveryIndex) {
   PolygonStorage source;
   // Around vertex 0: 0 -> 1 is consistent, 0's backward neighbour 2 runs edge 0-1 the same way.
-  fixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {1, -1, 0}},
+  postfixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {1, -1, 0}},
                       {{0, 1, 2}, {0, 2, 3}, {0, 1, 4}});
   PolygonStorage dual;
   dual.constructDualSurface(source, true);
@@ -143,7 +143,7 @@ TEST(DualSurface, FanOfTwoCornersLeavesEveryIndex) {
 // from polygon 0 runs into polygons 1 and 3 and would circle between them for ever.
 TEST(DualSurface, WalkAroundNonManifoldVertexIsBounded) {
   PolygonStorage source;
-  fixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}},
+  postfixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}},
                       {{0, 1, 2}, {0, 3, 4}, {0, 2, 3}, {0, 4, 3}});
   for (bool skip : {true, false}) {
     PolygonStorage dual;
@@ -161,20 +161,20 @@ TEST(DualSurface, WalkAroundNonManifoldVertexIsBounded) {
 // Over closed, consistently oriented meshes the dual is closed and consistently oriented, has one
 // polygon of as many corners as each source vertex has polygons, and the same Euler characteristic.
 TEST(DualSurface, DualOfClosedMeshesIsClosedWithTheSameEulerCharacteristic) {
-  for (const fixtures::NamedMesh& m : fixtures::closedMeshes()) {
+  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
     PolygonStorage source;
-    fixtures::buildMesh(source, m.Positions, m.Polygons);
-    ASSERT_TRUE(fixtures::closedAndOriented(source)) << m.Name;
+    postfixtures::buildMesh(source, m.Positions, m.Polygons);
+    ASSERT_TRUE(postfixtures::closedAndOriented(source)) << m.Name;
     PolygonStorage dual;
     dual.constructDualSurface(source, false);
     std::string problem;
-    EXPECT_TRUE(fixtures::closedAndOriented(dual, &problem)) << m.Name << ": " << problem;
+    EXPECT_TRUE(postfixtures::closedAndOriented(dual, &problem)) << m.Name << ": " << problem;
     ASSERT_EQ(dual.Polygons.size(), source.Vertices.size()) << m.Name;
     EXPECT_EQ(dual.Vertices.size(), source.Polygons.size()) << m.Name << ": no edge midpoints on a closed mesh";
     for (std::size_t v = 0; v < source.VIndex.size(); ++v)
       EXPECT_EQ(dual.Polygons[v].size(), source.VIndex[v].size()) << m.Name << " vertex " << v;
-    EXPECT_EQ(fixtures::eulerCharacteristic(dual), m.EulerCharacteristic) << m.Name;
+    EXPECT_EQ(postfixtures::eulerCharacteristic(dual), m.EulerCharacteristic) << m.Name;
     EXPECT_TRUE(dual.checkIntegrity()) << m.Name;
-    EXPECT_TRUE(fixtures::edgeIndexCurrent(dual)) << m.Name;
+    EXPECT_TRUE(postfixtures::edgeIndexCurrent(dual)) << m.Name;
   }
 }

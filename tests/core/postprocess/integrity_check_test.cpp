@@ -14,7 +14,7 @@ void tenTriangles(PolygonStorage& mesh) {
   std::vector<V3> positions;
   for (int k = 0; k < 13; ++k)
     positions.push_back(V3{static_cast<float>(k), static_cast<float>(k * k % 7), static_cast<float>(k % 3)});
-  fixtures::buildMesh(mesh, positions,
+  postfixtures::buildMesh(mesh, positions,
                       {{0, 1, 2}, {1, 2, 4}, {3, 4, 5}, {4, 5, 6}, {5, 6, 7}, {6, 7, 8}, {7, 8, 9}, {3, 9, 10},
                        {9, 10, 11}, {10, 11, 3}});
 }
@@ -27,9 +27,9 @@ std::vector<std::string> ownLines(const RecordingOutput& log) {
 }  // namespace
 
 TEST(IntegrityCheck, CurrentMeshWritesOnlyVIndexOk) {
-  for (const fixtures::NamedMesh& m : fixtures::closedMeshes()) {
+  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
     PolygonStorage source;
-    fixtures::buildMesh(source, m.Positions, m.Polygons);
+    postfixtures::buildMesh(source, m.Positions, m.Polygons);
     PolygonStorage mesh;
     mesh.constructDualSurface(source, true);
     mesh.reducePolygonDegree();
@@ -94,7 +94,7 @@ TEST(IntegrityCheck, EmptiedPolygonLeavesEveryIndex) {
   EXPECT_TRUE(mesh.Polygons[8].empty());
   EXPECT_EQ(mesh.VIndex[9].count(8), 0u);
   EXPECT_EQ(mesh.VIndex[11].count(8), 0u);
-  EXPECT_TRUE(fixtures::edgeIndexCurrent(mesh));
+  EXPECT_TRUE(postfixtures::edgeIndexCurrent(mesh));
   EXPECT_TRUE(mesh.checkIntegrity());
 }
 

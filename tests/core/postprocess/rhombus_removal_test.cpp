@@ -27,7 +27,7 @@ struct Patch {
     std::vector<VertexIDList> polygons{quad};
     for (const auto& other : Others)
       if (std::find(drop.begin(), drop.end(), other.first) == drop.end()) polygons.push_back(other.second);
-    fixtures::buildMesh(mesh, Positions, polygons);
+    postfixtures::buildMesh(mesh, Positions, polygons);
   }
 };
 
@@ -68,7 +68,7 @@ TEST(RhombusRemoval, QuadOfDegreesThreeFiveThreeFiveCollapsesOntoItsCentroid) {
   EXPECT_TRUE(cyclicallyEqual(mesh.Polygons[1], {B, C, G, H})) << "c takes a's place";
   EXPECT_TRUE(cyclicallyEqual(mesh.Polygons[2], {C, D, K, G}));
   EXPECT_EQ(log.Lines.at(1), "Removing rhombus polygons");
-  EXPECT_TRUE(fixtures::edgeIndexCurrent(mesh));
+  EXPECT_TRUE(postfixtures::edgeIndexCurrent(mesh));
   mesh.setStatusOutput(nullptr);
   EXPECT_TRUE(mesh.checkIntegrity()) << "midpoints around c and the index are current";
 }
@@ -118,7 +118,7 @@ TEST(RhombusRemoval, TrianglesPentagonsAndEmptyPolygonsAreNotTouched) {
   PolygonStorage mesh;
   std::vector<V3> positions;
   for (int k = 0; k < 6; ++k) positions.push_back(V3{static_cast<float>(k), static_cast<float>(k * k), 0});
-  fixtures::buildMesh(mesh, positions, {{0, 1, 2}, {0, 1, 2, 3, 4}, {}, {1, 2, 3}, {0, 4, 5}});
+  postfixtures::buildMesh(mesh, positions, {{0, 1, 2}, {0, 1, 2, 3, 4}, {}, {1, 2, 3}, {0, 4, 5}});
   const std::vector<VertexIDList> before = mesh.Polygons;
   mesh.removeRhombusPolygons();
   EXPECT_EQ(mesh.Polygons, before);
@@ -130,7 +130,7 @@ TEST(RhombusRemoval, QuadHoldingAVertexTwiceIsNotCollapsed) {
   std::vector<V3> positions;
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
   // Vertex 0 has degree 3 and stands at positions 0 and 2; vertices 1 and 3 have degree 5.
-  fixtures::buildMesh(mesh, positions,
+  postfixtures::buildMesh(mesh, positions,
                       {{0, 1, 0, 3}, {0, 4, 5}, {0, 6, 7}, {1, 4, 6}, {1, 5, 7}, {1, 8, 9},
                        {1, 10, 11}, {3, 4, 6}, {3, 5, 7}, {3, 8, 9}, {3, 10, 11}});
   ASSERT_EQ(degree(mesh, 0), 3);
@@ -147,7 +147,7 @@ TEST(RhombusRemoval, CollapseThatWouldRepeatAVertexInAnotherPolygonIsSkipped) {
   PolygonStorage mesh;
   std::vector<V3> positions;
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
-  fixtures::buildMesh(mesh, positions,
+  postfixtures::buildMesh(mesh, positions,
                       {{0, 1, 2, 3}, {0, 4, 2, 5}, {0, 6, 7}, {2, 8, 9}, {1, 4, 6}, {1, 5, 7}, {1, 8, 10},
                        {1, 9, 11}, {3, 4, 6}, {3, 5, 7}, {3, 8, 10}, {3, 9, 11}});
   ASSERT_EQ(degree(mesh, 0), 3);
@@ -168,7 +168,7 @@ TEST(RhombusRemoval, CollapseThatWouldDoubleAnEdgeIsSkipped) {
   PolygonStorage mesh;
   std::vector<V3> positions;
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
-  fixtures::buildMesh(mesh, positions,
+  postfixtures::buildMesh(mesh, positions,
                       {{0, 1, 2, 3}, {1, 0, 4}, {0, 3, 4}, {3, 2, 4}, {2, 1, 4}, {1, 5, 6}, {1, 7, 8}, {3, 5, 6},
                        {3, 7, 8}});
   ASSERT_EQ(degree(mesh, 0), 3);
@@ -183,9 +183,9 @@ TEST(RhombusRemoval, CollapseThatWouldDoubleAnEdgeIsSkipped) {
 // their Euler characteristic, and leaves every index current.
 TEST(RhombusRemoval, KeepsClosedMeshesClosed) {
   int collapsed = 0;
-  for (const fixtures::NamedMesh& m : fixtures::closedMeshes()) {
+  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
     PolygonStorage source;
-    fixtures::buildMesh(source, m.Positions, m.Polygons);
+    postfixtures::buildMesh(source, m.Positions, m.Polygons);
     PolygonStorage mesh;
     mesh.constructDualSurface(source, true);
     mesh.reducePolygonDegree();
@@ -194,9 +194,9 @@ TEST(RhombusRemoval, KeepsClosedMeshesClosed) {
     for (const VertexIDList& polygon : mesh.Polygons) collapsed += polygon.empty() ? 1 : 0;
     EXPECT_EQ(mesh.Polygons.size(), polygonsBefore) << m.Name << ": ids stay";
     std::string problem;
-    EXPECT_TRUE(fixtures::closedAndOriented(mesh, &problem)) << m.Name << ": " << problem;
-    EXPECT_EQ(fixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name;
-    EXPECT_TRUE(fixtures::edgeIndexCurrent(mesh)) << m.Name;
+    EXPECT_TRUE(postfixtures::closedAndOriented(mesh, &problem)) << m.Name << ": " << problem;
+    EXPECT_EQ(postfixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name;
+    EXPECT_TRUE(postfixtures::edgeIndexCurrent(mesh)) << m.Name;
     EXPECT_TRUE(mesh.checkIntegrity()) << m.Name;
   }
   EXPECT_GT(collapsed, 0) << "the meshes should exercise at least one collapse";

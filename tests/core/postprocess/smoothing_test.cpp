@@ -17,7 +17,7 @@ void grid(PolygonStorage& mesh) {
   std::vector<VertexIDList> quads;
   for (int j = 0; j < 4; ++j)
     for (int i = 0; i < 4; ++i) quads.push_back({i + 5 * j, i + 1 + 5 * j, i + 1 + 5 * (j + 1), i + 5 * (j + 1)});
-  fixtures::buildMesh(mesh, positions, quads);
+  postfixtures::buildMesh(mesh, positions, quads);
 }
 
 int at(int i, int j) { return i + 5 * j; }
@@ -68,8 +68,8 @@ TEST(Smoothing, FeatureAndUnusedVerticesKeepTheirPlace) {
 
 TEST(Smoothing, CubeCornersMoveToTheirThreeNeighboursTwice) {
   PolygonStorage mesh;
-  const fixtures::NamedMesh cube = fixtures::cube();
-  fixtures::buildMesh(mesh, cube.Positions, cube.Polygons);
+  const postfixtures::NamedMesh cube = postfixtures::cube();
+  postfixtures::buildMesh(mesh, cube.Positions, cube.Polygons);
   mesh.smooth();
   for (std::size_t v = 0; v < 8; ++v) {
     // Corner (sx, sy, sz) has neighbours differing in one sign each: their average is a third.
@@ -87,7 +87,7 @@ TEST(Smoothing, CubeCornersMoveToTheirThreeNeighboursTwice) {
 
 TEST(Smoothing, SingleQuadKeepsItsCorners) {
   PolygonStorage mesh;
-  fixtures::buildMesh(mesh, {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
+  postfixtures::buildMesh(mesh, {{0, 0, 0}, {2, 0, 0}, {2, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}});
   mesh.Midpoints[0].pos = V3{5, 5, 5};
   mesh.smooth();
   EXPECT_EQ(mesh.Vertices[1].pos.x, 2.0f);
