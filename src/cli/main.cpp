@@ -4,6 +4,7 @@
 #include "ConsoleOutput.h"
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
+#include "MeshCommand.h"
 #include "VoxelizeCommand.h"
 #include "pipeline/TessellorError.h"
 
@@ -30,6 +31,7 @@ struct CommandEntry {
 const CommandEntry Commands[] = {
     {"info", create<InfoCommand>},
     {"convert", create<ConvertCommand>},
+    {"mesh", create<MeshCommand>},
     {"voxelize", create<VoxelizeCommand>},
 };
 
