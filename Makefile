@@ -27,7 +27,8 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
+demo: configure
+	cmake --build $(BUILD) -j $(JOBS) --target tessellor-cli
 	mkdir -p demo-output
 	$(BUILD)/src/cli/tessellor-cli info examples/fandisk.ply
 	$(BUILD)/src/cli/tessellor-cli convert examples/fandisk.ply -o demo-output/fandisk.obj
