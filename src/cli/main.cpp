@@ -5,6 +5,7 @@
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
 #include "MeshCommand.h"
+#include "RemeshCommand.h"
 #include "VoxelizeCommand.h"
 #include "pipeline/TessellorError.h"
 
@@ -33,6 +34,7 @@ const CommandEntry Commands[] = {
     {"convert", create<ConvertCommand>},
     {"mesh", create<MeshCommand>},
     {"voxelize", create<VoxelizeCommand>},
+    {"remesh", create<RemeshCommand>},
 };
 
 void printOverview(std::FILE* stream) {
@@ -89,6 +91,11 @@ int main(int argc, char** argv) {
     ConsoleOutput output;
     output.setQuiet(args.has("--quiet"));
     command->run(args, output);
+    // A log that could not be written (a full disk behind a redirection) is a failed run.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      printError("standard output: write error");
+      return 1;
+    }
     return 0;
   } catch (const UsageError& error) {
     return usageError(command->spec().Name, error.what());

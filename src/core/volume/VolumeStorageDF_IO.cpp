@@ -249,11 +249,12 @@ namespace {
 // write names the offset of the first byte of the block that could not be written.
 class BufferedWriter {
 public:
-  BufferedWriter(AtomicFileWriter& file, const std::string& name) : File(file), Name(name) { Buffer.reserve(1 << 16); }
+  BufferedWriter(AtomicFileWriter& file, const std::string& name) : File(file), Name(name), Buffer(1 << 16) {}
 
   void put(const unsigned char* data, std::size_t n) {
-    if (Buffer.size() + n > Buffer.capacity()) flush();
-    Buffer.insert(Buffer.end(), data, data + n);
+    if (Used + n > Buffer.size()) flush();
+    std::memcpy(Buffer.data() + Used, data, n);
+    Used += n;
   }
   void putFloat(float value) {
     unsigned char bytes[4];
@@ -268,19 +269,20 @@ public:
 
   void flush() {
     try {
-      File.write(Buffer.data(), Buffer.size());
+      File.write(Buffer.data(), Used);
       if (std::fflush(File.stream()) != 0) fail(Name, "written == 1", Flushed);
     } catch (const FileError&) {
       fail(Name, "written == 1", Flushed);
     }
-    Flushed += static_cast<long long>(Buffer.size());
-    Buffer.clear();
+    Flushed += static_cast<long long>(Used);
+    Used = 0;
   }
 
 private:
   AtomicFileWriter& File;
   const std::string& Name;
   std::vector<unsigned char> Buffer;
+  std::size_t Used = 0;
   long long Flushed = 0;
 };
 
