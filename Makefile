@@ -33,7 +33,9 @@ demo: configure
 	$(BUILD)/src/cli/tessellor-cli info examples/fandisk.ply
 	$(BUILD)/src/cli/tessellor-cli convert examples/fandisk.ply -o demo-output/fandisk.obj
 	$(BUILD)/src/cli/tessellor-cli convert examples/fandisk.ply -o demo-output/fandisk.pc
-	@echo "Written: demo-output/fandisk.obj demo-output/fandisk.pc"
+	$(BUILD)/src/cli/tessellor-cli remesh examples/fandisk.ply --features -o demo-output/fandisk-remeshed.pc
+	$(BUILD)/src/cli/tessellor-cli remesh examples/fandisk.ply --features --quiet -o demo-output/fandisk-remeshed.obj
+	@echo "Written: demo-output/fandisk.obj demo-output/fandisk.pc demo-output/fandisk-remeshed.pc demo-output/fandisk-remeshed.obj"
 
 # The test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
