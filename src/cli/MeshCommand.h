@@ -7,7 +7,7 @@
 // and writes the result. --mc-mesh also writes the Marching Cubes mesh, in the format of its own
 // extension.
 class MeshCommand final : public Command {
-public:
+ public:
   const CommandSpec& spec() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -28,9 +28,38 @@ constexpr float NoDistance = 10000000.0f;
 float clamped(float v) { return std::fabs(v) < Epsilon ? Epsilon : v; }
 
 enum Subcase {
-  S0, S1, S2, S3_1, S3_2, S4_1, S4_2, S5, S6_1_1, S6_1_2, S6_2, S7_1, S7_2, S7_3, S7_4_1, S7_4_2,
-  S8, S9, S10_1_1, S10_1_2, S10_2, S11, S12_1_1, S12_1_2, S12_2, S13_1, S13_2, S13_3, S13_4,
-  S13_5_1, S13_5_2, S14
+  S0,
+  S1,
+  S2,
+  S3_1,
+  S3_2,
+  S4_1,
+  S4_2,
+  S5,
+  S6_1_1,
+  S6_1_2,
+  S6_2,
+  S7_1,
+  S7_2,
+  S7_3,
+  S7_4_1,
+  S7_4_2,
+  S8,
+  S9,
+  S10_1_1,
+  S10_1_2,
+  S10_2,
+  S11,
+  S12_1_1,
+  S12_1_2,
+  S12_2,
+  S13_1,
+  S13_2,
+  S13_3,
+  S13_4,
+  S13_5_1,
+  S13_5_2,
+  S14
 };
 
 // Corners of each face code 1..6, in the order P, Q, R, S read by the face test.
@@ -40,26 +69,26 @@ constexpr int FaceCorners[6][4] = {{0, 4, 5, 1}, {1, 5, 6, 2}, {2, 6, 7, 3}, {3,
 struct EdgeSlot {
   int dx, dy, dz, dir;
 };
-constexpr EdgeSlot EdgeSlots[12] = {{0, 0, 0, 0}, {1, 0, 0, 1}, {0, 1, 0, 0}, {0, 0, 0, 1},
-                                    {0, 0, 1, 0}, {1, 0, 1, 1}, {0, 1, 1, 0}, {0, 0, 1, 1},
-                                    {0, 0, 0, 2}, {1, 0, 0, 2}, {1, 1, 0, 2}, {0, 1, 0, 2}};
+constexpr EdgeSlot EdgeSlots[12] = {{0, 0, 0, 0}, {1, 0, 0, 1}, {0, 1, 0, 0}, {0, 0, 0, 1}, {0, 0, 1, 0}, {1, 0, 1, 1},
+                                    {0, 1, 1, 0}, {0, 0, 1, 1}, {0, 0, 0, 2}, {1, 0, 0, 2}, {1, 1, 0, 2}, {0, 1, 0, 2}};
 
 // Interior test along a reference edge: t is taken on the edge (a, b) and the three edges
 // parallel to it are interpolated at the same t, each from its first to its second corner.
 struct ParallelEdges {
   int a, b, b0, b1, c0, c1, d0, d1;
 };
-constexpr ParallelEdges Parallel[12] = {
-    {0, 1, 3, 2, 7, 6, 4, 5}, {1, 2, 0, 3, 4, 7, 5, 6}, {2, 3, 1, 0, 5, 4, 6, 7}, {3, 0, 2, 1, 6, 5, 7, 4},
-    {4, 5, 7, 6, 3, 2, 0, 1}, {5, 6, 4, 7, 0, 3, 1, 2}, {6, 7, 5, 4, 1, 0, 2, 3}, {7, 4, 6, 5, 2, 1, 3, 0},
-    {0, 4, 3, 7, 2, 6, 1, 5}, {1, 5, 0, 4, 3, 7, 2, 6}, {2, 6, 1, 5, 0, 4, 3, 7}, {3, 7, 2, 6, 1, 5, 0, 4}};
+constexpr ParallelEdges Parallel[12] = {{0, 1, 3, 2, 7, 6, 4, 5}, {1, 2, 0, 3, 4, 7, 5, 6}, {2, 3, 1, 0, 5, 4, 6, 7},
+                                        {3, 0, 2, 1, 6, 5, 7, 4}, {4, 5, 7, 6, 3, 2, 0, 1}, {5, 6, 4, 7, 0, 3, 1, 2},
+                                        {6, 7, 5, 4, 1, 0, 2, 3}, {7, 4, 6, 5, 2, 1, 3, 0}, {0, 4, 3, 7, 2, 6, 1, 5},
+                                        {1, 5, 0, 4, 3, 7, 2, 6}, {2, 6, 1, 5, 0, 4, 3, 7}, {3, 7, 2, 6, 1, 5, 0, 4}};
 
 // Bytes of physical memory, or 0 when unknown.
 unsigned long long physicalMemory() {
 #if defined(__unix__) && defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long pageSize = sysconf(_SC_PAGESIZE);
-  if (pages > 0 && pageSize > 0) return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
+  if (pages > 0 && pageSize > 0)
+    return static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(pageSize);
 #endif
   return 0;
 }
@@ -69,9 +98,9 @@ constexpr int FirstVertexCapacity = 65536;
 }  // namespace
 
 const char* const MarchingCubes33::SubcaseNames[SubcaseCount] = {
-    "0",    "1",    "2",      "3.1",    "3.2",  "4.1",  "4.2",    "5",      "6.1.1", "6.1.2", "6.2",
-    "7.1",  "7.2",  "7.3",    "7.4.1",  "7.4.2", "8",   "9",      "10.1.1", "10.1.2", "10.2", "11",
-    "12.1.1", "12.1.2", "12.2", "13.1", "13.2", "13.3", "13.4", "13.5.1", "13.5.2", "14"};
+    "0",      "1",      "2",    "3.1",   "3.2",   "4.1",  "4.2",  "5",      "6.1.1",  "6.1.2", "6.2",
+    "7.1",    "7.2",    "7.3",  "7.4.1", "7.4.2", "8",    "9",    "10.1.1", "10.1.2", "10.2",  "11",
+    "12.1.1", "12.1.2", "12.2", "13.1",  "13.2",  "13.3", "13.4", "13.5.1", "13.5.2", "14"};
 
 MarchingCubes33::MarchingCubes33(int sizeX, int sizeY, int sizeZ) : _sizeX(sizeX), _sizeY(sizeY), _sizeZ(sizeZ) {}
 
@@ -150,7 +179,8 @@ void MarchingCubes33::reserveVertex() {
   if (_vertexCapacity > _maxVertexCapacity / 2) {
     char message[200];
     std::snprintf(message, sizeof message,
-                  "Marching Cubes: the vertex buffer cannot grow beyond %d vertices; the volume is too large", _vertexCapacity);
+                  "Marching Cubes: the vertex buffer cannot grow beyond %d vertices; the volume is too large",
+                  _vertexCapacity);
     throw ProcessingError(message);
   }
   const int capacity = _vertexCapacity * 2;
@@ -161,7 +191,8 @@ void MarchingCubes33::reserveVertex() {
                   capacity);
     throw ProcessingError(message);
   }
-  std::memcpy(static_cast<void*>(grown.get()), _vertices.get(), static_cast<std::size_t>(_vertexCapacity) * sizeof(Vertex));
+  std::memcpy(static_cast<void*>(grown.get()), _vertices.get(),
+              static_cast<std::size_t>(_vertexCapacity) * sizeof(Vertex));
   _vertices = std::move(grown);
   _vertexCapacity = capacity;
 }
@@ -204,10 +235,9 @@ int MarchingCubes33::getVertexID(int eid) {
   int id = -1;
   if (eid < 12) {
     const EdgeSlot& s = EdgeSlots[eid];
-    const std::size_t index = static_cast<std::size_t>(_i + s.dx) +
-                              static_cast<std::size_t>(_j + s.dy) * static_cast<std::size_t>(_sizeX) +
-                              static_cast<std::size_t>(_k + s.dz) * static_cast<std::size_t>(_sizeX) *
-                                  static_cast<std::size_t>(_sizeY);
+    const std::size_t index =
+        static_cast<std::size_t>(_i + s.dx) + static_cast<std::size_t>(_j + s.dy) * static_cast<std::size_t>(_sizeX) +
+        static_cast<std::size_t>(_k + s.dz) * static_cast<std::size_t>(_sizeX) * static_cast<std::size_t>(_sizeY);
     const int* const ids = s.dir == 0 ? _xVertexIDs.get() : s.dir == 1 ? _yVertexIDs.get() : _zVertexIDs.get();
     id = ids[index];
   }
@@ -221,10 +251,9 @@ int MarchingCubes33::addCenterVertex() {
   int count = 0;
   for (int e = 0; e < 12; ++e) {
     const EdgeSlot& s = EdgeSlots[e];
-    const std::size_t index = static_cast<std::size_t>(_i + s.dx) +
-                              static_cast<std::size_t>(_j + s.dy) * static_cast<std::size_t>(_sizeX) +
-                              static_cast<std::size_t>(_k + s.dz) * static_cast<std::size_t>(_sizeX) *
-                                  static_cast<std::size_t>(_sizeY);
+    const std::size_t index =
+        static_cast<std::size_t>(_i + s.dx) + static_cast<std::size_t>(_j + s.dy) * static_cast<std::size_t>(_sizeX) +
+        static_cast<std::size_t>(_k + s.dz) * static_cast<std::size_t>(_sizeX) * static_cast<std::size_t>(_sizeY);
     const int* const ids = s.dir == 0 ? _xVertexIDs.get() : s.dir == 1 ? _yVertexIDs.get() : _zVertexIDs.get();
     const int id = ids[index];
     if (id == -1) continue;
@@ -237,7 +266,8 @@ int MarchingCubes33::addCenterVertex() {
   const int id = _vertexCount++;
   Vertex& v = _vertices[static_cast<std::size_t>(id)];
   v = Vertex{};
-  if (count > 0) v.pos = V3{sum.x / static_cast<float>(count), sum.y / static_cast<float>(count), sum.z / static_cast<float>(count)};
+  if (count > 0)
+    v.pos = V3{sum.x / static_cast<float>(count), sum.y / static_cast<float>(count), sum.z / static_cast<float>(count)};
   return id;
 }
 
@@ -247,7 +277,8 @@ void MarchingCubes33::addTriangles(const std::int8_t* row, int n, int centre) {
     for (int c = 0; c < 3; ++c) {
       const int e = row[t + c];
       ids[c] = e == 12 ? centre : getVertexID(e);
-      if (ids[c] == -1) Diagnostics::printf("Marching Cubes: invalid triangle %d\n", static_cast<int>(_target->Polygons.size()));
+      if (ids[c] == -1)
+        Diagnostics::printf("Marching Cubes: invalid triangle %d\n", static_cast<int>(_target->Polygons.size()));
     }
     if (ids[0] != -1 && ids[1] != -1 && ids[2] != -1) _target->addTriangle(ids[0], ids[1], ids[2]);
   }
@@ -269,8 +300,10 @@ void MarchingCubes33::addPolygons(const std::int8_t* row, int n) {
       continue;
     }
     const int id = getVertexID(row[e]);
-    if (id == -1) complete = false;
-    else loop[length++] = id;
+    if (id == -1)
+      complete = false;
+    else
+      loop[length++] = id;
   }
   flush();
 }
@@ -312,10 +345,18 @@ bool MarchingCubes33::testInterior(std::int8_t s) {
     case 13: {
       int edge = -1;
       switch (_case) {
-        case 6: edge = mc33::test6[_config][2]; break;
-        case 7: edge = mc33::test7[_config][4]; break;
-        case 12: edge = mc33::test12[_config][3]; break;
-        default: edge = mc33::tiling13_5_1[_config][_subconfig][0]; break;
+        case 6:
+          edge = mc33::test6[_config][2];
+          break;
+        case 7:
+          edge = mc33::test7[_config][4];
+          break;
+        case 12:
+          edge = mc33::test12[_config][3];
+          break;
+        default:
+          edge = mc33::tiling13_5_1[_config][_subconfig][0];
+          break;
       }
       if (edge < 0 || edge > 11) {
         Diagnostics::printf("Invalid edge %d\n", edge);
@@ -335,7 +376,15 @@ bool MarchingCubes33::testInterior(std::int8_t s) {
   }
   const int test = (At >= 0.0f ? 1 : 0) + (Bt >= 0.0f ? 2 : 0) + (Ct >= 0.0f ? 4 : 0) + (Dt >= 0.0f ? 8 : 0);
   switch (test) {
-    case 0: case 1: case 2: case 3: case 4: case 6: case 8: case 9: case 12:
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 6:
+    case 8:
+    case 9:
+    case 12:
       return s > 0;
     case 5:
       // Exact comparisons: equality goes to s < 0 here and to s > 0 for test 10.

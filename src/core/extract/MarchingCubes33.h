@@ -20,7 +20,7 @@ class StatusOutput;
 // Use: point _volume, _mesh and _output at their objects (or use the setters), then release,
 // initialize, extract. The pipeline controller derives from this class.
 class MarchingCubes33 {
-public:
+ public:
   static constexpr int SubcaseCount = 32;
   // Sub-case names in counter order ("0", "1", "2", "3.1", ..., "13.5.2", "14").
   static const char* const SubcaseNames[SubcaseCount];
@@ -48,7 +48,7 @@ public:
   int caseStatistics(int subcase) const { return _caseStatistics[subcase]; }
   int vertexCount() const { return _vertexCount; }
 
-protected:
+ protected:
   // Classifies the current cube (cube state below) and emits its tiling.
   void processCube();
   // Face test for face code f (negative: sense inverted); true when the face's saddle joins the
@@ -96,7 +96,7 @@ protected:
   // ProcessingError. Vertex ids are ints, so the default is the largest power of two below 2^31.
   int _maxVertexCapacity = 1 << 30;
 
-private:
+ private:
   // The mesh being filled by the sweep; swapped into _mesh only when the run succeeds.
   PolygonStorage* _target = nullptr;
   void writeLog(const char* format, ...)

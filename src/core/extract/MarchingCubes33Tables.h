@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+// clang-format off
 namespace mc33 {
 
 inline constexpr std::int8_t cases[256][2] = {  // CRC-32 3BE9B1EF
@@ -1609,3 +1610,4 @@ inline constexpr std::int8_t polygon14[12][6] = {
 };
 
 }  // namespace mc33
+// clang-format on

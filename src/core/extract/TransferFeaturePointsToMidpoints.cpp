@@ -17,8 +17,10 @@ void transferFeaturePointsToMidpoints(PolygonStorage& mesh, const GenericVolumeS
     for (int a = 0; a < 3; ++a) {
       const double first = std::floor(static_cast<double>(r[a]) - 0.5);
       // Also false for NaN: such a record has no candidates at all.
-      if (!(first >= -1.0 && first < static_cast<double>(sizes[a]))) outside = true;
-      else lower[a] = static_cast<int>(first);
+      if (!(first >= -1.0 && first < static_cast<double>(sizes[a])))
+        outside = true;
+      else
+        lower[a] = static_cast<int>(first);
     }
     if (outside) continue;
 

@@ -10,7 +10,7 @@
 
 // Keeps every log line and every progress call, repeated values included.
 class FullOutput final : public StatusOutput {
-public:
+ public:
   void writeLine(const char* text) override { Lines.emplace_back(text); }
   void setProgress(int percent) override { Progress.push_back(percent); }
   void beginTask(const char* name) override {
@@ -27,19 +27,19 @@ public:
 
 // Opens the extractor's internals to the tests.
 class ProbeMC33 : public MarchingCubes33 {
-public:
+ public:
   ProbeMC33() : MarchingCubes33(-1, -1, -1) {}
-  using MarchingCubes33::processCube;
-  using MarchingCubes33::testFace;
-  using MarchingCubes33::testInterior;
   using MarchingCubes33::_case;
   using MarchingCubes33::_config;
-  using MarchingCubes33::_subconfig;
   using MarchingCubes33::_cube;
   using MarchingCubes33::_lutEntry;
   using MarchingCubes33::_maxVertexCapacity;
   using MarchingCubes33::_sizeX;
+  using MarchingCubes33::_subconfig;
   using MarchingCubes33::_vertexCapacity;
+  using MarchingCubes33::processCube;
+  using MarchingCubes33::testFace;
+  using MarchingCubes33::testInterior;
 
   void setCube(std::uint8_t caseNumber, std::uint8_t config, const float (&values)[8]) {
     _case = caseNumber;

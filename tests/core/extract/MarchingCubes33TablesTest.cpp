@@ -23,25 +23,26 @@ struct TableRef {
   std::uint32_t Crc;
 };
 
-#define TABLE(name, crc) TableRef{#name, reinterpret_cast<const std::int8_t*>(name), sizeof(name), crc}
+#define TABLE(name, crc) \
+  TableRef { #name, reinterpret_cast < const std::int8_t*>(name), sizeof(name), crc }
 
 // The published check values of every table the extractor uses or derives polygons from.
 const std::vector<TableRef>& publishedTables() {
   static const std::vector<TableRef> tables = {
-      TABLE(cases, 0x3BE9B1EFu),        TABLE(tiling1, 0x37E651F2u),       TABLE(test3, 0x6A624CB8u),
-      TABLE(tiling3_1, 0xF3280074u),    TABLE(test4, 0x45010568u),         TABLE(tiling4_1, 0x297AC056u),
-      TABLE(tiling4_2, 0xE8C07925u),    TABLE(test6, 0x79026B10u),         TABLE(tiling6_1_2, 0x8B1A640Au),
-      TABLE(tiling6_2, 0xA1C70FAFu),    TABLE(test7, 0xF33B345Cu),         TABLE(tiling7_1, 0xBAC6E776u),
-      TABLE(tiling7_2, 0x8AFD3F84u),    TABLE(tiling7_3, 0xD58D7869u),     TABLE(tiling7_4_1, 0x2E4D70B2u),
-      TABLE(tiling7_4_2, 0xB1C18AE6u),  TABLE(test10, 0x5D164C4Bu),        TABLE(tiling10_1_2, 0xE8F220DDu),
-      TABLE(tiling10_2, 0x6A7C7F5Du),   TABLE(tiling10_2_, 0x78144B5Eu),   TABLE(test12, 0x1BF8F0C0u),
-      TABLE(tiling12_1_2, 0x9C5DE00Bu), TABLE(tiling12_2, 0x61B5F0A0u),    TABLE(tiling12_2_, 0xE9C71C6Eu),
-      TABLE(test13, 0xE69B65B3u),       TABLE(subconfig13, 0x2A9CFF42u),   TABLE(tiling13_1, 0x315B100Au),
-      TABLE(tiling13_1_, 0xA328EA8Fu),  TABLE(tiling13_2, 0x4C97DE55u),    TABLE(tiling13_2_, 0x96B89585u),
-      TABLE(tiling13_3, 0xD47FA21Eu),   TABLE(tiling13_3_, 0x15E587D6u),   TABLE(tiling13_4, 0x8FAAD9A8u),
-      TABLE(tiling13_5_1, 0xCA9D47D0u), TABLE(tiling13_5_2, 0x7DBB4D8Cu),  TABLE(tiling2, 0x1FD1924Au),
-      TABLE(tiling3_2, 0xAF0D6EFEu),    TABLE(tiling5, 0x656B36DBu),       TABLE(tiling6_1_1, 0xD3AE7B8Cu),
-      TABLE(tiling8, 0x05E815B9u),      TABLE(tiling9, 0xAEA2C1B9u),       TABLE(tiling10_1_1, 0x7377AEDAu),
+      TABLE(cases, 0x3BE9B1EFu),         TABLE(tiling1, 0x37E651F2u),      TABLE(test3, 0x6A624CB8u),
+      TABLE(tiling3_1, 0xF3280074u),     TABLE(test4, 0x45010568u),        TABLE(tiling4_1, 0x297AC056u),
+      TABLE(tiling4_2, 0xE8C07925u),     TABLE(test6, 0x79026B10u),        TABLE(tiling6_1_2, 0x8B1A640Au),
+      TABLE(tiling6_2, 0xA1C70FAFu),     TABLE(test7, 0xF33B345Cu),        TABLE(tiling7_1, 0xBAC6E776u),
+      TABLE(tiling7_2, 0x8AFD3F84u),     TABLE(tiling7_3, 0xD58D7869u),    TABLE(tiling7_4_1, 0x2E4D70B2u),
+      TABLE(tiling7_4_2, 0xB1C18AE6u),   TABLE(test10, 0x5D164C4Bu),       TABLE(tiling10_1_2, 0xE8F220DDu),
+      TABLE(tiling10_2, 0x6A7C7F5Du),    TABLE(tiling10_2_, 0x78144B5Eu),  TABLE(test12, 0x1BF8F0C0u),
+      TABLE(tiling12_1_2, 0x9C5DE00Bu),  TABLE(tiling12_2, 0x61B5F0A0u),   TABLE(tiling12_2_, 0xE9C71C6Eu),
+      TABLE(test13, 0xE69B65B3u),        TABLE(subconfig13, 0x2A9CFF42u),  TABLE(tiling13_1, 0x315B100Au),
+      TABLE(tiling13_1_, 0xA328EA8Fu),   TABLE(tiling13_2, 0x4C97DE55u),   TABLE(tiling13_2_, 0x96B89585u),
+      TABLE(tiling13_3, 0xD47FA21Eu),    TABLE(tiling13_3_, 0x15E587D6u),  TABLE(tiling13_4, 0x8FAAD9A8u),
+      TABLE(tiling13_5_1, 0xCA9D47D0u),  TABLE(tiling13_5_2, 0x7DBB4D8Cu), TABLE(tiling2, 0x1FD1924Au),
+      TABLE(tiling3_2, 0xAF0D6EFEu),     TABLE(tiling5, 0x656B36DBu),      TABLE(tiling6_1_1, 0xD3AE7B8Cu),
+      TABLE(tiling8, 0x05E815B9u),       TABLE(tiling9, 0xAEA2C1B9u),      TABLE(tiling10_1_1, 0x7377AEDAu),
       TABLE(tiling10_1_1_, 0x81180008u), TABLE(tiling11, 0xD2FE764Bu),     TABLE(tiling12_1_1, 0xFE29037Cu),
       TABLE(tiling12_1_1_, 0xA21C2B6Au), TABLE(tiling14, 0x06E7B23Fu),
   };
@@ -127,26 +128,44 @@ void append(std::vector<RowRef>& rows, Rows... more) {
 std::vector<RowRef> rowsOf(int caseNumber, int c) {
   std::vector<RowRef> rows;
   switch (caseNumber) {
-    case 1: append(rows, row(tiling1[c])); break;
-    case 2: append(rows, row(tiling2[c]), row(polygon2[c])); break;
-    case 3: append(rows, row(tiling3_1[c]), row(tiling3_2[c]), row(polygon3_2[c])); break;
-    case 4: append(rows, row(tiling4_1[c]), row(tiling4_2[c])); break;
-    case 5: append(rows, row(tiling5[c]), row(polygon5[c])); break;
-    case 6: append(rows, row(tiling6_1_1[c]), row(tiling6_1_2[c]), row(tiling6_2[c]), row(polygon6_1_1[c])); break;
+    case 1:
+      append(rows, row(tiling1[c]));
+      break;
+    case 2:
+      append(rows, row(tiling2[c]), row(polygon2[c]));
+      break;
+    case 3:
+      append(rows, row(tiling3_1[c]), row(tiling3_2[c]), row(polygon3_2[c]));
+      break;
+    case 4:
+      append(rows, row(tiling4_1[c]), row(tiling4_2[c]));
+      break;
+    case 5:
+      append(rows, row(tiling5[c]), row(polygon5[c]));
+      break;
+    case 6:
+      append(rows, row(tiling6_1_1[c]), row(tiling6_1_2[c]), row(tiling6_2[c]), row(polygon6_1_1[c]));
+      break;
     case 7:
       append(rows, row(tiling7_1[c]), row(tiling7_4_1[c]), row(tiling7_4_2[c]));
       for (int s = 0; s < 3; ++s) append(rows, row(tiling7_2[c][s]), row(tiling7_3[c][s]));
       break;
-    case 8: append(rows, row(tiling8[c]), row(polygon8[c])); break;
-    case 9: append(rows, row(tiling9[c]), row(polygon9[c])); break;
+    case 8:
+      append(rows, row(tiling8[c]), row(polygon8[c]));
+      break;
+    case 9:
+      append(rows, row(tiling9[c]), row(polygon9[c]));
+      break;
     case 10:
       append(rows, row(tiling10_1_1[c]), row(tiling10_1_1_[c]), row(tiling10_1_2[c]), row(tiling10_2[c]),
-              row(tiling10_2_[c]), row(polygon10_1_1[c]), row(polygon10_1_1_[c]));
+             row(tiling10_2_[c]), row(polygon10_1_1[c]), row(polygon10_1_1_[c]));
       break;
-    case 11: append(rows, row(tiling11[c]), row(polygon11[c])); break;
+    case 11:
+      append(rows, row(tiling11[c]), row(polygon11[c]));
+      break;
     case 12:
       append(rows, row(tiling12_1_1[c]), row(tiling12_1_1_[c]), row(tiling12_1_2[c]), row(tiling12_2[c]),
-              row(tiling12_2_[c]), row(polygon12_1_1[c]), row(polygon12_1_1_[c]));
+             row(tiling12_2_[c]), row(polygon12_1_1[c]), row(polygon12_1_1_[c]));
       break;
     case 13:
       append(rows, row(tiling13_1[c]), row(tiling13_1_[c]));
@@ -158,8 +177,11 @@ std::vector<RowRef> rowsOf(int caseNumber, int c) {
       for (const auto& r : tiling13_5_1[c]) rows.push_back(row(r));
       for (const auto& r : tiling13_5_2[c]) rows.push_back(row(r));
       break;
-    case 14: append(rows, row(tiling14[c]), row(polygon14[c])); break;
-    default: break;
+    case 14:
+      append(rows, row(tiling14[c]), row(polygon14[c]));
+      break;
+    default:
+      break;
   }
   return rows;
 }
@@ -206,8 +228,14 @@ struct PolygonTable {
 template <std::size_t R, std::size_t P, std::size_t T>
 PolygonTable polygonTable(const char* name, const std::int8_t (&polygons)[R][P], const std::int8_t (&triangles)[R][T],
                           std::vector<int> loops, bool lastFirst = false) {
-  return PolygonTable{name, &polygons[0][0], static_cast<int>(P), &triangles[0][0], static_cast<int>(T),
-                      static_cast<int>(R), std::move(loops), lastFirst};
+  return PolygonTable{name,
+                      &polygons[0][0],
+                      static_cast<int>(P),
+                      &triangles[0][0],
+                      static_cast<int>(T),
+                      static_cast<int>(R),
+                      std::move(loops),
+                      lastFirst};
 }
 
 std::vector<PolygonTable> polygonTables() {
@@ -237,8 +265,10 @@ TEST(MarchingCubes33Tables, PolygonRowsAreTheBoundariesOfTheirTriangleDiscs) {
 
       std::vector<std::vector<int>> loops(1);
       for (int i = 0; i < t.PolygonRow; ++i) {
-        if (prow[i] == -1) loops.emplace_back();
-        else loops.back().push_back(prow[i]);
+        if (prow[i] == -1)
+          loops.emplace_back();
+        else
+          loops.back().push_back(prow[i]);
       }
       ASSERT_EQ(loops.size(), t.LoopSizes.size()) << where;
 
@@ -278,8 +308,10 @@ TEST(MarchingCubes33Tables, PolygonRowsAreTheBoundariesOfTheirTriangleDiscs) {
       EXPECT_EQ(loopEdges, boundary) << where << ": loops do not cover the whole boundary";
       EXPECT_TRUE(std::all_of(claimed.begin(), claimed.end(), [](bool b) { return b; })) << where;
       if (firstTriangle.size() == 2) {
-        if (t.LastDiscFirst) EXPECT_GT(firstTriangle[0], firstTriangle[1]) << where << ": loop order";
-        else EXPECT_LT(firstTriangle[0], firstTriangle[1]) << where << ": loop order";
+        if (t.LastDiscFirst)
+          EXPECT_GT(firstTriangle[0], firstTriangle[1]) << where << ": loop order";
+        else
+          EXPECT_LT(firstTriangle[0], firstTriangle[1]) << where << ": loop order";
       }
     }
   }

@@ -39,7 +39,8 @@ void expectClosedAndOriented(const PolygonStorage& mesh) {
     for (std::size_t i = 0; i < p.size(); ++i) ++directed[{p[i], p[(i + 1) % p.size()]}];
   for (const auto& [edge, count] : directed) {
     EXPECT_EQ(count, 1) << "edge " << edge.first << "->" << edge.second << " used twice in one direction";
-    EXPECT_EQ(directed.count({edge.second, edge.first}), 1u) << "edge " << edge.first << "-" << edge.second << " is open";
+    EXPECT_EQ(directed.count({edge.second, edge.first}), 1u)
+        << "edge " << edge.first << "-" << edge.second << " is open";
   }
 }
 
@@ -208,11 +209,11 @@ TEST(MarchingCubes33, ValuesBelowTwoToTheMinus23CountAsPositive) {
     float Others;
     int Zero, One;
   } cases[] = {
-      {0.0f, 0.0f, 1, 0},     // all zero: lut 255, case 0
-      {-0.0f, -0.0f, 1, 0},   // negative zero too
-      {-1e-8f, 1.0f, 1, 0},   // a tiny negative value is clamped positive
-      {-2e-7f, 1.0f, 0, 1},   // just above the threshold it stays negative
-      {-1.0f, 0.0f, 0, 1},    // one negative corner among zeros
+      {0.0f, 0.0f, 1, 0},    // all zero: lut 255, case 0
+      {-0.0f, -0.0f, 1, 0},  // negative zero too
+      {-1e-8f, 1.0f, 1, 0},  // a tiny negative value is clamped positive
+      {-2e-7f, 1.0f, 0, 1},  // just above the threshold it stays negative
+      {-1.0f, 0.0f, 0, 1},   // one negative corner among zeros
   };
   for (const Case& c : cases) {
     VolumeStorageDF volume;
@@ -382,7 +383,7 @@ TEST(MarchingCubes33, BufferThatCannotGrowStopsTheRunAndKeepsThePreviousMesh) {
 }
 
 class SizedOnlyVolume : public GenericVolumeStorage {
-public:
+ public:
   SizedOnlyVolume(int nx, int ny, int nz) {
     XSize = nx;
     YSize = ny;
@@ -407,7 +408,8 @@ TEST(MarchingCubes33, RepeatedRunsOnOneVolumeAgree) {
   makeVolume(volume, 6, 6, 6, 2.0f);
   for (int z = 1; z < 5; ++z)
     for (int y = 1; y < 5; ++y)
-      for (int x = 1; x < 5; ++x) setDistance(volume, x, y, z, 0.3f * static_cast<float>((x * 7 + y * 3 + z * 5) % 5) - 0.7f);
+      for (int x = 1; x < 5; ++x)
+        setDistance(volume, x, y, z, 0.3f * static_cast<float>((x * 7 + y * 3 + z * 5) % 5) - 0.7f);
   PolygonStorage first, second;
   MarchingCubes33 mc(-1, -1, -1);
   runExtraction(mc, volume, first, nullptr);

@@ -50,9 +50,15 @@ void randomVolume(VolumeStorageDF& volume, int n, Values kind, std::mt19937& rng
       for (int x = 1; x < n - 1; ++x) {
         float v = 0.0f;
         switch (kind) {
-          case Values::Uniform: v = uniform(rng); break;
-          case Values::FewValues: v = few[pick(rng)]; break;
-          case Values::WithZeros: v = pick(rng) == 0 ? 0.0f : uniform(rng); break;
+          case Values::Uniform:
+            v = uniform(rng);
+            break;
+          case Values::FewValues:
+            v = few[pick(rng)];
+            break;
+          case Values::WithZeros:
+            v = pick(rng) == 0 ? 0.0f : uniform(rng);
+            break;
         }
         setDistance(volume, x, y, z, v);
       }
@@ -88,8 +94,10 @@ TEST(MarchingCubes33Topology, RandomVolumesGiveClosedOrientedSurfacesAndReachEve
   const std::set<std::string> unreachable = {"6.1.2", "7.4.2", "12.1.2", "13.5.2"};
   for (int s = 0; s < MarchingCubes33::SubcaseCount; ++s) {
     const std::string name = MarchingCubes33::SubcaseNames[s];
-    if (unreachable.count(name)) EXPECT_EQ(reached[s], 0) << "sub-case " << name;
-    else EXPECT_GT(reached[s], 0) << "sub-case " << name << " never reached";
+    if (unreachable.count(name))
+      EXPECT_EQ(reached[s], 0) << "sub-case " << name;
+    else
+      EXPECT_GT(reached[s], 0) << "sub-case " << name << " never reached";
   }
 }
 

@@ -25,7 +25,7 @@ void addMidpoint(PolygonStorage& mesh, float x, float y, float z) {
 }
 
 class TransferFeaturePoints : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     volume.resize(8, 8, 8);
     volume.clear();
@@ -84,9 +84,9 @@ TEST_F(TransferFeaturePoints, HalfACellDiagonalOrMoreIsOutOfReach) {
 TEST_F(TransferFeaturePoints, TiesGoToTheFirstVoxelWithKFastest) {
   // Two points 0.3 from R = (3.5, 3.5, 3.5): (3,3,4) along z and (3,4,3) along y, both first
   // visited before (4,3,3). (3,3,4) comes first (k varies fastest).
-  setFeature(volume, 4, 3, 3, 0.7f, 0.0f, 0.0f, 1);   // (3.8, 3.5, 3.5): 0.3
-  setFeature(volume, 3, 4, 3, 0.0f, 0.7f, 0.0f, 1);   // (3.5, 3.8, 3.5): 0.3
-  setFeature(volume, 3, 3, 4, 0.0f, 0.0f, 0.7f, 2);   // (3.5, 3.5, 3.8): 0.3
+  setFeature(volume, 4, 3, 3, 0.7f, 0.0f, 0.0f, 1);  // (3.8, 3.5, 3.5): 0.3
+  setFeature(volume, 3, 4, 3, 0.0f, 0.7f, 0.0f, 1);  // (3.5, 3.8, 3.5): 0.3
+  setFeature(volume, 3, 3, 4, 0.0f, 0.0f, 0.7f, 2);  // (3.5, 3.5, 3.8): 0.3
   addMidpoint(mesh, 3.5f, 3.5f, 3.5f);
   transferFeaturePointsToMidpoints(mesh, volume);
   EXPECT_EQ(mesh.Midpoints[0].attr, 2);
@@ -119,11 +119,11 @@ TEST_F(TransferFeaturePoints, MidpointsAtTheBorderReadOnlyVoxelsInside) {
   for (int z = 0; z < 8; ++z)
     for (int y = 0; y < 8; ++y)
       for (int x = 0; x < 8; ++x) setFeature(volume, x, y, z, 0.0f, 0.0f, 0.0f, 1);
-  addMidpoint(mesh, 0.2f, 0.3f, 0.1f);      // only voxel (0,0,0) of its candidates exists
-  addMidpoint(mesh, 7.9f, 7.6f, 7.7f);      // only voxel (7,7,7)
-  addMidpoint(mesh, -5.0f, 3.5f, 3.5f);     // far outside
-  addMidpoint(mesh, 3.5f, 100.0f, 3.5f);    // far outside
-  addMidpoint(mesh, NAN, 3.5f, 3.5f);       // no position at all
+  addMidpoint(mesh, 0.2f, 0.3f, 0.1f);    // only voxel (0,0,0) of its candidates exists
+  addMidpoint(mesh, 7.9f, 7.6f, 7.7f);    // only voxel (7,7,7)
+  addMidpoint(mesh, -5.0f, 3.5f, 3.5f);   // far outside
+  addMidpoint(mesh, 3.5f, 100.0f, 3.5f);  // far outside
+  addMidpoint(mesh, NAN, 3.5f, 3.5f);     // no position at all
   transferFeaturePointsToMidpoints(mesh, volume);
   EXPECT_EQ(mesh.Midpoints[0].attr, 1);
   EXPECT_EQ(mesh.Midpoints[0].pos.x, 0.5f);
