@@ -1,0 +1,91 @@
+#include "ConsoleOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+namespace {
+
+std::string contents(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+struct Streams {
+  std::FILE* Log = std::tmpfile();
+  std::FILE* Bar = std::tmpfile();
+  ~Streams() {
+    std::fclose(Log);
+    std::fclose(Bar);
+  }
+};
+
+}  // namespace
+
+TEST(ConsoleOutput, TaskFrameIsTheLogsAndTheBarNeverReachesIt) {
+  Streams streams;
+  {
+    ConsoleOutput output(streams.Log, streams.Bar, true);
+    output.beginTask("Importing");
+    output.setProgress(10);
+    output.writeLine("Mesh Size (1|2|3)");
+    output.setProgress(10);
+    output.setProgress(90);
+    output.writeLine("");
+    output.endTask();
+  }
+  const std::string log = contents(streams.Log);
+  EXPECT_TRUE(std::regex_match(log, std::regex("--------------- begin \nImporting\nMesh Size \\(1\\|2\\|3\\)\n\n"
+                                               "Duration: [0-9]+ ms\n--------------- end\n")))
+      << log;
+  const std::string bar = contents(streams.Bar);
+  EXPECT_NE(bar.find(" 10% Importing"), std::string::npos) << bar;
+  EXPECT_NE(bar.find(" 90% Importing"), std::string::npos) << bar;
+  // The last thing on the terminal is the erased bar.
+  EXPECT_EQ(bar.rfind("\r\033[K"), bar.size() - 4) << "bar left on the terminal";
+}
+
+TEST(ConsoleOutput, NoBarWhenStandardErrorIsNoTerminal) {
+  Streams streams;
+  {
+    ConsoleOutput output(streams.Log, streams.Bar, false);
+    output.beginTask("Marching");
+    output.setProgress(50);
+    output.endTask();
+  }
+  EXPECT_EQ(contents(streams.Bar), "");
+}
+
+TEST(ConsoleOutput, QuietSilencesLogAndBarUntilSwitchedOff) {
+  Streams streams;
+  {
+    ConsoleOutput output(streams.Log, streams.Bar, true);
+    output.setQuiet(true);
+    output.beginTask("Importing");
+    output.setProgress(40);
+    output.writeLine("hidden");
+    output.endTask();
+    output.setQuiet(false);
+    output.writeLine("Total : 6");
+  }
+  EXPECT_EQ(contents(streams.Log), "Total : 6\n");
+  EXPECT_EQ(contents(streams.Bar), "");
+}
+
+TEST(ConsoleOutput, SecondBeginRestartsTheFrameWithoutNesting) {
+  Streams streams;
+  {
+    ConsoleOutput output(streams.Log, streams.Bar, false);
+    output.beginTask("A");
+    output.beginTask("B");
+    output.endTask();
+  }
+  EXPECT_TRUE(std::regex_match(contents(streams.Log),
+                               std::regex("--------------- begin \nA\n--------------- begin \nB\n"
+                                          "Duration: [0-9]+ ms\n--------------- end\n")));
+}
