@@ -108,9 +108,10 @@ void PolygonStorage::insertEdge(int p, int a, int b) {
   // A repeated id (a polygon that touches itself) is no edge: keys keep Lower < Upper.
   if (a == b) return;
   const EdgeEntryKey key = makeEdgeKey(a, b);
-  auto it = EdgeIndex.find(key);
-  if (it == EdgeIndex.end()) {
-    EdgeIndex.emplace(key, EdgeEntryData{p, -1});
+  // One descent of the tree for both the look-up and the insertion.
+  auto it = EdgeIndex.lower_bound(key);
+  if (it == EdgeIndex.end() || compareEdgeEntryKey()(key, it->first)) {
+    EdgeIndex.emplace_hint(it, key, EdgeEntryData{p, -1});
     return;
   }
   EdgeEntryData& data = it->second;
@@ -268,7 +269,7 @@ bool PolygonStorage::fitIntoVolume(int nx, int ny, int nz) {
                      BBoxMin.z * Scale + (-1.5f * Scale) / s + Offset.z};
   if (!(std::isfinite(s) && s > 0.0f) || !std::isfinite(newScale) || !(newScale > 0.0f) ||
       !std::isfinite(newOffset.x) || !std::isfinite(newOffset.y) || !std::isfinite(newOffset.z)) {
-    writeMsg("Mesh cannot be fitted into %d x %d x %d voxels (no extent to scale)", nx, ny, nz);
+    writeMsg("Mesh cannot be fitted into %d x %d x %d voxels (scale %g)", nx, ny, nz, static_cast<double>(s));
     return false;
   }
 
