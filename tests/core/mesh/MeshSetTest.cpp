@@ -303,3 +303,50 @@ TEST(MeshSet, EveryMalformedFileImportsOrIsRefusedWhole) {
   EXPECT_GT(imported, 0);
   EXPECT_GT(refused, 0);
 }
+
+TEST(MeshSet, MutatedFilesImportConsistentlyOrAreRefusedWhole) {
+  // Deterministic byte mutations of small valid files: each result either imports into a mesh
+  // whose indices hold, or is refused with its line and the target left as it was.
+  meshtest::ScratchDir dir;
+  const std::string seeds[] = {
+      meshtest::readFile(meshtest::dataDir() + "/meshes/cube_quad.ply"),
+      meshtest::readFile(meshtest::dataDir() + "/meshes/open_cube.ply"),
+  };
+  const char alphabet[] = {'0', '1', '9', '-', ' ', '\n', '\r', '\t', 'e', '.', 'x', '\0', '3', '8', '+', 'n'};
+  unsigned state = 12345u;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return (state >> 16) & 0x7fff;
+  };
+  const std::string path = dir.file("mutated.ply");
+  int refused = 0, imported = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::string text = seeds[round % 2];
+    const int edits = 1 + static_cast<int>(next() % 4);
+    for (int e = 0; e < edits; ++e) {
+      const std::size_t at = next() % text.size();
+      const char c = alphabet[next() % sizeof alphabet];
+      switch (next() % 3) {
+        case 0: text[at] = c; break;
+        case 1: text.insert(at, 1, c); break;
+        default: text.erase(at, 1); break;
+      }
+    }
+    meshtest::writeFile(path, text);
+    PolygonStorage mesh;
+    meshtest::makeCube(mesh);
+    const meshtest::MeshSnapshot before(mesh);
+    try {
+      importFile(path, mesh);
+      ++imported;
+      ASSERT_EQ(meshtest::indexFault(mesh), "") << text;
+      for (const Vertex& v : mesh.Vertices) ASSERT_TRUE(std::isfinite(v.pos.x + v.pos.y + v.pos.z)) << text;
+    } catch (const FileError& error) {
+      ++refused;
+      ASSERT_EQ(error.Position, FileError::Where::Line) << error.what();
+      ASSERT_EQ(before.differences(mesh), "") << text;
+    }
+  }
+  EXPECT_GT(imported, 50);
+  EXPECT_GT(refused, 50);
+}
