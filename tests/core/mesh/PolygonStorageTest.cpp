@@ -307,14 +307,6 @@ TEST(PolygonStorage, FitIntoVolumeRefusesAMeshWithoutExtent) {
   EXPECT_EQ(cube.Vertices[7].pos.x, 1.0f);
 }
 
-TEST(PolygonStorage, EmptyMeshBoundingBoxIsZero) {
-  PolygonStorage mesh;
-  mesh.BBoxMin = V3{5, 5, 5};
-  mesh.computeBoundingBox();
-  EXPECT_EQ(mesh.BBoxMin.x, 0.0f);
-  EXPECT_EQ(mesh.BBoxMax.z, 0.0f);
-}
-
 TEST(PolygonStorage, SplitQuadAlongDiagonal) {
   PolygonStorage mesh;
   for (int i = 0; i < 14; ++i) mesh.addVertex(makeVertex(0, 0, 0));
@@ -372,18 +364,6 @@ TEST(PolygonStorage, LocalEditsKeepTheVertexIndex) {
   EXPECT_EQ(mesh.Vertices[8].pos.x, 3.0f);
   mesh.buildEdgeIndex();
   EXPECT_EQ(meshtest::indexFault(mesh), "");
-}
-
-TEST(PolygonStorage, AddTriangleRefusesRepeatedIds) {
-  PolygonStorage mesh;
-  EXPECT_EQ(mesh.addTriangle(0, 1, 2), 0);
-  EXPECT_EQ(mesh.addTriangle(0, 1, 1), -1);
-  EXPECT_EQ(mesh.addTriangle(3, 1, 3), -1);
-  EXPECT_EQ(mesh.addTriangle(2, 2, 5), -1);
-  EXPECT_EQ(mesh.addTriangle(3, 4, 5), 1);
-  EXPECT_EQ(mesh.addVertex(Vertex{}), 0);
-  EXPECT_EQ(mesh.addVertex(Vertex{}), 1);
-  EXPECT_TRUE(mesh.VIndex.empty()) << "addVertex does not extend VIndex";
 }
 
 TEST(PolygonStorage, ClearKeepsEdgeIndexAndBoundingBox) {
