@@ -44,16 +44,16 @@ void loadInput(QuadDominantTessellor& controller, const std::string& source, Sta
 struct Measurement {
   bool McClosed = false;
   bool OutputClosed = false;
-  int Polygons = 0;      // non-empty output polygons
+  int Polygons = 0;  // non-empty output polygons
   int Quads = 0;
-  int BadPolygons = 0;   // non-empty with other than three or four corners
+  int BadPolygons = 0;  // non-empty with other than three or four corners
   int UsedVertices = 0;
   int Valence4 = 0;
   int InputEuler = 0;
   int McEuler = 0;
   int OutputEuler = 0;
-  int FeatureVertices = 0;     // used output vertices with attr != 0
-  int FeatureNearEdge = 0;     // of those, within 0.1 voxel of a sharp input edge
+  int FeatureVertices = 0;  // used output vertices with attr != 0
+  int FeatureNearEdge = 0;  // of those, within 0.1 voxel of a sharp input edge
   bool Integrity = false;
   std::string Problem;
 };
@@ -137,15 +137,17 @@ void printRow(const std::string& source, int maxVoxels, bool features, const Mea
   std::printf("| %-18s | %8d | %-8s | %-9s | %-13s | %8d | %5s | %9s | %-20s |\n", source.c_str(), maxVoxels,
               features ? "on" : "off", m.McClosed ? "yes" : "no", m.OutputClosed ? "yes" : "no", m.Polygons,
               share(m.Quads, m.Polygons).c_str(), share(m.Valence4, m.UsedVertices).c_str(),
-              features ? (share(m.FeatureNearEdge, m.FeatureVertices) + " of " + std::to_string(m.FeatureVertices)).c_str()
-                       : "");
+              features
+                  ? (share(m.FeatureNearEdge, m.FeatureVertices) + " of " + std::to_string(m.FeatureVertices)).c_str()
+                  : "");
 }
 
 // "attr near sharp edge": share of the feature-marked output vertices within 0.1 voxel of a sharp
 // input edge, and their number.
 void printHeader() {
-  std::printf("| mesh               |   voxels | features | MC closed | output closed | polygons | quads | valence 4 |"
-              " attr near sharp edge |\n");
+  std::printf(
+      "| mesh               |   voxels | features | MC closed | output closed | polygons | quads | valence 4 |"
+      " attr near sharp edge |\n");
 }
 
 struct ClosedCase {
@@ -178,15 +180,15 @@ TEST_P(RemeshClosedMesh, StaysClosedOrientedAndOfTheSameGenus) {
   EXPECT_TRUE(m.Integrity) << "checkIntegrity";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SmoothMeshes, RemeshClosedMesh,
-    ::testing::Values(ClosedCase{"sphere.ply", 100000, 2}, ClosedCase{"sphere.ply", 1000000, 2},
-                      ClosedCase{"knot.ply", 100000, 0}, ClosedCase{"knot.ply", 1000000, 0},
-                      ClosedCase{"torus (generated)", 100000, 0}, ClosedCase{"torus (generated)", 1000000, 0}),
-    [](const ::testing::TestParamInfo<ClosedCase>& info) {
-      std::string name = info.param.Source.substr(0, info.param.Source.find_first_of(". "));
-      return name + "_" + std::to_string(info.param.MaxVoxels);
-    });
+INSTANTIATE_TEST_SUITE_P(SmoothMeshes, RemeshClosedMesh,
+                         ::testing::Values(ClosedCase{"sphere.ply", 100000, 2}, ClosedCase{"sphere.ply", 1000000, 2},
+                                           ClosedCase{"knot.ply", 100000, 0}, ClosedCase{"knot.ply", 1000000, 0},
+                                           ClosedCase{"torus (generated)", 100000, 0},
+                                           ClosedCase{"torus (generated)", 1000000, 0}),
+                         [](const ::testing::TestParamInfo<ClosedCase>& info) {
+                           std::string name = info.param.Source.substr(0, info.param.Source.find_first_of(". "));
+                           return name + "_" + std::to_string(info.param.MaxVoxels);
+                         });
 
 // The output is placed where the input was: the dual takes the extracted mesh's frame, so the
 // output's box in file coordinates matches the input file's to within a voxel or so.
@@ -214,12 +216,9 @@ TEST(Remesh, OutputLiesInTheInputFilesFrame) {
   EXPECT_NEAR(lo.z * out.getScale() + out.getOffset().z, -0.7f, voxel);
   EXPECT_NEAR(hi.z * out.getScale() + out.getOffset().z, 0.7f, voxel);
   // Every stage of both halves logged its own task, in order.
-  const std::vector<std::string> expected{"Voxelization",
-                                          "Marching",
-                                          "Constructing Dual Surface",
-                                          "Reducing polygon degree",
-                                          "Removing rhombus polygons",
-                                          "Smoothing"};
+  const std::vector<std::string> expected{
+      "Voxelization", "Marching", "Constructing Dual Surface", "Reducing polygon degree", "Removing rhombus polygons",
+      "Smoothing"};
   EXPECT_EQ(log.Tasks, expected);
 }
 

@@ -15,7 +15,8 @@ namespace postfixtures {
 
 // Fills mesh with the given corners and polygons and brings every index up to date, the way a
 // stage that builds a mesh does.
-inline void buildMesh(PolygonStorage& mesh, const std::vector<V3>& positions, const std::vector<VertexIDList>& polygons) {
+inline void buildMesh(PolygonStorage& mesh, const std::vector<V3>& positions,
+                      const std::vector<VertexIDList>& polygons) {
   mesh.clear();
   for (const V3& p : positions) {
     Vertex v;
@@ -151,8 +152,8 @@ inline bool edgeIndexCurrent(PolygonStorage& mesh) {
   bool same = stored.size() == mesh.EdgeIndex.size();
   auto b = mesh.EdgeIndex.cbegin();
   for (auto a = stored.cbegin(); same && a != stored.cend(); ++a, ++b)
-    same = a->first.Lower == b->first.Lower && a->first.Upper == b->first.Upper &&
-           a->second.First == b->second.First && a->second.Second == b->second.Second;
+    same = a->first.Lower == b->first.Lower && a->first.Upper == b->first.Upper && a->second.First == b->second.First &&
+           a->second.Second == b->second.Second;
   mesh.EdgeIndex = stored;
   return same;
 }

@@ -29,7 +29,7 @@ void hexagonFan(PolygonStorage& mesh) {
 // f0 = 1, f2 = 2. Vertex 0 carries a feature mark.
 void openFan(PolygonStorage& mesh) {
   postfixtures::buildMesh(mesh, {{0, 0, 0}, onCircle(0), onCircle(60), onCircle(120), onCircle(180)},
-                      {{0, 2, 3}, {0, 1, 2}, {0, 3, 4}});
+                          {{0, 2, 3}, {0, 1, 2}, {0, 3, 4}});
   mesh.Vertices[0].attr = 1;
 }
 
@@ -128,7 +128,7 @@ TEST(DualSurface, FanOfTwoCornersLeavesEveryIndex) {
   PolygonStorage source;
   // Around vertex 0: 0 -> 1 is consistent, 0's backward neighbour 2 runs edge 0-1 the same way.
   postfixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {1, -1, 0}},
-                      {{0, 1, 2}, {0, 2, 3}, {0, 1, 4}});
+                          {{0, 1, 2}, {0, 2, 3}, {0, 1, 4}});
   PolygonStorage dual;
   dual.constructDualSurface(source, true);
   ASSERT_EQ(dual.Polygons.size(), 1u);
@@ -144,7 +144,7 @@ TEST(DualSurface, FanOfTwoCornersLeavesEveryIndex) {
 TEST(DualSurface, WalkAroundNonManifoldVertexIsBounded) {
   PolygonStorage source;
   postfixtures::buildMesh(source, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}, {0, -1, 0}},
-                      {{0, 1, 2}, {0, 3, 4}, {0, 2, 3}, {0, 4, 3}});
+                          {{0, 1, 2}, {0, 3, 4}, {0, 2, 3}, {0, 4, 3}});
   for (bool skip : {true, false}) {
     PolygonStorage dual;
     dual.constructDualSurface(source, skip);

@@ -15,8 +15,16 @@ void tenTriangles(PolygonStorage& mesh) {
   for (int k = 0; k < 13; ++k)
     positions.push_back(V3{static_cast<float>(k), static_cast<float>(k * k % 7), static_cast<float>(k % 3)});
   postfixtures::buildMesh(mesh, positions,
-                      {{0, 1, 2}, {1, 2, 4}, {3, 4, 5}, {4, 5, 6}, {5, 6, 7}, {6, 7, 8}, {7, 8, 9}, {3, 9, 10},
-                       {9, 10, 11}, {10, 11, 3}});
+                          {{0, 1, 2},
+                           {1, 2, 4},
+                           {3, 4, 5},
+                           {4, 5, 6},
+                           {5, 6, 7},
+                           {6, 7, 8},
+                           {7, 8, 9},
+                           {3, 9, 10},
+                           {9, 10, 11},
+                           {10, 11, 3}});
 }
 
 // The log lines between the task name and the duration line.
@@ -52,9 +60,9 @@ TEST(IntegrityCheck, ReportsAMissingPolygonInAVertexEntryAndLeavesItAlone) {
   RecordingOutput log;
   mesh.setStatusOutput(&log);
   EXPECT_FALSE(mesh.checkIntegrity());
-  EXPECT_EQ(ownLines(log), (std::vector<std::string>{"Vertex Index for Vertex 3 is wrong",
-                                                      "pos = (3|2|0) n = (0|0.5|-1)", "New VIndex", "2|7|9|",
-                                                      "Old VIndex", "2|9|", "VIndex corrupted"}));
+  EXPECT_EQ(ownLines(log),
+            (std::vector<std::string>{"Vertex Index for Vertex 3 is wrong", "pos = (3|2|0) n = (0|0.5|-1)",
+                                      "New VIndex", "2|7|9|", "Old VIndex", "2|9|", "VIndex corrupted"}));
   EXPECT_EQ(mesh.VIndex[3], (VertexIDSet{2, 9})) << "the index is reported, not repaired";
 }
 
@@ -62,9 +70,9 @@ TEST(IntegrityCheck, ReportsAMovedMidpointAboveTheToleranceAndRecomputesIt) {
   PolygonStorage mesh;
   tenTriangles(mesh);
   const Vertex right = mesh.Midpoints[4];
-  mesh.Midpoints[4].pos.x += 0.001f;      // squared difference about 1e-06: reported
-  mesh.Midpoints[6].pos.y += 0.0001f;     // about 1e-08: within the tolerance
-  mesh.Midpoints.push_back(Vertex{});     // records beyond the polygons are not compared
+  mesh.Midpoints[4].pos.x += 0.001f;   // squared difference about 1e-06: reported
+  mesh.Midpoints[6].pos.y += 0.0001f;  // about 1e-08: within the tolerance
+  mesh.Midpoints.push_back(Vertex{});  // records beyond the polygons are not compared
   RecordingOutput log;
   mesh.setStatusOutput(&log);
   EXPECT_FALSE(mesh.checkIntegrity());

@@ -18,7 +18,7 @@ enum : int { A = 0, B, C, D, G, H, K, M, N, O, Z, Y };
 // the given polygons (by name) to lower degrees.
 struct Patch {
   std::vector<V3> Positions{{-1, 0, 0}, {0, -1, 0}, {1, 0, 0}, {0, 1, 0}, {-2, 0, 0}, {-1, -2, 0},
-                            {-1, 2, 0}, {1, -2, 0}, {2, 0, 0},  {1, 2, 0}, {0, -3, 0}, {0, 3, 0}};
+                            {-1, 2, 0}, {1, -2, 0}, {2, 0, 0}, {1, 2, 0}, {0, -3, 0}, {0, 3, 0}};
   std::vector<std::pair<std::string, VertexIDList>> Others{
       {"qa1", {B, A, G, H}}, {"qa2", {A, D, K, G}}, {"qc1", {C, B, M, N}}, {"qc2", {D, C, N, O}},
       {"t1", {B, Z, M}},     {"t2", {B, H, Z}},     {"t3", {K, D, Y}},     {"t4", {Y, D, O}}};
@@ -131,8 +131,17 @@ TEST(RhombusRemoval, QuadHoldingAVertexTwiceIsNotCollapsed) {
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
   // Vertex 0 has degree 3 and stands at positions 0 and 2; vertices 1 and 3 have degree 5.
   postfixtures::buildMesh(mesh, positions,
-                      {{0, 1, 0, 3}, {0, 4, 5}, {0, 6, 7}, {1, 4, 6}, {1, 5, 7}, {1, 8, 9},
-                       {1, 10, 11}, {3, 4, 6}, {3, 5, 7}, {3, 8, 9}, {3, 10, 11}});
+                          {{0, 1, 0, 3},
+                           {0, 4, 5},
+                           {0, 6, 7},
+                           {1, 4, 6},
+                           {1, 5, 7},
+                           {1, 8, 9},
+                           {1, 10, 11},
+                           {3, 4, 6},
+                           {3, 5, 7},
+                           {3, 8, 9},
+                           {3, 10, 11}});
   ASSERT_EQ(degree(mesh, 0), 3);
   ASSERT_EQ(degree(mesh, 1), 5);
   ASSERT_EQ(degree(mesh, 3), 5);
@@ -148,8 +157,18 @@ TEST(RhombusRemoval, CollapseThatWouldRepeatAVertexInAnotherPolygonIsSkipped) {
   std::vector<V3> positions;
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
   postfixtures::buildMesh(mesh, positions,
-                      {{0, 1, 2, 3}, {0, 4, 2, 5}, {0, 6, 7}, {2, 8, 9}, {1, 4, 6}, {1, 5, 7}, {1, 8, 10},
-                       {1, 9, 11}, {3, 4, 6}, {3, 5, 7}, {3, 8, 10}, {3, 9, 11}});
+                          {{0, 1, 2, 3},
+                           {0, 4, 2, 5},
+                           {0, 6, 7},
+                           {2, 8, 9},
+                           {1, 4, 6},
+                           {1, 5, 7},
+                           {1, 8, 10},
+                           {1, 9, 11},
+                           {3, 4, 6},
+                           {3, 5, 7},
+                           {3, 8, 10},
+                           {3, 9, 11}});
   ASSERT_EQ(degree(mesh, 0), 3);
   ASSERT_EQ(degree(mesh, 2), 3);
   const std::vector<VertexIDList> before = mesh.Polygons;
@@ -168,9 +187,9 @@ TEST(RhombusRemoval, CollapseThatWouldDoubleAnEdgeIsSkipped) {
   PolygonStorage mesh;
   std::vector<V3> positions;
   for (int k = 0; k < 12; ++k) positions.push_back(V3{static_cast<float>(k % 4), static_cast<float>(k / 4), 0});
-  postfixtures::buildMesh(mesh, positions,
-                      {{0, 1, 2, 3}, {1, 0, 4}, {0, 3, 4}, {3, 2, 4}, {2, 1, 4}, {1, 5, 6}, {1, 7, 8}, {3, 5, 6},
-                       {3, 7, 8}});
+  postfixtures::buildMesh(
+      mesh, positions,
+      {{0, 1, 2, 3}, {1, 0, 4}, {0, 3, 4}, {3, 2, 4}, {2, 1, 4}, {1, 5, 6}, {1, 7, 8}, {3, 5, 6}, {3, 7, 8}});
   ASSERT_EQ(degree(mesh, 0), 3);
   ASSERT_EQ(degree(mesh, 1), 5);
   ASSERT_EQ(degree(mesh, 2), 3);
