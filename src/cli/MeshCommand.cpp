@@ -2,9 +2,11 @@
 
 #include "ConsoleOutput.h"
 #include "MeshFiles.h"
-#include "pipeline/QuadDominantTessellor.h"
-
-#include <memory>
+#include "extract/MarchingCubes33.h"
+#include "extract/TransferFeaturePointsToMidpoints.h"
+#include "mesh/PolygonStorage.h"
+#include "volume/VolumeStorageDF.h"
+#include "volume/VolumeStorageDF_IO.h"
 
 const CommandSpec& MeshCommand::spec() const {
   static const CommandSpec spec{
@@ -30,16 +32,27 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const std::string mcPath = args.value("--mc-mesh");
   const MeshFormat mcFormat = args.has("--mc-mesh") ? CommandLine::formatOfPath(mcPath) : format;
 
-  // The controller holds three meshes and the volume: too large for the stack.
-  auto controller = std::make_unique<QuadDominantTessellor>();
-  controller->setStatusOutput(&output);
-  VolumeStorageDF_IO& io = controller->getVolumeIO();
-  io.setFileName(args.input());
-  io.read();
-  controller->outputMeshFromVolume();
+  VolumeStorageDF volume;
+  VolumeStorageDF_IO file;
+  file.setFileName(args.input());
+  file.setVolume(&volume);
+  file.read();
 
-  // Until the post-processing passes join "Volume -> Output Mesh", the result is the Marching
-  // Cubes mesh itself.
-  MeshFiles::save(args.output(), format, controller->MCMesh);
-  if (args.has("--mc-mesh")) MeshFiles::save(mcPath, mcFormat, controller->MCMesh);
+  // The Marching Cubes mesh keeps every vertex and polygon slot as extracted: unreferenced
+  // vertices next to unmarked grid points included.
+  PolygonStorage mcMesh;
+  mcMesh.setStatusOutput(&output);
+  MarchingCubes33 extractor(-1, -1, -1);
+  extractor.setVolume(&volume);
+  extractor.setMesh(&mcMesh);
+  extractor.setStatusOutput(&output);
+  extractor.release();
+  extractor.initialize();
+  extractor.extract();
+  transferFeaturePointsToMidpoints(mcMesh, volume);
+
+  // Until the post-processing passes are routed through this command, the result is the
+  // Marching Cubes mesh itself.
+  MeshFiles::save(args.output(), format, mcMesh);
+  if (args.has("--mc-mesh")) MeshFiles::save(mcPath, mcFormat, mcMesh);
 }
