@@ -14,7 +14,7 @@
 //   out.print("ply\n");
 //   out.commit();
 class AtomicFileWriter {
-public:
+ public:
   // Creates the temporary file; throws FileError when it cannot be created.
   explicit AtomicFileWriter(const std::string& fileName);
   ~AtomicFileWriter();
@@ -41,7 +41,7 @@ public:
   const std::string& fileName() const { return FileName; }
   const std::string& temporaryName() const { return TemporaryName; }
 
-private:
+ private:
   [[noreturn]] void fail(const std::string& reason, int error);
   void discard();
 

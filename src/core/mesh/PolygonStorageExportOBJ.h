@@ -9,6 +9,6 @@ class PolygonStorage;
 // The file is written beside the target and renamed over it when complete; failures throw
 // FileError naming the file and leave an existing file of that name untouched.
 class PolygonStorageExportOBJ {
-public:
+ public:
   void save(const std::string& fileName, const PolygonStorage& mesh) const;
 };

@@ -36,7 +36,7 @@ struct FileCloser {
 // Reads whole lines of any length. "\n" and "\r\n" end a line; any other carriage return stays
 // in the text. Trailing blanks (character 32 only) are removed.
 class LineReader {
-public:
+ public:
   explicit LineReader(std::FILE* file) : File(file), Chunk(1 << 16) {}
 
   // False when the file has no more characters.
@@ -75,7 +75,7 @@ public:
   long long LineNumber = 0;  // of the line last returned; 1-based
   bool ReadFailed = false;
 
-private:
+ private:
   std::FILE* File;
   std::vector<char> Chunk;
   std::size_t Pos = 0;
@@ -143,7 +143,7 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 // Everything one import needs while it reads; throws FileError naming the file and line.
 class PlyReader {
-public:
+ public:
   PlyReader(const std::string& fileName, std::FILE* file, long long fileSize, StatusOutput* output)
       : FileName(fileName), Lines(file), FileSize(fileSize), Output(output) {}
 
@@ -154,7 +154,7 @@ public:
     if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
   }
 
-private:
+ private:
   [[noreturn]] void fail(long long line, const std::string& reason) const {
     throw FileError(FileName, reason, FileError::Where::Line, line);
   }
@@ -170,7 +170,8 @@ private:
   long long checkedCount(const std::string& line, const char* what) const {
     const long long count = parseInteger(nthToken(line, 2).c_str());
     if (count < 0) fail(Lines.LineNumber, std::string("negative ") + what + " count " + std::to_string(count));
-    if (count > INT_MAX) fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(count) + " is too large");
+    if (count > INT_MAX)
+      fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(count) + " is too large");
     return count;
   }
 

@@ -13,7 +13,7 @@ class StatusOutput;
 // the vertex range, non-finite coordinates, negative or absurd counts) ends the task and throws
 // FileError naming the file and the line; the target mesh then keeps its previous contents.
 class PolygonStorageImportPLY {
-public:
+ public:
   virtual ~PolygonStorageImportPLY();
 
   void setStatusOutput(StatusOutput* output) { Output = output; }

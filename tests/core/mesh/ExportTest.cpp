@@ -112,7 +112,8 @@ TEST(ExportPC, SampleByteExactWithFixedColumns) {
   // Every card has its fixed width: material 56 / 64 / 49 / 80, node and shell cards 72.
   std::size_t start = 0;
   std::vector<std::size_t> widths;
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) widths.push_back(end - start);
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    widths.push_back(end - start);
   ASSERT_EQ(widths.size(), 4u + 5u + 7u + 1u + 3u);
   EXPECT_EQ(widths[0], 56u);
   EXPECT_EQ(widths[1], 64u);

@@ -106,7 +106,8 @@ TEST(ImportPLY, CubeGivesIndicesLogAndProgress) {
 TEST(ImportPLY, ProgressStepsForLargeFiles) {
   std::string body;
   for (int i = 0; i < 400; ++i) body += std::to_string(i) + " 0 0\n";
-  for (int i = 0; i < 398; ++i) body += "3 " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
+  for (int i = 0; i < 398; ++i)
+    body += "3 " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
   ImportRun r;
   r.run(header(400, 398) + body);
   // Steps of 10 vertices and 9 faces: 40 values for the vertices, 45 for the faces (398 / 9).
@@ -199,9 +200,13 @@ TEST(ImportPLY, OddButWellFormedLines) {
   for (int i = 0; i < 120; ++i) longVertex += " 0.125";
   std::string bigFace = "120";
   for (int i = 0; i < 120; ++i) bigFace += " " + std::to_string(i % 3 == 0 ? 0 : (i % 3 == 1 ? 1 : 2));
-  const std::string text = "ply\nformat ascii 1.0\nelement vertex 3   \nelement face 3\nend_header\n"
-                           "0 0 0 1 2 3 255 255 255\n1 0 0 9\n" + longVertex + "\n"
-                           "3 0 1 2 255 0 0\n" + bigFace + "\n4 0 1 2 1\n";
+  const std::string text =
+      "ply\nformat ascii 1.0\nelement vertex 3   \nelement face 3\nend_header\n"
+      "0 0 0 1 2 3 255 255 255\n1 0 0 9\n" +
+      longVertex +
+      "\n"
+      "3 0 1 2 255 0 0\n" +
+      bigFace + "\n4 0 1 2 1\n";
   ASSERT_GT(longVertex.size(), 600u);
   r.run(text);
   ASSERT_EQ(r.Mesh.Vertices.size(), 3u) << "a long line is one line";

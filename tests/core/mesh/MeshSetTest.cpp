@@ -147,7 +147,8 @@ TEST(MeshSet, ObjAndDeckDescribeTheSameMesh) {
         VertexIDList ids;
         const char* c = line.c_str() + 1;
         char* end = nullptr;
-        for (long id = std::strtol(c, &end, 10); end != c; c = end, id = std::strtol(c, &end, 10)) ids.push_back(static_cast<int>(id) - 1);
+        for (long id = std::strtol(c, &end, 10); end != c; c = end, id = std::strtol(c, &end, 10))
+          ids.push_back(static_cast<int>(id) - 1);
         objFaces.push_back(ids);
       } else {
         ADD_FAILURE() << named.Name << ": unexpected OBJ line " << line;
@@ -252,17 +253,36 @@ TEST(MeshSet, EveryMalformedFileImportsOrIsRefusedWhole) {
 
   // What the documented rules give for the files whose outcome is fixed: vertices, polygons.
   const std::map<std::string, std::pair<int, int>> imports{
-      {"bad_magic.ply", {3, 1}},        {"crlf.ply", {3, 1}},           {"extra_vertex_props.ply", {3, 1}},
-      {"extra_face_list.ply", {3, 1}},  {"extra_element_edge.ply", {3, 1}}, {"trailing_ws_header.ply", {3, 1}},
-      {"leading_blank_line.ply", {3, 1}}, {"no_final_newline.ply", {3, 1}}, {"tabs.ply", {0, 0}},
-      {"zero_everything.ply", {0, 0}},  {"zero_faces.ply", {3, 0}},     {"face_k1.ply", {3, 1}},
-      {"face_k2.ply", {3, 1}},          {"count_too_few.ply", {2, 1}},   {"no_face_element.ply", {3, 0}},
+      {"bad_magic.ply", {3, 1}},
+      {"crlf.ply", {3, 1}},
+      {"extra_vertex_props.ply", {3, 1}},
+      {"extra_face_list.ply", {3, 1}},
+      {"extra_element_edge.ply", {3, 1}},
+      {"trailing_ws_header.ply", {3, 1}},
+      {"leading_blank_line.ply", {3, 1}},
+      {"no_final_newline.ply", {3, 1}},
+      {"tabs.ply", {0, 0}},
+      {"zero_everything.ply", {0, 0}},
+      {"zero_faces.ply", {3, 0}},
+      {"face_k1.ply", {3, 1}},
+      {"face_k2.ply", {3, 1}},
+      {"count_too_few.ply", {2, 1}},
+      {"no_face_element.ply", {3, 0}},
   };
-  const std::set<std::string> refusals{
-      "empty.ply",          "count_negative.ply",       "count_huge.ply",        "count_too_many.ply",
-      "face_k_negative.ply", "face_k_mismatch_short.ply", "index_negative.ply",   "index_out_of_range.ply",
-      "truncated_mid_vertex.ply", "no_end_header.ply",  "blank_lines_in_body.ply", "format_binary_le.ply",
-      "binary_truncated.ply", "end_header_trailing_junk.ply"};
+  const std::set<std::string> refusals{"empty.ply",
+                                       "count_negative.ply",
+                                       "count_huge.ply",
+                                       "count_too_many.ply",
+                                       "face_k_negative.ply",
+                                       "face_k_mismatch_short.ply",
+                                       "index_negative.ply",
+                                       "index_out_of_range.ply",
+                                       "truncated_mid_vertex.ply",
+                                       "no_end_header.ply",
+                                       "blank_lines_in_body.ply",
+                                       "format_binary_le.ply",
+                                       "binary_truncated.ply",
+                                       "end_header_trailing_junk.ply"};
 
   int imported = 0, refused = 0;
   for (const std::string& name : names) {
@@ -327,9 +347,15 @@ TEST(MeshSet, MutatedFilesImportConsistentlyOrAreRefusedWhole) {
       const std::size_t at = next() % text.size();
       const char c = alphabet[next() % sizeof alphabet];
       switch (next() % 3) {
-        case 0: text[at] = c; break;
-        case 1: text.insert(at, 1, c); break;
-        default: text.erase(at, 1); break;
+        case 0:
+          text[at] = c;
+          break;
+        case 1:
+          text.insert(at, 1, c);
+          break;
+        default:
+          text.erase(at, 1);
+          break;
       }
     }
     meshtest::writeFile(path, text);

@@ -17,7 +17,7 @@ namespace meshtest {
 
 // A scratch directory, removed with everything in it (one level) when the object dies.
 class ScratchDir {
-public:
+ public:
   ScratchDir() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tessellor-mesh-XXXXXX";
@@ -84,7 +84,7 @@ namespace meshtest {
 // While it lives, files of this process cannot grow beyond the given size: writes past it fail
 // with EFBIG as on a full disk (SIGXFSZ is ignored meanwhile).
 class FileSizeLimit {
-public:
+ public:
   explicit FileSizeLimit(rlim_t bytes) {
     ::getrlimit(RLIMIT_FSIZE, &Saved);
     PreviousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -99,7 +99,7 @@ public:
   FileSizeLimit(const FileSizeLimit&) = delete;
   FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+ private:
   rlimit Saved{};
   void (*PreviousHandler)(int) = nullptr;
 };
@@ -150,7 +150,8 @@ inline void makeSphere(PolygonStorage& mesh, int rings = 8, int segments = 12) {
   auto ring = [&](int k, int j) { return 1 + (k - 1) * segments + (j % segments); };
   for (int j = 0; j < segments; ++j) {
     mesh.Polygons.push_back({0, ring(1, j), ring(1, j + 1)});
-    for (int k = 1; k + 1 < rings; ++k) mesh.Polygons.push_back({ring(k, j), ring(k + 1, j), ring(k + 1, j + 1), ring(k, j + 1)});
+    for (int k = 1; k + 1 < rings; ++k)
+      mesh.Polygons.push_back({ring(k, j), ring(k + 1, j), ring(k + 1, j + 1), ring(k, j + 1)});
     mesh.Polygons.push_back({bottom, ring(rings - 1, j + 1), ring(rings - 1, j)});
   }
   finish(mesh);
@@ -174,14 +175,23 @@ inline void makeTorus(PolygonStorage& mesh, int nu = 16, int nv = 8) {
 }
 
 inline bool sameBits(const V3& a, const V3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-inline bool sameBits(const Vertex& a, const Vertex& b) { return sameBits(a.pos, b.pos) && sameBits(a.n, b.n) && a.attr == b.attr; }
+inline bool sameBits(const Vertex& a, const Vertex& b) {
+  return sameBits(a.pos, b.pos) && sameBits(a.n, b.n) && a.attr == b.attr;
+}
 
 // Everything a reader may change, for "the mesh is exactly as it was" checks.
 struct MeshSnapshot {
   explicit MeshSnapshot(const PolygonStorage& mesh)
-      : Polygons(mesh.Polygons), Vertices(mesh.Vertices), VIndex(mesh.VIndex), Midpoints(mesh.Midpoints),
-        Scale(mesh.Scale), Offset(mesh.Offset), BBoxMin(mesh.BBoxMin), BBoxMax(mesh.BBoxMax) {
-    for (const auto& entry : mesh.EdgeIndex) Edges.push_back({entry.first.Lower, entry.first.Upper, entry.second.First, entry.second.Second});
+      : Polygons(mesh.Polygons),
+        Vertices(mesh.Vertices),
+        VIndex(mesh.VIndex),
+        Midpoints(mesh.Midpoints),
+        Scale(mesh.Scale),
+        Offset(mesh.Offset),
+        BBoxMin(mesh.BBoxMin),
+        BBoxMax(mesh.BBoxMax) {
+    for (const auto& entry : mesh.EdgeIndex)
+      Edges.push_back({entry.first.Lower, entry.first.Upper, entry.second.First, entry.second.Second});
   }
   // Empty when equal, else what differs.
   std::string differences(const PolygonStorage& mesh) const {
@@ -223,9 +233,11 @@ inline std::string indexFault(const PolygonStorage& mesh) {
     for (std::size_t i = 0; i < poly.size(); ++i) {
       const int v = poly[i];
       if (v < 0 || v >= vertexCount) return "polygon " + std::to_string(p) + " uses vertex " + std::to_string(v);
-      if (!mesh.VIndex[v].count(p)) return "polygon " + std::to_string(p) + " missing in VIndex of " + std::to_string(v);
+      if (!mesh.VIndex[v].count(p))
+        return "polygon " + std::to_string(p) + " missing in VIndex of " + std::to_string(v);
       const int w = poly[(i + 1) % poly.size()];
-      if (v != w && !mesh.findEdge(PolygonStorage::makeEdgeKey(v, w))) return "edge missing for polygon " + std::to_string(p);
+      if (v != w && !mesh.findEdge(PolygonStorage::makeEdgeKey(v, w)))
+        return "edge missing for polygon " + std::to_string(p);
     }
   }
   for (int v = 0; v < vertexCount; ++v)
