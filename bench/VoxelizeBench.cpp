@@ -38,7 +38,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 class Silent final : public StatusOutput {
-public:
+ public:
   void writeLine(const char*) override {}
   void setProgress(int) override {}
   void beginTask(const char*) override {}

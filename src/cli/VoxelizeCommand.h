@@ -5,7 +5,7 @@
 // voxelize IN.ply -o OUT.vol: imports a mesh, fits it as the desktop "Open" does, runs
 // "Input Mesh -> Volume" and writes the volume file.
 class VoxelizeCommand final : public Command {
-public:
+ public:
   const CommandSpec& spec() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -37,8 +37,7 @@ const vec3& mat3::operator[](int i) const {
 }
 
 mat3 mat3::transpose() const {
-  return mat3(vec3(row[0].v[0], row[1].v[0], row[2].v[0]),
-              vec3(row[0].v[1], row[1].v[1], row[2].v[1]),
+  return mat3(vec3(row[0].v[0], row[1].v[0], row[2].v[0]), vec3(row[0].v[1], row[1].v[1], row[2].v[1]),
               vec3(row[0].v[2], row[1].v[2], row[2].v[2]));
 }
 
@@ -54,8 +53,7 @@ mat3 mat3::inverse() const {
       if (std::fabs(a.row[i].v[j]) > std::fabs(a.row[pivot].v[j])) pivot = i;
     swap(a.row[j], a.row[pivot]);
     swap(b.row[j], b.row[pivot]);
-    if (a.row[j].v[j] == 0.0f)
-      Diagnostics::printf("VERROR %s\n", "mat3::inverse: singular matrix; can't invert\n");
+    if (a.row[j].v[j] == 0.0f) Diagnostics::printf("VERROR %s\n", "mat3::inverse: singular matrix; can't invert\n");
     const float d = a.row[j].v[j];
     b.row[j] /= d;
     a.row[j] /= d;
@@ -69,6 +67,4 @@ mat3 mat3::inverse() const {
   return b;
 }
 
-vec3 operator*(const mat3& m, const vec3& v) {
-  return vec3(m.row[0] * v, m.row[1] * v, m.row[2] * v);
-}
+vec3 operator*(const mat3& m, const vec3& v) { return vec3(m.row[0] * v, m.row[1] * v, m.row[2] * v); }

@@ -4,7 +4,7 @@
 
 // Three vec3 rows; element (i, j) is row i, component j. Default: identity.
 class mat3 {
-public:
+ public:
   mat3();
   mat3(const vec3& r0, const vec3& r1, const vec3& r2);
   mat3(const mat3& other) = default;
@@ -24,7 +24,7 @@ public:
 
   vec3 row[3];
 
-private:
+ private:
   static vec3& scratch();
 };
 

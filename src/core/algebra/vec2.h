@@ -2,7 +2,7 @@
 
 // Two single-precision components, indexed 0..1.
 class vec2 {
-public:
+ public:
   vec2();
   vec2(float x, float y);
   vec2(const vec2& other) = default;
@@ -15,7 +15,7 @@ public:
 
   float v[2];
 
-private:
+ private:
   static float& scratch();
 };
 

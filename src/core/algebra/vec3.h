@@ -2,7 +2,7 @@
 
 // Three single-precision components x, y, z, indexed 0..2.
 class vec3 {
-public:
+ public:
   vec3();
   vec3(float x, float y, float z);
   vec3(const vec3& other) = default;
@@ -26,7 +26,7 @@ public:
 
   float v[3];
 
-private:
+ private:
   static float& scratch();
 };
 

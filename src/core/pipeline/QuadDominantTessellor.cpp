@@ -65,11 +65,11 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
   const float extent[3] = {ex, ey, ez};
   for (int axis = 0; axis < 3; ++axis) {
     if (!std::isfinite(extent[axis]))
-      throw ProcessingError(format("Cannot size the volume: the input mesh's extent along %s is not a finite number",
-                                   AxisNames[axis]));
+      throw ProcessingError(
+          format("Cannot size the volume: the input mesh's extent along %s is not a finite number", AxisNames[axis]));
     if (!(extent[axis] > 0.0f))
-      throw ProcessingError(format("Cannot size the volume: the input mesh has no extent along %s (a flat mesh)",
-                                   AxisNames[axis]));
+      throw ProcessingError(
+          format("Cannot size the volume: the input mesh has no extent along %s (a flat mesh)", AxisNames[axis]));
   }
   // The product is taken in float, as the extents are; a tiny mesh can underflow it to 0.
   const double volume = static_cast<double>(ex * ey * ez);
@@ -98,15 +98,15 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
     } else {
       advice = "no voxel budget gives it 5";
     }
-    throw ProcessingError(format("Cannot size the volume: %d voxels give the input mesh only %.0f voxels along %s "
-                                 "(at least 5 needed); %s",
-                                 maxVoxels, n[thinnest] < 0 ? 0.0 : n[thinnest], AxisNames[thinnest],
-                                 advice.c_str()));
+    throw ProcessingError(
+        format("Cannot size the volume: %d voxels give the input mesh only %.0f voxels along %s "
+               "(at least 5 needed); %s",
+               maxVoxels, n[thinnest] < 0 ? 0.0 : n[thinnest], AxisNames[thinnest], advice.c_str()));
   }
   for (int axis = 0; axis < 3; ++axis)
     if (!(n[axis] <= static_cast<double>(INT_MAX)))
-      throw ProcessingError(format("Cannot size the volume: %.0f voxels along %s are too many", n[axis],
-                                   AxisNames[axis]));
+      throw ProcessingError(
+          format("Cannot size the volume: %.0f voxels along %s are too many", n[axis], AxisNames[axis]));
   nx = static_cast<int>(n[0]);
   ny = static_cast<int>(n[1]);
   nz = static_cast<int>(n[2]);
@@ -115,8 +115,7 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
 }
 
 void QuadDominantTessellor::volumeFromInputMesh() {
-  if (InputMesh.Vertices.empty())
-    throw ProcessingError("Cannot size the volume: the input mesh has no vertices");
+  if (InputMesh.Vertices.empty()) throw ProcessingError("Cannot size the volume: the input mesh has no vertices");
   int nx = 0, ny = 0, nz = 0;
   volumeSize(InputMesh.BBoxMax.x - InputMesh.BBoxMin.x, InputMesh.BBoxMax.y - InputMesh.BBoxMin.y,
              InputMesh.BBoxMax.z - InputMesh.BBoxMin.z, MaxVoxels, nx, ny, nz);
@@ -126,11 +125,11 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   try {
     storage.resize(static_cast<std::size_t>(VolumeStorageDF::checkedVoxelCount(nx, ny, nz)));
   } catch (const std::bad_alloc&) {
-    throw ProcessingError(format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count",
-                                 nx, ny, nz));
+    throw ProcessingError(
+        format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
   } catch (const std::length_error&) {
-    throw ProcessingError(format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count",
-                                 nx, ny, nz));
+    throw ProcessingError(
+        format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
   }
   if (!InputMesh.fitIntoVolume(nx, ny, nz))
     throw ProcessingError(format("The input mesh cannot be fitted into %d x %d x %d voxels", nx, ny, nz));

@@ -14,7 +14,7 @@ class StatusOutput;
 //   "Input Mesh -> Volume":  size the volume, fit the mesh, voxelize, optionally mark features.
 //   "Volume -> Output Mesh": extract, transfer feature points, then the post-processing passes.
 class QuadDominantTessellor : public MarchingCubes33 {
-public:
+ public:
   QuadDominantTessellor();
   QuadDominantTessellor(const QuadDominantTessellor&) = delete;
   QuadDominantTessellor& operator=(const QuadDominantTessellor&) = delete;

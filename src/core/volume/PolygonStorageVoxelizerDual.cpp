@@ -220,8 +220,7 @@ void PolygonStorageVoxelizerDual::markFeatureCorner(int v) {
   const V3& p = Mesh->Vertices[static_cast<std::size_t>(v)].pos;
   const int i = floorToInt(p.x), j = floorToInt(p.y), k = floorToInt(p.z);
   // A vertex of a fitted mesh always lies inside the grid; anything else is left unmarked.
-  if (i < 0 || j < 0 || k < 0 || i >= Volume->getXSize() || j >= Volume->getYSize() || k >= Volume->getZSize())
-    return;
+  if (i < 0 || j < 0 || k < 0 || i >= Volume->getXSize() || j >= Volume->getYSize() || k >= Volume->getZSize()) return;
   VoxelData voxel;
   Volume->getVoxel(i, j, k, voxel);
   if (voxel.FeatureType & 2) return;
@@ -244,9 +243,8 @@ void PolygonStorageVoxelizerDual::rasterizeFeatureSegment(int u, int v) {
   for (int x = lo[0]; x <= hi[0]; ++x)
     for (int y = lo[1]; y <= hi[1]; ++y)
       for (int z = lo[2]; z <= hi[2]; ++z) {
-        const vec3 c = vec3(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f,
-                            static_cast<float>(z) + 0.5f) -
-                       pu;
+        const vec3 c =
+            vec3(static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, static_cast<float>(z) + 0.5f) - pu;
         bool found = false;
         vec3 o;
         float sq = 0.0f;
@@ -268,8 +266,7 @@ void PolygonStorageVoxelizerDual::rasterizeFeatureSegment(int u, int v) {
       }
 }
 
-void PolygonStorageVoxelizerDual::closestSegmentSample(const vec3& D, const vec3& c, bool& found, vec3& o,
-                                                      float& sq) {
+void PolygonStorageVoxelizerDual::closestSegmentSample(const vec3& D, const vec3& c, bool& found, vec3& o, float& sq) {
   const float halfWidth = 0.7f;
   float best = 10.0f, step = 0.01f, lo = 0.0f, hi = 1.0f, tBest = 0.0f;
   bool improved = true;

@@ -10,7 +10,7 @@ class StatusOutput;
 // Fills a volume with the narrow-band signed distance field of a triangle mesh that has been
 // fitted into the voxel frame, and marks the cells of its sharp features.
 class PolygonStorageVoxelizerDual {
-public:
+ public:
   PolygonStorageVoxelizerDual() = default;
   PolygonStorageVoxelizerDual(const PolygonStorageVoxelizerDual&) = delete;
   PolygonStorageVoxelizerDual& operator=(const PolygonStorageVoxelizerDual&) = delete;
@@ -46,6 +46,6 @@ public:
   float ThresholdPsi = 0.3f;
   int SkippedPolygons = 0;
 
-private:
+ private:
   void voxelizeTriangle(int polygon);
 };

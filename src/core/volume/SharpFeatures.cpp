@@ -49,8 +49,8 @@ EdgeIndexMap::iterator SharpFeatures::findNextSharpEdge(int& v, int& q1, int& q2
       return edge;
     }
   }
-  for (auto edge = SharpEdges.lower_bound(EdgeEntryKey{v, INT_MIN});
-       edge != SharpEdges.end() && edge->first.Lower == v; ++edge) {
+  for (auto edge = SharpEdges.lower_bound(EdgeEntryKey{v, INT_MIN}); edge != SharpEdges.end() && edge->first.Lower == v;
+       ++edge) {
     if (continues(edge->second, q1, q2)) {
       v = edge->first.Upper;
       q1 = edge->second.First;

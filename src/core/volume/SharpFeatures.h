@@ -8,7 +8,7 @@
 // Selects the sharp edges of a mesh (boundary edges and creases) and chains them into feature
 // lines of vertex ids.
 class SharpFeatures {
-public:
+ public:
   SharpFeatures() = default;
   SharpFeatures(const SharpFeatures&) = delete;
   SharpFeatures& operator=(const SharpFeatures&) = delete;
@@ -27,7 +27,7 @@ public:
   EdgeIndexMap SharpEdges;
   VertexIDListList FeatureLines;
 
-private:
+ private:
   bool continues(const EdgeEntryData& e, int q1, int q2) const;
   void eraseSharpEdge(EdgeIndexMap::iterator it);
   EdgeIndexMap::iterator insertSharpEdge(const EdgeEntryKey& key, const EdgeEntryData& data);

@@ -110,8 +110,7 @@ TEST(Mat3, SingularMatrixIsReportedAndSurvived) {
   const mat3 s(vec3(1, 2, 3), vec3(2, 4, 6), vec3(0, 0, 1));
   DiagnosticsCapture capture;
   (void)s.inverse();
-  EXPECT_NE(capture.Text.find("VERROR mat3::inverse: singular matrix; can't invert\n"),
-            std::string::npos)
+  EXPECT_NE(capture.Text.find("VERROR mat3::inverse: singular matrix; can't invert\n"), std::string::npos)
       << capture.Text;
 }
 
@@ -126,9 +125,10 @@ TEST(Algebra, OutOfRangeIndexTouchesNothingOutside) {
     g.v[3] = 99.0f;
     g.v[-1] = 98.0f;
     (void)static_cast<const vec3&>(g.v)[7];
-    EXPECT_EQ(capture.Text, "VERROR vec3 [] operator: illegal access\n"
-                            "VERROR vec3 [] operator: illegal access\n"
-                            "VERROR vec3 [] operator: illegal access\n");
+    EXPECT_EQ(capture.Text,
+              "VERROR vec3 [] operator: illegal access\n"
+              "VERROR vec3 [] operator: illegal access\n"
+              "VERROR vec3 [] operator: illegal access\n");
   }
   expectRow(g.v, 5, 6, 7, "vec3 itself");
   for (int i = 0; i < 4; ++i) {
@@ -153,8 +153,9 @@ TEST(Algebra, OutOfRangeIndexTouchesNothingOutside) {
     DiagnosticsCapture capture;
     m[3] = vec3(9, 9, 9);
     m[-2][0] = 4.0f;
-    EXPECT_EQ(capture.Text, "VERROR mat3 [] operator: illegal access\n"
-                            "VERROR mat3 [] operator: illegal access\n");
+    EXPECT_EQ(capture.Text,
+              "VERROR mat3 [] operator: illegal access\n"
+              "VERROR mat3 [] operator: illegal access\n");
   }
   expectRow(m[0], 1, 0, 0, "mat3 row 0 untouched");
   expectRow(m[1], 0, 1, 0, "mat3 row 1 untouched");

@@ -37,8 +37,12 @@ struct Snapshot {
   int Sizes[3];
   std::size_t Voxels;
   explicit Snapshot(const QuadDominantTessellor& c)
-      : Vertices(c.InputMesh.Vertices), Scale(c.InputMesh.Scale), Offset(c.InputMesh.Offset),
-        BBoxMin(c.InputMesh.BBoxMin), BBoxMax(c.InputMesh.BBoxMax), Sizes{c.Volume.XSize, c.Volume.YSize, c.Volume.ZSize},
+      : Vertices(c.InputMesh.Vertices),
+        Scale(c.InputMesh.Scale),
+        Offset(c.InputMesh.Offset),
+        BBoxMin(c.InputMesh.BBoxMin),
+        BBoxMax(c.InputMesh.BBoxMax),
+        Sizes{c.Volume.XSize, c.Volume.YSize, c.Volume.ZSize},
         Voxels(c.Volume.Voxels.size()) {}
   void expectSame(const QuadDominantTessellor& c) const {
     ASSERT_EQ(Vertices.size(), c.InputMesh.Vertices.size());

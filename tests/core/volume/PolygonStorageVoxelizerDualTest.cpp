@@ -127,12 +127,12 @@ TEST(Voxelizer, QuadsAndDegenerateTrianglesAreSkippedAndCounted) {
   PolygonStorage& m = rig.Mesh;
   for (float x : {1.5f, 3.5f})
     for (float y : {1.5f, 3.5f}) vertex(m, x, y, 1.5f);  // 0 (1.5,1.5) 1 (1.5,3.5) 2 (3.5,1.5) 3 (3.5,3.5)
-  vertex(m, 5.5f, 5.5f, 5.5f);                             // 4
-  vertex(m, 6.5f, 6.5f, 6.5f);                             // 5
-  vertex(m, 7.5f, 7.5f, 7.5f);                             // 6, collinear with 4 and 5
-  m.Polygons.push_back({0, 2, 3, 1});                      // quad
-  m.Polygons.push_back({4, 4, 5});                         // two equal corners
-  m.Polygons.push_back({4, 5, 6});                         // collinear corners
+  vertex(m, 5.5f, 5.5f, 5.5f);                           // 4
+  vertex(m, 6.5f, 6.5f, 6.5f);                           // 5
+  vertex(m, 7.5f, 7.5f, 7.5f);                           // 6, collinear with 4 and 5
+  m.Polygons.push_back({0, 2, 3, 1});                    // quad
+  m.Polygons.push_back({4, 4, 5});                       // two equal corners
+  m.Polygons.push_back({4, 5, 6});                       // collinear corners
   fixtures::finish(m);
 
   DiagnosticsCapture capture;
@@ -203,8 +203,8 @@ TEST(Voxelizer, RegionClassificationCoversThePlane) {
   EXPECT_EQ(PolygonStorageVoxelizerDual::classifyRegion(0.5f, -3.0f, sp, tp), 2);
   EXPECT_EQ(PolygonStorageVoxelizerDual::classifyRegion(-3.0f, 0.5f, sp, tp), 3);
 
-  std::vector<float> probes = {0.0f, -0.0f, 1.0f, -1.0f, 0.5f, 2.0f, 1e-30f, 1e-45f, 1e30f, 3.4e38f,
-                               0.6666666f, 0.33333334f, 1.0f / 3.0f, 2.0f / 3.0f, 0.1f, 0.9f};
+  std::vector<float> probes = {0.0f,  -0.0f,   1.0f,       -1.0f,       0.5f,        2.0f,        1e-30f, 1e-45f,
+                               1e30f, 3.4e38f, 0.6666666f, 0.33333334f, 1.0f / 3.0f, 2.0f / 3.0f, 0.1f,   0.9f};
   const std::size_t base = probes.size();
   for (std::size_t i = 0; i < base; ++i) {
     const float x = probes[i];

@@ -325,14 +325,14 @@ TEST(SharpFeatures, StageMarksEndsAsCornersAndTheRestAsEdges) {
   Rig rig(16);
   PolygonStorage& m = rig.Mesh;
   // Four vertices along a bent path; edges are fed directly as sharp with distinct polygons.
-  vertex(m, 2.5f, 2.5f, 2.5f);    // a = 0
-  vertex(m, 6.5f, 2.5f, 2.5f);    // b = 1
-  vertex(m, 6.5f, 6.5f, 2.5f);    // c = 2
-  vertex(m, 6.5f, 6.5f, 10.5f);   // d = 3
+  vertex(m, 2.5f, 2.5f, 2.5f);   // a = 0
+  vertex(m, 6.5f, 2.5f, 2.5f);   // b = 1
+  vertex(m, 6.5f, 6.5f, 2.5f);   // c = 2
+  vertex(m, 6.5f, 6.5f, 10.5f);  // d = 3
   // Three triangles whose edges a-b, b-c, c-d are boundary edges of different polygons.
-  vertex(m, 4.5f, 1.5f, 2.5f);    // 4
-  vertex(m, 7.5f, 4.5f, 2.5f);    // 5
-  vertex(m, 7.5f, 6.5f, 6.5f);    // 6
+  vertex(m, 4.5f, 1.5f, 2.5f);  // 4
+  vertex(m, 7.5f, 4.5f, 2.5f);  // 5
+  vertex(m, 7.5f, 6.5f, 6.5f);  // 6
   m.Polygons.push_back({0, 1, 4});
   m.Polygons.push_back({1, 2, 5});
   m.Polygons.push_back({2, 3, 6});

@@ -50,8 +50,8 @@ inline void octahedron(PolygonStorage& mesh, float cx, float cy, float cz, float
 inline void icosphere(PolygonStorage& mesh, float cx, float cy, float cz, float r, int levels) {
   mesh.clear();
   const double g = (1.0 + std::sqrt(5.0)) / 2.0;
-  std::vector<std::array<double, 3>> p = {{-1, g, 0}, {1, g, 0}, {-1, -g, 0}, {1, -g, 0}, {0, -1, g}, {0, 1, g},
-                                          {0, -1, -g}, {0, 1, -g}, {g, 0, -1}, {g, 0, 1}, {-g, 0, -1}, {-g, 0, 1}};
+  std::vector<std::array<double, 3>> p = {{-1, g, 0},  {1, g, 0},  {-1, -g, 0}, {1, -g, 0}, {0, -1, g},  {0, 1, g},
+                                          {0, -1, -g}, {0, 1, -g}, {g, 0, -1},  {g, 0, 1},  {-g, 0, -1}, {-g, 0, 1}};
   std::vector<std::array<int, 3>> f = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
                                        {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
                                        {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
@@ -86,7 +86,7 @@ inline void icosphere(PolygonStorage& mesh, float cx, float cy, float cz, float 
 
 // Records every call, repeated progress values included.
 class CallLog final : public StatusOutput {
-public:
+ public:
   void writeLine(const char* text) override { Lines.emplace_back(text); }
   void setProgress(int percent) override { Progress.push_back(percent); }
   void beginTask(const char* name) override { Lines.push_back(std::string("begin ") + name); }
