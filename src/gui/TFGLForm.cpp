@@ -48,8 +48,15 @@ void TFGLForm::redraw() {
   if (isVisible()) repaint();
 }
 
-void TFGLForm::initializeGL() {
-  if (context() == nullptr || !context()->isValid()) reportError(":-)~ hrc == NULL");
+void TFGLForm::initializeGL() {}
+
+void TFGLForm::paintEvent(QPaintEvent* event) {
+  QOpenGLWidget::paintEvent(event);
+  // Without a rendering context the window stays open and draws nothing; say so once.
+  if (!isValid() && !contextFailureReported) {
+    contextFailureReported = true;
+    reportError(":-)~ hrc == NULL");
+  }
 }
 
 void TFGLForm::resizeGL(int w, int h) {

@@ -49,10 +49,12 @@ protected:
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   void updateCursor(Qt::KeyboardModifiers modifiers);
   void reportError(const std::string& message);
 
   StatusOutput* Output = nullptr;
+  bool contextFailureReported = false;
 };

@@ -226,13 +226,14 @@ void TFMainWindow::formShow() {
   place(this, tiling.mainWindow);
   if (FGLFormInputMesh != nullptr) place(FGLFormInputMesh, tiling.inputView);
   if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
-  if (FGLFormInputMesh != nullptr) {
-    FGLFormInputMesh->show();
-    place(FGLFormInputMesh, tiling.inputView);
-  }
-  if (FGLFormOutputMesh != nullptr) {
-    FGLFormOutputMesh->show();
-    place(FGLFormOutputMesh, tiling.outputView);
+  if (!ViewsAvailable) {
+    LogOutput.writeLine(":-)~ hrc == NULL");
+    Dialogs.showMessage(this, QStringLiteral(":-)~ hrc == NULL"));
+  } else {
+    showInputWindow();
+    if (FGLFormInputMesh != nullptr) place(FGLFormInputMesh, tiling.inputView);
+    showOutputWindow();
+    if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
   }
 
   if (!StartupFile.isEmpty()) openInputMeshFile(StartupFile);
@@ -321,11 +322,11 @@ void TFMainWindow::showOutputOptions() {
 }
 
 void TFMainWindow::showInputWindow() {
-  if (FGLFormInputMesh != nullptr) FGLFormInputMesh->show();
+  if (FGLFormInputMesh != nullptr && ViewsAvailable) FGLFormInputMesh->show();
 }
 
 void TFMainWindow::showOutputWindow() {
-  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->show();
+  if (FGLFormOutputMesh != nullptr && ViewsAvailable) FGLFormOutputMesh->show();
 }
 
 void TFMainWindow::saveVolume() {

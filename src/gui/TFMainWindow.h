@@ -32,6 +32,9 @@ public:
                            TFPolygonStorageNodeOptions* outputOptions);
   // A mesh to open as the input mesh right after the first show (from the command line).
   void setStartupFile(const QString& fileName) { StartupFile = fileName; }
+  // Without OpenGL the view windows cannot be shown (the toolkit fails when it composes them);
+  // the first show then reports the missing rendering context instead of showing them.
+  void setViewsAvailable(bool available) { ViewsAvailable = available; }
 
   // Menu commands.
   void openInputMesh();
@@ -92,5 +95,6 @@ private:
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions1 = nullptr;
   QAction* acDetectSharpFeatures = nullptr;
   bool Shown = false;
+  bool ViewsAvailable = true;
   QString StartupFile;
 };

@@ -4,6 +4,7 @@
 #include "UserDialogs.h"
 
 #include <QApplication>
+#include <QOpenGLContext>
 #include <QSurfaceFormat>
 
 // The one status output; it exists before every other object and outlives them.
@@ -20,6 +21,8 @@ int main(int argc, char* argv[]) {
   // A desktop passes the file to open as the first argument.
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) program.FMainWindow.setStartupFile(arguments.at(1));
+  QOpenGLContext probe;
+  program.FMainWindow.setViewsAvailable(probe.create());
   program.FMainWindow.show();
   return QApplication::exec();
 }

@@ -389,3 +389,23 @@ TEST_F(MainWindowTest, OptionsDialogIdBoxes) {
   options.smooth();
   EXPECT_EQ(dialogs.Messages.size(), 1);
 }
+
+TEST_F(MainWindowTest, WithoutOpenGLTheViewsStayHidden) {
+  window().setViewsAvailable(false);
+  window().setStartupFile(boxFile);
+  window().show();
+  EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
+  EXPECT_FALSE(app->FGLFormOutputMesh.isVisible());
+  ASSERT_EQ(dialogs.Messages.size(), 1);
+  EXPECT_EQ(dialogs.Messages[0], QStringLiteral(":-)~ hrc == NULL"));
+  EXPECT_TRUE(logHasLine(QStringLiteral(":-)~ hrc == NULL")));
+  window().showInputWindow();
+  window().showOutputWindow();
+  EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
+  // The commands work without views.
+  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
+  controller().setMaxVoxels(2000);
+  window().remesh();
+  EXPECT_EQ(dialogs.Messages.size(), 1);
+  EXPECT_GT(controller().getOutputMesh().Polygons.size(), 0u);
+}
