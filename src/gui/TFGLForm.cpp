@@ -5,7 +5,6 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QOpenGLContext>
 #include <QWheelEvent>
 
 #include <GL/gl.h>
@@ -47,8 +46,6 @@ void TFGLForm::redraw() {
   redrawRequested = true;
   if (isVisible()) repaint();
 }
-
-void TFGLForm::initializeGL() {}
 
 void TFGLForm::paintEvent(QPaintEvent* event) {
   QOpenGLWidget::paintEvent(event);

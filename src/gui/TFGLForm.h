@@ -39,7 +39,6 @@ public:
   View view;
 
 protected:
-  void initializeGL() override;
   void resizeGL(int w, int h) override;
   void paintGL() override;
   void showEvent(QShowEvent* event) override;

@@ -31,6 +31,26 @@ void makeCube(PolygonStorage& mesh, float h) {
   mesh.computeMidpoints();
 }
 
+// A flat grid of columns x rows squares, two triangles each, facing the eye, around the origin.
+void makeGrid(PolygonStorage& mesh, int columns, int rows, float cell) {
+  mesh.clear();
+  const float x0 = -columns * cell / 2, y0 = -rows * cell / 2;
+  for (int j = 0; j <= rows; ++j)
+    for (int i = 0; i <= columns; ++i) {
+      Vertex v;
+      v.pos = V3{x0 + i * cell, y0 + j * cell, 0.0f};
+      mesh.addVertex(v);
+    }
+  auto id = [columns](int i, int j) { return j * (columns + 1) + i; };
+  for (int j = 0; j < rows; ++j)
+    for (int i = 0; i < columns; ++i) {
+      mesh.addTriangle(id(i, j), id(i + 1, j), id(i + 1, j + 1));
+      mesh.addTriangle(id(i, j), id(i + 1, j + 1), id(i, j + 1));
+    }
+  mesh.buildIndex();
+  mesh.computeMidpoints();
+}
+
 struct PixelCounts {
   int white = 0, blue = 0, black = 0, red = 0;
 };
@@ -163,4 +183,19 @@ TEST_F(RenderTest, OpenGlErrorIsReportedOnce) {
   frame();
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(text, "end of View::paintGL:invalid enumerant");
+}
+
+TEST_F(RenderTest, DraggingThinsOutTheFaces) {
+  makeGrid(mesh, 100, 50, 0.4f);  // 10000 triangles: every third face while a button is held
+  ASSERT_EQ(mesh.Polygons.size(), 10000u);
+  node.setDrawLines(false);
+  form->getView().setRootNode(&node);
+  const int full = count(frame()).blue;
+  ASSERT_GT(full, 5000);
+  form->interactive = true;
+  const int thinned = count(frame()).blue;
+  form->interactive = false;
+  EXPECT_GT(thinned, full / 5) << "a third of the faces";
+  EXPECT_LT(thinned, full / 2) << "a third of the faces";
+  EXPECT_EQ(count(frame()).blue, full) << "released: all faces again";
 }
