@@ -25,6 +25,10 @@ namespace {
 // Header lines after the first one that are read before giving up on finding "end_header".
 constexpr int MaxHeaderLines = 100;
 
+// No text line of a mesh comes near this; a longer one (binary data, an endless device) is
+// refused instead of being collected in memory.
+constexpr std::size_t MaxLineBytes = std::size_t(16) << 20;
+
 // Closes the file on every way out of import.
 struct FileCloser {
   std::FILE* File = nullptr;
@@ -65,6 +69,10 @@ class LineReader {
       }
       line.append(start, available);
       Pos = End;
+      if (line.size() > MaxLineBytes) {
+        LineTooLong = true;
+        break;
+      }
     }
     if (!gotAny) return false;
     ++LineNumber;
@@ -74,6 +82,7 @@ class LineReader {
 
   long long LineNumber = 0;  // of the line last returned; 1-based
   bool ReadFailed = false;
+  bool LineTooLong = false;  // the line last returned was cut at MaxLineBytes
 
  private:
   std::FILE* File;
@@ -159,9 +168,16 @@ class PlyReader {
     throw FileError(FileName, reason, FileError::Where::Line, line);
   }
 
+  // The next line; false at the end of the file.
+  bool nextLine() {
+    const bool got = Lines.next(Line);
+    if (Lines.LineTooLong) fail(Lines.LineNumber, "line longer than " + std::to_string(MaxLineBytes) + " bytes");
+    return got;
+  }
+
   // The next line, or a refusal naming what the file ended before.
   void nextElementLine(const char* what, long long count) {
-    if (!Lines.next(Line)) {
+    if (!nextLine()) {
       if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
       fail(Lines.LineNumber + 1, "file ends before all " + std::to_string(count) + " " + what + " were read");
     }
@@ -176,14 +192,14 @@ class PlyReader {
   }
 
   void readHeader() {
-    if (!Lines.next(Line)) {
+    if (!nextLine()) {
       if (Lines.ReadFailed) fail(1, "cannot read file");
       fail(1, "file is empty");
     }
     if (Line != "ply") Diagnostics::write("This is not a PLY file.\n");
     long long binaryFormatLine = 0;
     for (int headerLines = 1;; ++headerLines) {
-      if (!Lines.next(Line)) {
+      if (!nextLine()) {
         if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
         fail(Lines.LineNumber + 1, "file ends inside the header (no end_header line)");
       }

@@ -363,3 +363,18 @@ TEST(ImportPLY, BinaryEncodingIsRefused) {
   text += std::string("\0\0\0\0\0\0\0\0\0\0\0\0\3\0", 14);
   EXPECT_EQ(r.refuse(text, "binary"), 2);
 }
+
+TEST(ImportPLY, EndlessLineIsRefusedNotCollected) {
+  if (!meshtest::fileExists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  ImportRun r;
+  meshtest::makeCube(r.Mesh);
+  const meshtest::MeshSnapshot before(r.Mesh);
+  try {
+    r.runPath("/dev/zero");
+    FAIL() << "an endless first line must be refused";
+  } catch (const FileError& error) {
+    EXPECT_EQ(error.At, 1) << error.what();
+    EXPECT_NE(error.Reason.find("line longer"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(before.differences(r.Mesh), "");
+}
