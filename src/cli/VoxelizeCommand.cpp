@@ -19,6 +19,7 @@ const CommandSpec& VoxelizeCommand::spec() const {
        {"--max-voxels", "N", "voxel budget of the volume (default 100000)"},
        {"--features", nullptr, "detect sharp features and edges"},
        {"--psi", "P", "threshold on |cos| between face normals for sharp edges (default 0.3)"},
+       {"--exact-distance", nullptr, "exact closest-point distances instead of the affine-parameter ones"},
        CommonOptions::Quiet},
       true};
   return spec;
@@ -38,6 +39,7 @@ void VoxelizeCommand::run(const CommandLine& args, ConsoleOutput& output) {
   controller->setMaxVoxels(maxVoxels);
   controller->setThresholdPsi(psi);
   controller->setDetectSharpFeatures(args.has("--features"));
+  controller->setExactDistance(args.has("--exact-distance"));
 
   PolygonStorage& mesh = controller->getInputMesh();
   MeshFiles::import(args.input(), mesh, &output);

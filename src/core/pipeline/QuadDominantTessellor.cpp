@@ -142,6 +142,7 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   std::snprintf(msg, sizeof msg, "Volume Size %d x %d x %d", nx, ny, nz);
   if (Output) Output->writeLine(msg);
 
+  Voxelizer.setExactDistance(ExactDistance);
   Voxelizer.voxelize();
   if (DetectSharpFeatures) Voxelizer.detectSharpFeatures();
 }

@@ -26,6 +26,10 @@ class QuadDominantTessellor : public MarchingCubes33 {
   float getThresholdPsi() const { return Voxelizer.getThresholdPsi(); }
   void setThresholdPsi(float psi) { Voxelizer.setThresholdPsi(psi); }
   void setDetectSharpFeatures(bool detect) { DetectSharpFeatures = detect; }
+  // The voxelizer's exact closest-point distances instead of the affine-parameter ones; takes
+  // effect at the next volumeFromInputMesh.
+  bool getExactDistance() const { return ExactDistance; }
+  void setExactDistance(bool exact) { ExactDistance = exact; }
   VolumeStorageDF_IO& getVolumeIO() { return VolumeIO; }
   void setStatusOutput(StatusOutput* output);
 
@@ -49,5 +53,6 @@ class QuadDominantTessellor : public MarchingCubes33 {
   SharpFeatures Features;
   int MaxVoxels = 100000;
   bool DetectSharpFeatures = false;
+  bool ExactDistance = false;
   StatusOutput* Output = nullptr;  // not owned
 };

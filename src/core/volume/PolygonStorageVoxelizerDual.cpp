@@ -9,6 +9,7 @@
 #include "pipeline/StatusOutput.h"
 #include "volume/GenericVolumeStorage.h"
 #include "volume/SharpFeatures.h"
+#include "volume/TriangleClosestPoint.h"
 #include "volume/VoxelData.h"
 
 namespace {
@@ -99,6 +100,8 @@ int PolygonStorageVoxelizerDual::classifyRegion(float s, float t, float& sp, flo
 
 void PolygonStorageVoxelizerDual::voxelize() {
   Output->beginTask("Voxelization");
+  // Only the exact mode adds a line, so the default log stays as it always was.
+  if (ExactDistance) Output->writeLine("Distance mode: exact");
   Volume->clear();
   Volume->setScale(Mesh->getScale());
   const V3 offset = Mesh->getOffset();
@@ -174,6 +177,10 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
   normals[5] = toVec3(Mesh->Vertices[static_cast<std::size_t>(a)].n);
   normals[6] = toVec3(Mesh->Vertices[static_cast<std::size_t>(b)].n);
   normals[7] = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].n);
+  if (ExactDistance) {
+    exactDistancePass(pa, pb, pc, normals, lo, hi);
+    return;
+  }
 
   const float band = 1.9f;
   VoxelData voxel;
@@ -191,6 +198,35 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
         const bool positive = normals[region] * w > 0;
 
         Volume->getVoxel(x, y, z, voxel);
+        if (d < band && std::fabs(voxel.Distance) > d) {
+          voxel.Distance = positive ? d : -d;
+          Volume->setVoxel(x, y, z, voxel);
+        }
+      }
+}
+
+void PolygonStorageVoxelizerDual::exactDistancePass(const vec3& pa, const vec3& pb, const vec3& pc,
+                                                    const vec3 normals[8], const int lo[3], const int hi[3]) {
+  const double a[3] = {pa.v[0], pa.v[1], pa.v[2]};
+  const double b[3] = {pb.v[0], pb.v[1], pb.v[2]};
+  const double c[3] = {pc.v[0], pc.v[1], pc.v[2]};
+  const TriangleClosestPoint triangle(a, b, c);
+  const float band = 1.9f;
+  VoxelData voxel;
+  for (int x = lo[0]; x <= hi[0]; ++x)
+    for (int y = lo[1]; y <= hi[1]; ++y)
+      for (int z = lo[2]; z <= hi[2]; ++z) {
+        const double q[3] = {static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)};
+        double p[3];
+        const int feature = triangle.find(q, p);
+        const double w[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
+        const float d = static_cast<float>(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
+        // The sign of the feature's pseudo-normal against w needs no normalised w; d = 0 is negative.
+        const vec3& N = normals[feature];
+        const bool positive = N.v[0] * w[0] + N.v[1] * w[1] + N.v[2] * w[2] > 0;
+
+        Volume->getVoxel(x, y, z, voxel);
+        // Compared in float, as stored: of two triangles at the same stored distance the earlier wins.
         if (d < band && std::fabs(voxel.Distance) > d) {
           voxel.Distance = positive ? d : -d;
           Volume->setVoxel(x, y, z, voxel);

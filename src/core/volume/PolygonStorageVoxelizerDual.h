@@ -21,6 +21,8 @@ class PolygonStorageVoxelizerDual {
   void setSharpFeatures(SharpFeatures* features) { Features = features; }
   float getThresholdPsi() const { return ThresholdPsi; }
   void setThresholdPsi(float psi) { ThresholdPsi = psi; }
+  bool getExactDistance() const { return ExactDistance; }
+  void setExactDistance(bool exact) { ExactDistance = exact; }
 
   // Clears the volume and stores, per lattice point within 1.9 voxels of a triangle, the signed
   // distance to the nearest one (positive on the side the normals point to).
@@ -45,7 +47,13 @@ class PolygonStorageVoxelizerDual {
   SharpFeatures* Features = nullptr;       // not owned
   float ThresholdPsi = 0.3f;
   int SkippedPolygons = 0;
+  // Off: the chosen point of a region is found in the triangle's affine parameters, which
+  // overshoots the distance beside the edges and corners of non-right triangles. On: the exact
+  // closest point of the triangle, with the same boxes, band, signs and tie rule.
+  bool ExactDistance = false;
 
  private:
   void voxelizeTriangle(int polygon);
+  void exactDistancePass(const vec3& pa, const vec3& pb, const vec3& pc, const vec3 normals[8], const int lo[3],
+                         const int hi[3]);
 };
