@@ -1,5 +1,6 @@
 // Runs a fuzz target over files and directories of inputs, so that the seed corpus and every
 // input that ever made a target fail are replayed as a plain test (built with g++, no libFuzzer).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
