@@ -12,7 +12,7 @@ class QWidget;
 // The window's status output: log memo, status label, busy panel and progress bar. Nothing is
 // processed while a task runs, so the controls it changes are repainted at once.
 class MyOutput : public StatusOutput {
-public:
+ public:
   MyOutput() = default;
   MyOutput(const MyOutput&) = delete;
   MyOutput& operator=(const MyOutput&) = delete;
@@ -32,7 +32,7 @@ public:
 
   std::uint32_t StartTick = 0;
 
-private:
+ private:
   void setBusyColour(bool busy);
 
   QPlainTextEdit* meOut = nullptr;

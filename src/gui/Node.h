@@ -2,7 +2,7 @@
 
 // Something a view can draw.
 class Node {
-public:
+ public:
   virtual void draw(bool interactive) = 0;
   virtual void setDefaults() = 0;
   virtual ~Node() = default;

@@ -9,7 +9,7 @@ class PolygonStorage;
 
 // Draws one mesh: flat-shaded faces in the current colour, black outlines, red feature vertices.
 class PolygonStorageNode : public Node {
-public:
+ public:
   PolygonStorageNode();
 
   void draw(bool interactive) override;
@@ -48,7 +48,7 @@ public:
   float lineWidth = 1.0f;
   PolygonStorage* storage = nullptr;
 
-private:
+ private:
   void drawFacesOf(const PolygonStorage& mesh, bool interactive) const;
   void drawOutlinesOf(const PolygonStorage& mesh) const;
   void drawFeatureVerticesOf(const PolygonStorage& mesh) const;

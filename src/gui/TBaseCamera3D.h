@@ -7,7 +7,7 @@ class QWidget;
 // The OpenGL side of a camera: derives the eye axes from eye, target and an up hint before every
 // frame and loads the projection and the view matrix.
 class TBaseCamera3D {
-public:
+ public:
   TBaseCamera3D();
   virtual ~TBaseCamera3D() = default;
 

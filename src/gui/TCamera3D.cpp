@@ -6,8 +6,7 @@ namespace {
 const float Pi = 3.14159265358979323846f;
 
 vec3 rotate3x3(const float m[4][4], const vec3& v) {
-  return vec3(m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2],
-              m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
+  return vec3(m[0][0] * v[0] + m[0][1] * v[1] + m[0][2] * v[2], m[1][0] * v[0] + m[1][1] * v[1] + m[1][2] * v[2],
               m[2][0] * v[0] + m[2][1] * v[1] + m[2][2] * v[2]);
 }
 }  // namespace
@@ -87,15 +86,34 @@ void TCamera3D::mouseMove(float dx, float dy, int button, int mode) {
 
 void TCamera3D::keyPress(char ch) {
   switch (ch) {
-    case 'i': pan(0.0f, 0.03f); break;
-    case 'j': pan(-0.03f, 0.0f); break;
-    case 'k': pan(0.0f, -0.03f); break;
-    case 'l': pan(0.03f, 0.0f); break;
-    case 'z': dolly(0.3f); break;
-    case 'h': dolly(-0.3f); break;
-    case '+': zoom(-0.5f); break;
-    case '-': zoom(0.5f); break;
-    case 'r': reset(); break;
-    default: break;
+    case 'i':
+      pan(0.0f, 0.03f);
+      break;
+    case 'j':
+      pan(-0.03f, 0.0f);
+      break;
+    case 'k':
+      pan(0.0f, -0.03f);
+      break;
+    case 'l':
+      pan(0.03f, 0.0f);
+      break;
+    case 'z':
+      dolly(0.3f);
+      break;
+    case 'h':
+      dolly(-0.3f);
+      break;
+    case '+':
+      zoom(-0.5f);
+      break;
+    case '-':
+      zoom(0.5f);
+      break;
+    case 'r':
+      reset();
+      break;
+    default:
+      break;
   }
 }

@@ -5,7 +5,7 @@
 // Orbiting camera: a rotation about a centre at a distance, with pan, dolly and zoom, driven by
 // mouse drags and key presses.
 class TCamera3D : public TBaseCamera3D {
-public:
+ public:
   TCamera3D();
 
   void update() override;

@@ -10,7 +10,7 @@ class StatusOutput;
 class TFGLForm : public QOpenGLWidget {
   Q_OBJECT
 
-public:
+ public:
   explicit TFGLForm(const QString& caption = QStringLiteral("Main"), QWidget* parent = nullptr);
 
   // Double-buffered RGBA with 24 colour bits, a depth buffer and a compatibility context, so the
@@ -38,7 +38,7 @@ public:
   bool redrawRequested = false;
   View view;
 
-protected:
+ protected:
   void resizeGL(int w, int h) override;
   void paintGL() override;
   void showEvent(QShowEvent* event) override;
@@ -50,7 +50,7 @@ protected:
   void keyReleaseEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
-private:
+ private:
   void updateCursor(Qt::KeyboardModifiers modifiers);
   void reportError(const std::string& message);
 

@@ -6,6 +6,6 @@
 class TFGLFormInputMesh : public TFGLForm {
   Q_OBJECT
 
-public:
+ public:
   explicit TFGLFormInputMesh(QWidget* parent = nullptr) : TFGLForm(QStringLiteral("InputMesh"), parent) {}
 };

@@ -6,6 +6,6 @@
 class TFGLFormOutputMesh : public TFGLForm {
   Q_OBJECT
 
-public:
+ public:
   explicit TFGLFormOutputMesh(QWidget* parent = nullptr) : TFGLForm(QStringLiteral("OutputMesh"), parent) {}
 };

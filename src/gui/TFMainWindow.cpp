@@ -295,10 +295,17 @@ bool TFMainWindow::saveMeshFile(PolygonStorage& mesh, const QString& fileName, i
   const std::string name = fileName.toLocal8Bit().toStdString();
   return guarded([&] {
     switch (filterIndex) {
-      case 1: Objects.ExporterPC.save(name, mesh); break;
-      case 2: Objects.ExporterOBJ.save(name, mesh); break;
-      case 3: Objects.ExporterPLY.save(name, mesh); break;
-      default: break;
+      case 1:
+        Objects.ExporterPC.save(name, mesh);
+        break;
+      case 2:
+        Objects.ExporterOBJ.save(name, mesh);
+        break;
+      case 3:
+        Objects.ExporterPLY.save(name, mesh);
+        break;
+      default:
+        break;
     }
   });
 }

@@ -19,7 +19,7 @@ class UserDialogs;
 class TFMainWindow : public QMainWindow {
   Q_OBJECT
 
-public:
+ public:
   static const char* const MeshOpenFilter;
   static const char* const MeshSaveFilter;
   static const char* const VolumeFilter;
@@ -72,11 +72,11 @@ public:
   QLabel* laStatus = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
 
-protected:
+ protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
-private:
+ private:
   void buildControls();
   void buildMenu();
   void formShow();

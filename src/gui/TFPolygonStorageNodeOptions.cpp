@@ -45,16 +45,30 @@ TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions(UserDialogs& dialogs, Q
   grid->addWidget(new QLabel(QStringLiteral("Line Thickness"), this), 1, 0);
   grid->addWidget(edLineThickness, 1, 1);
   layout->addLayout(grid);
-  for (QPushButton* button : {bnSmooth, bnCheckIndex, bnPrintPolygon, bnPrintVertex, bnPrintStats}) layout->addWidget(button);
+  for (QPushButton* button : {bnSmooth, bnCheckIndex, bnPrintPolygon, bnPrintVertex, bnPrintStats})
+    layout->addWidget(button);
 
-  connect(cbVisible, &QCheckBox::toggled, this, [this](bool on) { if (node) node->setVisible(on); });
-  connect(cbDrawLines, &QCheckBox::toggled, this, [this](bool on) { if (node) node->setDrawLines(on); });
-  connect(cbDrawFaces, &QCheckBox::toggled, this, [this](bool on) { if (node) node->setDrawFaces(on); });
-  connect(cbDrawAttrVertices, &QCheckBox::toggled, this, [this](bool on) { if (node) node->setDrawAttrVertices(on); });
-  connect(cbDrawEdges, &QCheckBox::toggled, this, [this](bool on) { if (node) node->setDrawEdges(on); });
-  connect(edHighlightPolygon, &QSpinBox::valueChanged, this, [this](int v) { if (node) node->setHighlightPolygon(v); });
-  connect(edLineThickness, &QSpinBox::valueChanged, this,
-          [this](int v) { if (node) node->setLineWidth(static_cast<float>(v)); });
+  connect(cbVisible, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setVisible(on);
+  });
+  connect(cbDrawLines, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setDrawLines(on);
+  });
+  connect(cbDrawFaces, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setDrawFaces(on);
+  });
+  connect(cbDrawAttrVertices, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setDrawAttrVertices(on);
+  });
+  connect(cbDrawEdges, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setDrawEdges(on);
+  });
+  connect(edHighlightPolygon, &QSpinBox::valueChanged, this, [this](int v) {
+    if (node) node->setHighlightPolygon(v);
+  });
+  connect(edLineThickness, &QSpinBox::valueChanged, this, [this](int v) {
+    if (node) node->setLineWidth(static_cast<float>(v));
+  });
   connect(bnSmooth, &QPushButton::clicked, this, [this] { smooth(); });
   connect(bnCheckIndex, &QPushButton::clicked, this, [this] { checkIndex(); });
   connect(bnPrintPolygon, &QPushButton::clicked, this, [this] { printPolygon(); });

@@ -13,7 +13,7 @@ class UserDialogs;
 class TFPolygonStorageNodeOptions : public QDialog {
   Q_OBJECT
 
-public:
+ public:
   explicit TFPolygonStorageNodeOptions(UserDialogs& dialogs, QWidget* parent = nullptr);
 
   void setNode(PolygonStorageNode* edited) { node = edited; }
@@ -41,10 +41,10 @@ public:
   QPushButton* bnPrintVertex = nullptr;
   QPushButton* bnPrintStats = nullptr;
 
-protected:
+ protected:
   void showEvent(QShowEvent* event) override;
 
-private:
+ private:
   // Asks for an id with default "-1"; false when the answer is -1 or not a number (reported).
   bool askId(const QString& caption, const QString& prompt, int& id);
   template <class Action>

@@ -6,6 +6,6 @@
 class TFPolygonStorageNodeOptions1 : public TFPolygonStorageNodeOptions {
   Q_OBJECT
 
-public:
+ public:
   using TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions;
 };

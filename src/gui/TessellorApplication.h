@@ -12,7 +12,7 @@ class UserDialogs;
 // The program's objects and windows in their creation order; they are destroyed in the reverse
 // one. Needs a QApplication.
 class TessellorApplication {
-public:
+ public:
   TessellorApplication(MyOutput& log, UserDialogs& dialogs);
 
   GlobalObjects Objects;

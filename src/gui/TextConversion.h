@@ -6,13 +6,13 @@
 
 // A text that is not a number; what() is the message shown to the user.
 class ConversionError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
 // Number conversions of the input boxes, with the runtime's messages.
 class TextConversion {
-public:
+ public:
   // Throws ConversionError "'<text>' is not a valid integer value".
   static int toInteger(const QString& text);
   // Throws ConversionError "'<text>' is not a valid floating point value"; also for values a

@@ -8,13 +8,14 @@
 QStringList QtUserDialogs::nameFilters(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList result;
-  for (int i = 0; i + 1 < parts.size(); i += 2) result << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+  for (int i = 0; i + 1 < parts.size(); i += 2)
+    result << parts[i] + QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
   return result;
 }
 
 namespace {
-bool runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter, const QString& defaultExtension,
-                   int& filterIndex, QString& fileName) {
+bool runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
+                   const QString& defaultExtension, int& filterIndex, QString& fileName) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);

@@ -7,7 +7,7 @@ class QWidget;
 // Everything that asks the user or tells the user something in a modal way. The window and the
 // options dialogs go through this, so tests can answer in place of a person.
 class UserDialogs {
-public:
+ public:
   virtual ~UserDialogs() = default;
 
   // filter: bar-separated pairs "description|pattern|..."; filterIndex counts pairs from 1 and is
@@ -23,7 +23,7 @@ public:
 
 // The real dialogs of the desktop.
 class QtUserDialogs : public UserDialogs {
-public:
+ public:
   bool openFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName) override;
   bool saveFile(QWidget* parent, const QString& filter, const QString& defaultExtension, int& filterIndex,
                 QString& fileName) override;

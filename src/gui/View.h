@@ -9,7 +9,7 @@ class Node;
 
 // A camera with a viewport and the node it draws.
 class View : public TCamera3D {
-public:
+ public:
   // Receives the text of an OpenGL error ("<label>:<GLU error string>").
   using ErrorReporter = std::function<void(const std::string&)>;
 
@@ -26,7 +26,7 @@ public:
   bool drawScene = true;
   bool errorReported = false;
 
-private:
+ private:
   void checkErrors(const char* label);
   static void drawAxes();
 

@@ -17,7 +17,7 @@ namespace {
 const float VisibleHeight100 = 53.589838f;  // 200 tan 15 deg
 
 class FormEventsTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     qtTestApplication();
     form = std::make_unique<TFGLForm>();

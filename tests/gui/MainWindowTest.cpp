@@ -60,7 +60,7 @@ std::vector<std::vector<double>> plyVertices(const std::string& text) {
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     qtTestApplication();
     ASSERT_TRUE(dir.isValid());
@@ -93,7 +93,8 @@ protected:
 
 QStringList captionsOf(const QMenu* menu) {
   QStringList result;
-  for (const QAction* action : menu->actions()) result << (action->isSeparator() ? QStringLiteral("-") : action->text());
+  for (const QAction* action : menu->actions())
+    result << (action->isSeparator() ? QStringLiteral("-") : action->text());
   return result;
 }
 
@@ -274,8 +275,7 @@ TEST_F(MainWindowTest, FailedOpenAndSaveLoseNothing) {
   const std::size_t before = controller().getInputMesh().Polygons.size();
   const QString badFile = path("bad.ply");
   std::ofstream(badFile.toStdString()) << "ply\nformat ascii 1.0\nelement vertex 3\nend_header\n1 2\n";
-  dialogs.FileAnswers = {ScriptedDialogs::FileAnswer{badFile, 1},
-                         ScriptedDialogs::FileAnswer{path("missing.ply"), 1}};
+  dialogs.FileAnswers = {ScriptedDialogs::FileAnswer{badFile, 1}, ScriptedDialogs::FileAnswer{path("missing.ply"), 1}};
   window().openInputMesh();
   window().openInputMesh();
   EXPECT_EQ(controller().getInputMesh().Polygons.size(), before);

@@ -18,10 +18,10 @@
 namespace {
 
 class PaintCounter : public QObject {
-public:
+ public:
   int Paints = 0;
 
-protected:
+ protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint) ++Paints;
     return QObject::eventFilter(watched, event);
@@ -30,7 +30,7 @@ protected:
 
 // The controls MyOutput drives, on a shown window so repaints really paint.
 class MyOutputTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     qtTestApplication();
     window = std::make_unique<QWidget>();
@@ -54,7 +54,8 @@ protected:
     std::vector<std::string> result;
     const QTextDocument* doc = memo->document();
     if (doc->isEmpty()) return result;
-    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) result.push_back(block.text().toStdString());
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+      result.push_back(block.text().toStdString());
     return result;
   }
 

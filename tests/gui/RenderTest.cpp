@@ -60,16 +60,20 @@ PixelCounts count(const QImage& image) {
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x) {
       const QColor p = image.pixelColor(x, y);
-      if (p.red() > 240 && p.green() > 240 && p.blue() > 240) ++c.white;
-      else if (p.blue() > 150 && p.red() < 80 && p.green() < 80) ++c.blue;
-      else if (p.red() < 40 && p.green() < 40 && p.blue() < 40) ++c.black;
-      else if (p.red() > 200 && p.green() < 60 && p.blue() < 60) ++c.red;
+      if (p.red() > 240 && p.green() > 240 && p.blue() > 240)
+        ++c.white;
+      else if (p.blue() > 150 && p.red() < 80 && p.green() < 80)
+        ++c.blue;
+      else if (p.red() < 40 && p.green() < 40 && p.blue() < 40)
+        ++c.black;
+      else if (p.red() > 200 && p.green() < 60 && p.blue() < 60)
+        ++c.red;
     }
   return c;
 }
 
 class RenderTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     qtTestApplication();
     // Windowless platforms cannot show an OpenGL window (and some crash trying).

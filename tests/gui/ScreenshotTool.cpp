@@ -69,7 +69,8 @@ int main(int argc, char* argv[]) {
   picture.fill(Qt::darkGray);
   QPainter painter(&picture);
   painter.drawPixmap(program.FMainWindow.geometry().topLeft(), program.FMainWindow.grab());
-  for (TFGLForm* form : {static_cast<TFGLForm*>(&program.FGLFormInputMesh), static_cast<TFGLForm*>(&program.FGLFormOutputMesh)}) {
+  for (TFGLForm* form :
+       {static_cast<TFGLForm*>(&program.FGLFormInputMesh), static_cast<TFGLForm*>(&program.FGLFormOutputMesh)}) {
     const QImage frame = form->grabFramebuffer();
     painter.drawImage(form->geometry().topLeft(), frame);
     painter.setPen(Qt::black);

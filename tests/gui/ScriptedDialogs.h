@@ -10,7 +10,7 @@
 
 // Answers the window's dialogs from a script and records what was asked and shown.
 class ScriptedDialogs : public UserDialogs {
-public:
+ public:
   struct FileAnswer {
     QString fileName;
     int filterIndex = 1;
@@ -24,9 +24,9 @@ public:
   // Answers for the next input boxes; an empty optional cancels.
   std::deque<std::optional<QString>> TextAnswers;
 
-  std::vector<QString> Filters;       // filter of every file dialog run
-  std::vector<QString> Extensions;    // default extension of every save dialog
-  std::vector<int> PresetIndices;     // filter index every file dialog started with
+  std::vector<QString> Filters;     // filter of every file dialog run
+  std::vector<QString> Extensions;  // default extension of every save dialog
+  std::vector<int> PresetIndices;   // filter index every file dialog started with
   std::vector<Query> Queries;
   QStringList Messages;
 
@@ -48,7 +48,7 @@ public:
   }
   void showMessage(QWidget*, const QString& text) override { Messages << text; }
 
-private:
+ private:
   bool answerFile(const QString& filter, const QString& extension, int& filterIndex, QString& fileName) {
     Filters.push_back(filter);
     Extensions.push_back(extension);
