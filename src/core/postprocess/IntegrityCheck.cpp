@@ -62,9 +62,20 @@ bool PolygonStorage::checkIntegrity() {
   bool midpointsOk = true;
   {
     const std::vector<Vertex> old = Midpoints;
-    // Polygons of fewer than three ids are emptied here and leave the vertex index; the edge
-    // index must follow.
-    if (computeMidpoints() != 0) buildEdgeIndex();
+    // As computeMidpoints, except that a polygon with a vertex id that has no vertex (reported
+    // above) is not read and keeps its record. Polygons of fewer than three ids are emptied and
+    // leave the vertex index; the edge index must follow.
+    Midpoints.resize(Polygons.size());
+    const int vertexCount = static_cast<int>(Vertices.size());
+    int emptied = 0;
+    for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+      const VertexIDList& polygon = Polygons[p];
+      if (!polygon.empty() && polygon.size() < 3) ++emptied;
+      bool readable = true;
+      for (int v : polygon) readable = readable && v >= 0 && v < vertexCount;
+      if (readable || polygon.size() < 3) computeMidpoint(p);
+    }
+    if (emptied != 0) buildEdgeIndex();
     const std::size_t compared = old.size() < Midpoints.size() ? old.size() : Midpoints.size();
     for (std::size_t i = 0; i < compared; ++i) {
       const float dp = squaredDifference(old[i].pos, Midpoints[i].pos);

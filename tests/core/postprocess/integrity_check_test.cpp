@@ -116,6 +116,8 @@ TEST(IntegrityCheck, VertexIdOutsideTheIndexIsReportedNotRead) {
   EXPECT_FALSE(mesh.checkIntegrity());
   EXPECT_TRUE(log.hasLine("VIndex corrupted"));
   EXPECT_TRUE(log.hasLine("Polygon 5 uses vertex 40, which has no index entry"));
+  EXPECT_TRUE(log.hasLine("Polygon 6 uses vertex -2, which has no index entry"));
+  EXPECT_EQ(mesh.Polygons[5].size(), 3u) << "kept as it is, its corners are not read";
 }
 
 TEST(IntegrityCheck, IdSetFormatIsCutAtNinetyFourCharacters) {
