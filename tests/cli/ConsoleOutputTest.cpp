@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 #include <string>
 
 namespace {
@@ -14,6 +13,17 @@ std::string contents(std::FILE* file) {
   std::string text;
   for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
   return text;
+}
+
+// The log with the number of every "Duration: N ms" line replaced by N.
+std::string withoutDurations(std::string log) {
+  const std::string head = "Duration: ";
+  for (std::size_t at = log.find(head); at != std::string::npos; at = log.find(head, at + 1)) {
+    std::size_t end = at + head.size();
+    while (end < log.size() && log[end] >= '0' && log[end] <= '9') ++end;
+    if (end > at + head.size()) log.replace(at + head.size(), end - at - head.size(), "N");
+  }
+  return log;
 }
 
 struct Streams {
@@ -40,9 +50,8 @@ TEST(ConsoleOutput, TaskFrameIsTheLogsAndTheBarNeverReachesIt) {
     output.endTask();
   }
   const std::string log = contents(streams.Log);
-  EXPECT_TRUE(std::regex_match(log, std::regex("--------------- begin \nImporting\nMesh Size \\(1\\|2\\|3\\)\n\n"
-                                               "Duration: [0-9]+ ms\n--------------- end\n")))
-      << log;
+  EXPECT_EQ(withoutDurations(log),
+            "--------------- begin \nImporting\nMesh Size (1|2|3)\n\nDuration: N ms\n--------------- end\n");
   const std::string bar = contents(streams.Bar);
   EXPECT_NE(bar.find(" 10% Importing"), std::string::npos) << bar;
   EXPECT_NE(bar.find(" 90% Importing"), std::string::npos) << bar;
@@ -85,7 +94,6 @@ TEST(ConsoleOutput, SecondBeginRestartsTheFrameWithoutNesting) {
     output.beginTask("B");
     output.endTask();
   }
-  EXPECT_TRUE(std::regex_match(contents(streams.Log),
-                               std::regex("--------------- begin \nA\n--------------- begin \nB\n"
-                                          "Duration: [0-9]+ ms\n--------------- end\n")));
+  EXPECT_EQ(withoutDurations(contents(streams.Log)),
+            "--------------- begin \nA\n--------------- begin \nB\nDuration: N ms\n--------------- end\n");
 }
