@@ -1,0 +1,359 @@
+// The voxelizer's exact-distance mode: exact closest-point distances with the boxes, band, signs,
+// tie rule and skip counting of the default mode.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "VoxelizerFixtures.h"
+#include "mesh/PolygonStorage.h"
+#include "pipeline/Diagnostics.h"
+#include "pipeline/RecordingOutput.h"
+#include "volume/PolygonStorageVoxelizerDual.h"
+#include "volume/SharpFeatures.h"
+#include "volume/VolumeStorageDF.h"
+
+using fixtures::vertex;
+
+namespace {
+
+struct Rig {
+  PolygonStorage Mesh;
+  VolumeStorageDF Volume;
+  SharpFeatures Features;
+  PolygonStorageVoxelizerDual Voxelizer;
+  RecordingOutput Output;
+
+  explicit Rig(int n = 10, bool exact = true) {
+    Volume.resize(n, n, n);
+    Features.setMesh(&Mesh);
+    Voxelizer.setStatusOutput(&Output);
+    Voxelizer.setVolume(&Volume);
+    Voxelizer.setMesh(&Mesh);
+    Voxelizer.setSharpFeatures(&Features);
+    Voxelizer.setExactDistance(exact);
+  }
+
+  void triangle(V3 a, V3 b, V3 c) {
+    Mesh.clear();
+    vertex(Mesh, a.x, a.y, a.z);
+    vertex(Mesh, b.x, b.y, b.z);
+    vertex(Mesh, c.x, c.y, c.z);
+    Mesh.addTriangle(0, 1, 2);
+    fixtures::finish(Mesh);
+  }
+
+  float distance(int x, int y, int z) const { return Volume.Voxels[Volume.index(x, y, z)].Distance; }
+};
+
+// Closest distance from q to a triangle by projection onto its plane (inside test by edge sides)
+// or else the nearest of its three edges: a different route from the one under test.
+double referenceDistance(const double q[3], const V3& A, const V3& B, const V3& C) {
+  const double a[3] = {A.x, A.y, A.z}, b[3] = {B.x, B.y, B.z}, c[3] = {C.x, C.y, C.z};
+  auto sub = [](const double* u, const double* v, double* r) {
+    for (int k = 0; k < 3; ++k) r[k] = u[k] - v[k];
+  };
+  auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+  auto cross = [](const double* u, const double* v, double* r) {
+    r[0] = u[1] * v[2] - u[2] * v[1];
+    r[1] = u[2] * v[0] - u[0] * v[2];
+    r[2] = u[0] * v[1] - u[1] * v[0];
+  };
+  double e1[3], e2[3], n[3], qa[3];
+  sub(b, a, e1);
+  sub(c, a, e2);
+  cross(e1, e2, n);
+  sub(q, a, qa);
+  const double nn = dot(n, n);
+  const double h = dot(qa, n) / nn;
+  const double proj[3] = {q[0] - h * n[0], q[1] - h * n[1], q[2] - h * n[2]};
+  const double* corners[3] = {a, b, c};
+  bool inside = true;
+  for (int k = 0; k < 3; ++k) {
+    double edge[3], rel[3], side[3];
+    sub(corners[(k + 1) % 3], corners[k], edge);
+    sub(proj, corners[k], rel);
+    cross(edge, rel, side);
+    if (dot(side, n) < 0) inside = false;
+  }
+  if (inside) return std::fabs(h) * std::sqrt(nn);
+  double best = 1e300;
+  for (int k = 0; k < 3; ++k) {
+    double edge[3], rel[3];
+    sub(corners[(k + 1) % 3], corners[k], edge);
+    sub(q, corners[k], rel);
+    double t = dot(rel, edge) / dot(edge, edge);
+    t = std::min(1.0, std::max(0.0, t));
+    const double r[3] = {rel[0] - t * edge[0], rel[1] - t * edge[1], rel[2] - t * edge[2]};
+    best = std::min(best, std::sqrt(dot(r, r)));
+  }
+  return best;
+}
+
+// The mesh's triangles bucketed by the cell of their centroid, for the nearest-triangle search
+// of the reference.
+struct TriangleGrid {
+  int N;
+  std::vector<std::vector<int>> Cells;
+  const PolygonStorage& Mesh;
+
+  TriangleGrid(const PolygonStorage& mesh, int n) : N(n), Cells(static_cast<std::size_t>(n * n * n)), Mesh(mesh) {
+    for (std::size_t i = 0; i < mesh.Polygons.size(); ++i) {
+      const VertexIDList& t = mesh.Polygons[i];
+      float c[3] = {0, 0, 0};
+      for (int id : t) {
+        c[0] += mesh.Vertices[id].pos.x / 3;
+        c[1] += mesh.Vertices[id].pos.y / 3;
+        c[2] += mesh.Vertices[id].pos.z / 3;
+      }
+      Cells[cell(int(c[0]), int(c[1]), int(c[2]))].push_back(static_cast<int>(i));
+    }
+  }
+  std::size_t cell(int x, int y, int z) const { return static_cast<std::size_t>((x * N + y) * N + z); }
+
+  // Distance from lattice point q to the nearest triangle whose centroid lies within `reach`
+  // cells: exact for distances below reach - 1 - (largest centroid-to-corner distance).
+  double distance(int x, int y, int z, int reach) const {
+    const double q[3] = {double(x), double(y), double(z)};
+    double best = 1e300;
+    for (int i = std::max(0, x - reach); i <= std::min(N - 1, x + reach); ++i)
+      for (int j = std::max(0, y - reach); j <= std::min(N - 1, y + reach); ++j)
+        for (int k = std::max(0, z - reach); k <= std::min(N - 1, z + reach); ++k)
+          for (int t : Cells[cell(i, j, k)]) {
+            const VertexIDList& ids = Mesh.Polygons[static_cast<std::size_t>(t)];
+            best = std::min(best, referenceDistance(q, Mesh.Vertices[ids[0]].pos, Mesh.Vertices[ids[1]].pos,
+                                                    Mesh.Vertices[ids[2]].pos));
+          }
+    return best;
+  }
+};
+
+}  // namespace
+
+// Beside the edge of a sheared triangle the default mode overshoots (sqrt(0.75), reached along the
+// other edge); the exact mode gives the true sqrt(0.5), with the sign of the edge normal.
+TEST(ExactDistance, ShearedTriangleGetsTheTrueDistance) {
+  Rig rig(10, true);
+  rig.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {3.5f, 3.5f, 1.5f});
+  rig.Voxelizer.voxelize();
+  EXPECT_FLOAT_EQ(rig.distance(3, 1, 2), std::sqrt(0.5f));
+  EXPECT_FLOAT_EQ(rig.distance(3, 1, 1), -std::sqrt(0.5f)) << "below the plane";
+  // (2, 1, 2) beside a-b: the default mode's chosen point is (2.5, 1.5, 1.5), sqrt(0.75) away.
+  EXPECT_FLOAT_EQ(rig.distance(2, 1, 2), std::sqrt(0.5f));
+  // (2, 3, 2) beside the slanted edge a-c: closest point (2.5, 2.5, 1.5), not (3, 3, 1.5).
+  EXPECT_FLOAT_EQ(rig.distance(2, 3, 2), std::sqrt(0.75f));
+  // (4, 3, 2) beside b-c, straight across.
+  EXPECT_FLOAT_EQ(rig.distance(4, 3, 2), std::sqrt(0.5f));
+  // Same boxes as the default mode: z = 1..2 only, although (3, 2, 3) lies 1.5 above the face.
+  EXPECT_EQ(rig.distance(3, 2, 3), NoValue);
+  EXPECT_EQ(rig.distance(3, 2, 0), NoValue);
+  EXPECT_EQ(rig.distance(5, 2, 2), NoValue) << "x = 5 is outside the box 1..4";
+}
+
+// The right isosceles worked triangle: where the affine parameters already give the exact
+// distance, both modes store the same values, the lattice point on the triangle included.
+TEST(ExactDistance, RightIsoscelesTriangleAsInTheDefaultMode) {
+  Rig rig(10, true);
+  rig.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
+  rig.Voxelizer.voxelize();
+  EXPECT_EQ(rig.distance(2, 2, 2), 0.5f);
+  EXPECT_EQ(rig.distance(2, 2, 1), -0.5f);
+  EXPECT_FLOAT_EQ(rig.distance(1, 1, 2), std::sqrt(0.75f));
+  EXPECT_EQ(rig.distance(4, 4, 2), NoValue) << "sqrt(4.75) is outside the band";
+
+  Rig flat(10, true);
+  flat.triangle({1.5f, 1.5f, 2.0f}, {3.5f, 1.5f, 2.0f}, {1.5f, 3.5f, 2.0f});
+  flat.Voxelizer.voxelize();
+  const float on = flat.distance(2, 2, 2);
+  EXPECT_TRUE(on == 0.0f && std::signbit(on)) << "a lattice point on the triangle stores -0.0, got " << on;
+  EXPECT_EQ(flat.distance(2, 2, 1), -1.0f);
+  EXPECT_EQ(flat.distance(2, 2, 3), 1.0f);
+}
+
+// A closed cube made of right isosceles triangles (right angle at the first corner): both modes
+// agree at every lattice point, value and sign, so the exact mode takes the normals of the same
+// faces, edges and corners.
+TEST(ExactDistance, AgreesWithTheDefaultModeOnACubeOfRightTriangles) {
+  auto build = [](PolygonStorage& m) {
+    m.clear();
+    for (int i = 0; i < 8; ++i)
+      vertex(m, (i & 1) ? 7.5f : 2.5f, (i & 2) ? 7.5f : 2.5f, (i & 4) ? 7.5f : 2.5f);
+    // Per face, outward, as two right triangles with the right angle first: (a, b, c) and (c, d, a)
+    // of the quad a b c d.
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& q : quads) {
+      m.addTriangle(q[1], q[2], q[0]);
+      m.addTriangle(q[3], q[0], q[2]);
+    }
+    fixtures::finish(m);
+  };
+  Rig exact(11, true), specified(11, false);
+  build(exact.Mesh);
+  build(specified.Mesh);
+  exact.Voxelizer.voxelize();
+  specified.Voxelizer.voxelize();
+  int withValue = 0;
+  for (std::size_t i = 0; i < exact.Volume.Voxels.size(); ++i) {
+    const float e = exact.Volume.Voxels[i].Distance, s = specified.Volume.Voxels[i].Distance;
+    if (s == NoValue) {
+      ASSERT_EQ(e, NoValue) << "voxel " << i;
+      continue;
+    }
+    ++withValue;
+    ASSERT_NEAR(e, s, 1e-5f) << "voxel " << i;
+    ASSERT_EQ(std::signbit(e), std::signbit(s)) << "voxel " << i;
+  }
+  EXPECT_GT(withValue, 300);
+  EXPECT_EQ(exact.distance(5, 5, 5), NoValue) << "2.5 inside every face";
+  EXPECT_EQ(exact.distance(5, 5, 4), NoValue);
+  EXPECT_FLOAT_EQ(exact.distance(5, 5, 3), -0.5f);
+  EXPECT_FLOAT_EQ(exact.distance(8, 8, 8), std::sqrt(0.75f)) << "beside a corner";
+}
+
+// Two parallel triangles 0.5 below and above a row of lattice points, both facing +z: the one
+// listed first decides the sign.
+TEST(ExactDistance, EqualDistancesGoToTheEarlierPolygon) {
+  for (bool lowerFirst : {true, false}) {
+    Rig rig(10, true);
+    PolygonStorage& m = rig.Mesh;
+    const float z[2] = {lowerFirst ? 1.5f : 2.5f, lowerFirst ? 2.5f : 1.5f};
+    for (float h : z) {
+      const int a = vertex(m, 1.5f, 1.5f, h), b = vertex(m, 5.5f, 1.5f, h), c = vertex(m, 1.5f, 5.5f, h);
+      m.addTriangle(a, b, c);
+    }
+    fixtures::finish(m);
+    rig.Voxelizer.voxelize();
+    EXPECT_EQ(rig.distance(2, 2, 2), lowerFirst ? 0.5f : -0.5f) << (lowerFirst ? "lower" : "upper") << " first";
+  }
+}
+
+// Polygons that are not triangles, and triangles whose frame has no inverse, are skipped and
+// counted exactly as in the default mode; the log names the mode in one line of its own.
+TEST(ExactDistance, SkipsCountsAndLogsTheMode) {
+  Rig rig(10, true);
+  PolygonStorage& m = rig.Mesh;
+  for (float x : {1.5f, 3.5f})
+    for (float y : {1.5f, 3.5f}) vertex(m, x, y, 1.5f);
+  vertex(m, 5.5f, 5.5f, 5.5f);
+  vertex(m, 6.5f, 6.5f, 6.5f);
+  vertex(m, 7.5f, 7.5f, 7.5f);
+  m.Polygons.push_back({0, 2, 3, 1});  // quad
+  m.Polygons.push_back({4, 4, 5});     // two equal corners
+  m.Polygons.push_back({4, 5, 6});     // collinear corners
+  m.Polygons.push_back({0, 1});        // too short: passed over, not counted
+  fixtures::finish(m);
+  fixtures::CallLog log;
+  rig.Voxelizer.setStatusOutput(&log);
+  DiagnosticsCapture capture;
+  rig.Voxelizer.voxelize();
+  EXPECT_EQ(rig.Voxelizer.SkippedPolygons, 3);
+  EXPECT_EQ(log.Lines,
+            (std::vector<std::string>{"begin Voxelization", "Distance mode: exact", " 3 Polygons skipped", "end"}));
+  for (const VoxelData& v : rig.Volume.Voxels) ASSERT_EQ(v.Distance, NoValue) << "nothing was voxelized";
+
+  // The default mode's log has no mode line.
+  Rig plain(10, false);
+  plain.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
+  fixtures::CallLog plainLog;
+  plain.Voxelizer.setStatusOutput(&plainLog);
+  plain.Voxelizer.voxelize();
+  EXPECT_EQ(plainLog.Lines, (std::vector<std::string>{"begin Voxelization", " 0 Polygons skipped", "end"}));
+}
+
+// A sphere of radius 10 voxels, an icosahedron subdivided six times (81920 triangles): its faces
+// lie at most 7.2e-4 inside the sphere, so the distance to the mesh and the analytic distance
+// |q - centre| - 10 differ by less than that. Asserted:
+// - every lattice point within 1 voxel of the surface (all of them lie in the box of the triangle
+//   nearest to them) holds the analytic distance to within 1e-3 voxel and the distance to the
+//   mesh, found by brute force over the nearby triangles, to within 1e-5;
+// - every lattice point with a value has the right sign and a magnitude below 1.9, never smaller
+//   than its distance to the mesh.
+// The default mode on the same sphere is measured and printed for comparison: on a smooth convex
+// surface the nearest point lies inside a face almost everywhere, where both modes are exact, so
+// this sphere does not tell them apart (the joint in the pipeline tests does).
+TEST(ExactDistance, FineSphereHoldsTheAnalyticDistance) {
+  const int n = 27;
+  const float c = 13.0f, radius = 10.0f;
+  struct Result {
+    double MaxAnalytic = 0, MaxMesh = 0;
+    int Near = 0, NearMissing = 0, Valued = 0, WrongSign = 0, BelowMesh = 0;
+  };
+  PolygonStorage sphere;
+  fixtures::icosphere(sphere, c, c, c, radius, 6);
+  ASSERT_EQ(sphere.Polygons.size(), 81920u);
+  const TriangleGrid grid(sphere, n);
+
+  // How far the faces lie inside the sphere.
+  double sag = 0;
+  for (const VertexIDList& t : sphere.Polygons) {
+    const double centre[3] = {c, c, c};
+    sag = std::max(sag, radius - referenceDistance(centre, sphere.Vertices[t[0]].pos, sphere.Vertices[t[1]].pos,
+                                                   sphere.Vertices[t[2]].pos));
+  }
+  ASSERT_LT(sag, 9e-4) << "the sphere mesh is too coarse for a 1e-3 comparison";
+
+  // Distance to the mesh of every lattice point within 2 of the sphere, by brute force.
+  std::vector<double> meshDistance(static_cast<std::size_t>(n * n * n), 1e300);
+  auto analyticAt = [&](int x, int y, int z) {
+    const double dx = x - c, dy = y - c, dz = z - c;
+    return std::sqrt(dx * dx + dy * dy + dz * dz) - radius;
+  };
+  for (int x = 0; x < n; ++x)
+    for (int y = 0; y < n; ++y)
+      for (int z = 0; z < n; ++z)
+        if (std::fabs(analyticAt(x, y, z)) <= 2.0)
+          meshDistance[static_cast<std::size_t>((x * n + y) * n + z)] = grid.distance(x, y, z, 3);
+
+  auto measure = [&](bool exact, Result& r) {
+    Rig rig(n, exact);
+    fixtures::icosphere(rig.Mesh, c, c, c, radius, 6);
+    rig.Voxelizer.voxelize();
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y)
+        for (int z = 0; z < n; ++z) {
+          const double analytic = analyticAt(x, y, z);
+          const float stored = rig.distance(x, y, z);
+          if (std::fabs(analytic) > 2.0) {
+            if (exact) {
+              ASSERT_EQ(stored, NoValue) << x << " " << y << " " << z;
+            }
+            continue;
+          }
+          const double mesh = meshDistance[static_cast<std::size_t>((x * n + y) * n + z)];
+          if (mesh < 1.0) {
+            ++r.Near;
+            if (stored == NoValue) {
+              ++r.NearMissing;
+              continue;
+            }
+            r.MaxAnalytic = std::max(r.MaxAnalytic, std::fabs(stored - analytic));
+            r.MaxMesh = std::max(r.MaxMesh, std::fabs(std::fabs(stored) - mesh));
+          }
+          if (stored == NoValue) continue;
+          ++r.Valued;
+          if (std::fabs(analytic) > 1e-3 && (stored > 0) != (analytic > 0)) ++r.WrongSign;
+          if (std::fabs(stored) < mesh - 1e-5 || !(std::fabs(stored) < 1.9f)) ++r.BelowMesh;
+        }
+  };
+  Result exact, specified;
+  measure(true, exact);
+  measure(false, specified);
+  std::printf("sphere r = 10, 81920 triangles, faces at most %.2e inside\n", sag);
+  std::printf("  mode       lattice points < 1 from the mesh (no value)  max |d - analytic|  max |d - mesh|"
+              "  valued  wrong sign  below mesh distance or band\n");
+  for (int k = 0; k < 2; ++k) {
+    const Result& r = k == 0 ? exact : specified;
+    std::printf("  %-9s  %6d (%4d)  %18.2e  %14.2e  %6d  %10d  %6d\n", k == 0 ? "exact" : "specified", r.Near,
+                r.NearMissing, r.MaxAnalytic, r.MaxMesh, r.Valued, r.WrongSign, r.BelowMesh);
+  }
+  EXPECT_GT(exact.Near, 2000);
+  EXPECT_EQ(exact.NearMissing, 0);
+  EXPECT_LE(exact.MaxAnalytic, 1e-3);
+  EXPECT_LE(exact.MaxMesh, 1e-5);
+  EXPECT_EQ(exact.WrongSign, 0);
+  EXPECT_EQ(exact.BelowMesh, 0);
+}
