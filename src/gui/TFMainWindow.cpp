@@ -38,14 +38,11 @@ TFMainWindow::TFMainWindow(GlobalObjects& objects, MyOutput& log, UserDialogs& d
 }
 
 TFMainWindow::~TFMainWindow() {
-  // The controls die with the window; the status output must not reach them afterwards.
+  // The controls die with the window; the status output must not reach them afterwards. The
+  // views and dialogs are gone already (they were created after this window).
   LogOutput.attach(nullptr, nullptr, nullptr, nullptr);
   Objects.Controller.setStatusOutput(nullptr);
   Objects.ImporterPLY.setStatusOutput(nullptr);
-  for (TFGLForm* view : {FGLFormInputMesh, FGLFormOutputMesh})
-    if (view != nullptr) view->setStatusOutput(nullptr);
-  for (TFPolygonStorageNodeOptions* options : {FPolygonStorageNodeOptions, FPolygonStorageNodeOptions1})
-    if (options != nullptr) options->setStatusOutput(nullptr);
 }
 
 void TFMainWindow::buildControls() {
