@@ -119,7 +119,13 @@ TEST(Voxelizer, ClearsAndTakesOverScaleAndOffset) {
   const std::vector<VoxelData> first = rig.Volume.Voxels;
   rig.Voxelizer.voxelize();
   ASSERT_EQ(first.size(), rig.Volume.Voxels.size());
-  EXPECT_EQ(std::memcmp(first.data(), rig.Volume.Voxels.data(), first.size() * sizeof(VoxelData)), 0);
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    const VoxelData& a = first[i];
+    const VoxelData& b = rig.Volume.Voxels[i];
+    ASSERT_TRUE(std::memcmp(&a.Distance, &b.Distance, sizeof(float)) == 0 && a.FeatureType == b.FeatureType &&
+                std::memcmp(a.FeatureOffset, b.FeatureOffset, sizeof a.FeatureOffset) == 0)
+        << "voxel " << i;
+  }
 }
 
 TEST(Voxelizer, QuadsAndDegenerateTrianglesAreSkippedAndCounted) {
