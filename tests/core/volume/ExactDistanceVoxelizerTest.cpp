@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ReferenceDistance.h"
 #include "VoxelizerFixtures.h"
 #include "mesh/PolygonStorage.h"
 #include "pipeline/Diagnostics.h"
@@ -50,50 +51,6 @@ struct Rig {
   float distance(int x, int y, int z) const { return Volume.Voxels[Volume.index(x, y, z)].Distance; }
 };
 
-// Closest distance from q to a triangle by projection onto its plane (inside test by edge sides)
-// or else the nearest of its three edges: a different route from the one under test.
-double referenceDistance(const double q[3], const V3& A, const V3& B, const V3& C) {
-  const double a[3] = {A.x, A.y, A.z}, b[3] = {B.x, B.y, B.z}, c[3] = {C.x, C.y, C.z};
-  auto sub = [](const double* u, const double* v, double* r) {
-    for (int k = 0; k < 3; ++k) r[k] = u[k] - v[k];
-  };
-  auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
-  auto cross = [](const double* u, const double* v, double* r) {
-    r[0] = u[1] * v[2] - u[2] * v[1];
-    r[1] = u[2] * v[0] - u[0] * v[2];
-    r[2] = u[0] * v[1] - u[1] * v[0];
-  };
-  double e1[3], e2[3], n[3], qa[3];
-  sub(b, a, e1);
-  sub(c, a, e2);
-  cross(e1, e2, n);
-  sub(q, a, qa);
-  const double nn = dot(n, n);
-  const double h = dot(qa, n) / nn;
-  const double proj[3] = {q[0] - h * n[0], q[1] - h * n[1], q[2] - h * n[2]};
-  const double* corners[3] = {a, b, c};
-  bool inside = true;
-  for (int k = 0; k < 3; ++k) {
-    double edge[3], rel[3], side[3];
-    sub(corners[(k + 1) % 3], corners[k], edge);
-    sub(proj, corners[k], rel);
-    cross(edge, rel, side);
-    if (dot(side, n) < 0) inside = false;
-  }
-  if (inside) return std::fabs(h) * std::sqrt(nn);
-  double best = 1e300;
-  for (int k = 0; k < 3; ++k) {
-    double edge[3], rel[3];
-    sub(corners[(k + 1) % 3], corners[k], edge);
-    sub(q, corners[k], rel);
-    double t = dot(rel, edge) / dot(edge, edge);
-    t = std::min(1.0, std::max(0.0, t));
-    const double r[3] = {rel[0] - t * edge[0], rel[1] - t * edge[1], rel[2] - t * edge[2]};
-    best = std::min(best, std::sqrt(dot(r, r)));
-  }
-  return best;
-}
-
 // The mesh's triangles bucketed by the cell of their centroid, for the nearest-triangle search
 // of the reference.
 struct TriangleGrid {
@@ -125,8 +82,8 @@ struct TriangleGrid {
         for (int k = std::max(0, z - reach); k <= std::min(N - 1, z + reach); ++k)
           for (int t : Cells[cell(i, j, k)]) {
             const VertexIDList& ids = Mesh.Polygons[static_cast<std::size_t>(t)];
-            best = std::min(best, referenceDistance(q, Mesh.Vertices[ids[0]].pos, Mesh.Vertices[ids[1]].pos,
-                                                    Mesh.Vertices[ids[2]].pos));
+            best = std::min(best, fixtures::referenceDistance(q, Mesh.Vertices[ids[0]].pos, Mesh.Vertices[ids[1]].pos,
+                                                              Mesh.Vertices[ids[2]].pos));
           }
     return best;
   }
@@ -180,8 +137,7 @@ TEST(ExactDistance, RightIsoscelesTriangleAsInTheDefaultMode) {
 TEST(ExactDistance, AgreesWithTheDefaultModeOnACubeOfRightTriangles) {
   auto build = [](PolygonStorage& m) {
     m.clear();
-    for (int i = 0; i < 8; ++i)
-      vertex(m, (i & 1) ? 7.5f : 2.5f, (i & 2) ? 7.5f : 2.5f, (i & 4) ? 7.5f : 2.5f);
+    for (int i = 0; i < 8; ++i) vertex(m, (i & 1) ? 7.5f : 2.5f, (i & 2) ? 7.5f : 2.5f, (i & 4) ? 7.5f : 2.5f);
     // Per face, outward, as two right triangles with the right angle first: (a, b, c) and (c, d, a)
     // of the quad a b c d.
     const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
@@ -291,8 +247,8 @@ TEST(ExactDistance, FineSphereHoldsTheAnalyticDistance) {
   double sag = 0;
   for (const VertexIDList& t : sphere.Polygons) {
     const double centre[3] = {c, c, c};
-    sag = std::max(sag, radius - referenceDistance(centre, sphere.Vertices[t[0]].pos, sphere.Vertices[t[1]].pos,
-                                                   sphere.Vertices[t[2]].pos));
+    sag = std::max(sag, radius - fixtures::referenceDistance(centre, sphere.Vertices[t[0]].pos,
+                                                             sphere.Vertices[t[1]].pos, sphere.Vertices[t[2]].pos));
   }
   ASSERT_LT(sag, 9e-4) << "the sphere mesh is too coarse for a 1e-3 comparison";
 
@@ -343,8 +299,9 @@ TEST(ExactDistance, FineSphereHoldsTheAnalyticDistance) {
   measure(true, exact);
   measure(false, specified);
   std::printf("sphere r = 10, 81920 triangles, faces at most %.2e inside\n", sag);
-  std::printf("  mode       lattice points < 1 from the mesh (no value)  max |d - analytic|  max |d - mesh|"
-              "  valued  wrong sign  below mesh distance or band\n");
+  std::printf(
+      "  mode       lattice points < 1 from the mesh (no value)  max |d - analytic|  max |d - mesh|"
+      "  valued  wrong sign  below mesh distance or band\n");
   for (int k = 0; k < 2; ++k) {
     const Result& r = k == 0 ? exact : specified;
     std::printf("  %-9s  %6d (%4d)  %18.2e  %14.2e  %6d  %10d  %6d\n", k == 0 ? "exact" : "specified", r.Near,

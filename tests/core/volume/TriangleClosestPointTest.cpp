@@ -103,7 +103,8 @@ P find(const Triangle& t, P q, TriangleClosestPoint::Feature& feature) {
 }
 
 const char* featureName(int f) {
-  static const char* const names[] = {"?", "face", "edge a-b", "edge a-c", "edge b-c", "corner a", "corner b", "corner c"};
+  static const char* const names[] = {"?",        "face",     "edge a-b", "edge a-c",
+                                      "edge b-c", "corner a", "corner b", "corner c"};
   return f >= 1 && f <= 7 ? names[f] : "?";
 }
 
@@ -209,13 +210,27 @@ TEST(TriangleClosestPoint, RandomPointsAgreeWithDenseSampling) {
         EXPECT_LT(std::fabs(dot(r, n)) / std::sqrt(nn), tol * size) << where << ": off the plane";
         EXPECT_GE(std::min({u, v, w}), -tol) << where << ": outside the triangle";
         switch (got) {
-          case TriangleClosestPoint::Face: EXPECT_GT(std::min({u, v, w}), 0.0) << where; break;
-          case TriangleClosestPoint::EdgeAB: EXPECT_NEAR(v, 0.0, tol) << where; break;
-          case TriangleClosestPoint::EdgeAC: EXPECT_NEAR(u, 0.0, tol) << where; break;
-          case TriangleClosestPoint::EdgeBC: EXPECT_NEAR(w, 0.0, tol) << where; break;
-          case TriangleClosestPoint::CornerA: EXPECT_LT(norm(p - t.V[0]), tol * size) << where; break;
-          case TriangleClosestPoint::CornerB: EXPECT_LT(norm(p - t.V[1]), tol * size) << where; break;
-          case TriangleClosestPoint::CornerC: EXPECT_LT(norm(p - t.V[2]), tol * size) << where; break;
+          case TriangleClosestPoint::Face:
+            EXPECT_GT(std::min({u, v, w}), 0.0) << where;
+            break;
+          case TriangleClosestPoint::EdgeAB:
+            EXPECT_NEAR(v, 0.0, tol) << where;
+            break;
+          case TriangleClosestPoint::EdgeAC:
+            EXPECT_NEAR(u, 0.0, tol) << where;
+            break;
+          case TriangleClosestPoint::EdgeBC:
+            EXPECT_NEAR(w, 0.0, tol) << where;
+            break;
+          case TriangleClosestPoint::CornerA:
+            EXPECT_LT(norm(p - t.V[0]), tol * size) << where;
+            break;
+          case TriangleClosestPoint::CornerB:
+            EXPECT_LT(norm(p - t.V[1]), tol * size) << where;
+            break;
+          case TriangleClosestPoint::CornerC:
+            EXPECT_LT(norm(p - t.V[2]), tol * size) << where;
+            break;
         }
         const int steps = 250;
         const double sampled = sampledDistance(t, q, steps);

@@ -1,0 +1,81 @@
+#pragma once
+
+// Reference distances for checking the voxelizer: simple, independent of the code under test.
+
+#include <algorithm>
+#include <cmath>
+
+#include "mesh/PolygonStorage.h"
+
+namespace fixtures {
+
+// Closest distance from q to a triangle by projection onto its plane (inside test by edge sides)
+// or else the nearest of its three edges: a different route from the one under test.
+inline double referenceDistance(const double q[3], const V3& A, const V3& B, const V3& C) {
+  const double a[3] = {A.x, A.y, A.z}, b[3] = {B.x, B.y, B.z}, c[3] = {C.x, C.y, C.z};
+  auto sub = [](const double* u, const double* v, double* r) {
+    for (int k = 0; k < 3; ++k) r[k] = u[k] - v[k];
+  };
+  auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+  auto cross = [](const double* u, const double* v, double* r) {
+    r[0] = u[1] * v[2] - u[2] * v[1];
+    r[1] = u[2] * v[0] - u[0] * v[2];
+    r[2] = u[0] * v[1] - u[1] * v[0];
+  };
+  double e1[3], e2[3], n[3], qa[3];
+  sub(b, a, e1);
+  sub(c, a, e2);
+  cross(e1, e2, n);
+  sub(q, a, qa);
+  const double nn = dot(n, n);
+  const double h = dot(qa, n) / nn;
+  const double proj[3] = {q[0] - h * n[0], q[1] - h * n[1], q[2] - h * n[2]};
+  const double* corners[3] = {a, b, c};
+  bool inside = true;
+  for (int k = 0; k < 3; ++k) {
+    double edge[3], rel[3], side[3];
+    sub(corners[(k + 1) % 3], corners[k], edge);
+    sub(proj, corners[k], rel);
+    cross(edge, rel, side);
+    if (dot(side, n) < 0) inside = false;
+  }
+  if (inside) return std::fabs(h) * std::sqrt(nn);
+  double best = 1e300;
+  for (int k = 0; k < 3; ++k) {
+    double edge[3], rel[3];
+    sub(corners[(k + 1) % 3], corners[k], edge);
+    sub(q, corners[k], rel);
+    double t = dot(rel, edge) / dot(edge, edge);
+    t = std::min(1.0, std::max(0.0, t));
+    const double r[3] = {rel[0] - t * edge[0], rel[1] - t * edge[1], rel[2] - t * edge[2]};
+    best = std::min(best, std::sqrt(dot(r, r)));
+  }
+  return best;
+}
+
+// Winding number of a closed triangle mesh around q: the solid angles of its triangles over 4 pi
+// (about 1 inside an outward-oriented mesh, -1 inside an inward one, 0 outside).
+inline double windingNumber(const PolygonStorage& mesh, const double q[3]) {
+  double sum = 0;
+  for (const VertexIDList& t : mesh.Polygons) {
+    if (t.size() != 3) continue;
+    double r[3][3], len[3];
+    for (int k = 0; k < 3; ++k) {
+      const V3& p = mesh.Vertices[static_cast<std::size_t>(t[static_cast<std::size_t>(k)])].pos;
+      r[k][0] = p.x - q[0];
+      r[k][1] = p.y - q[1];
+      r[k][2] = p.z - q[2];
+      len[k] = std::sqrt(r[k][0] * r[k][0] + r[k][1] * r[k][1] + r[k][2] * r[k][2]);
+    }
+    auto dot = [](const double* u, const double* v) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; };
+    const double triple = r[0][0] * (r[1][1] * r[2][2] - r[1][2] * r[2][1]) -
+                          r[0][1] * (r[1][0] * r[2][2] - r[1][2] * r[2][0]) +
+                          r[0][2] * (r[1][0] * r[2][1] - r[1][1] * r[2][0]);
+    const double below =
+        len[0] * len[1] * len[2] + dot(r[0], r[1]) * len[2] + dot(r[0], r[2]) * len[1] + dot(r[1], r[2]) * len[0];
+    sum += 2 * std::atan2(triple, below);
+  }
+  return sum / (4 * 3.14159265358979323846);
+}
+
+}  // namespace fixtures
