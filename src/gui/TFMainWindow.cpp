@@ -142,6 +142,11 @@ void TFMainWindow::buildMenu() {
   acDetectSharpFeatures->setChecked(true);
   connect(acDetectSharpFeatures, &QAction::triggered, this, [this](bool on) { setDetectSharpFeatures(on); });
   remeshing->addAction(QStringLiteral("Set Threshold Psi for Sharp Features"), this, [this] { setThresholdPsi(); });
+  // Unchecked, as the controller's switch starts.
+  acExactDistanceField = remeshing->addAction(QStringLiteral("Exact Distance Field"));
+  acExactDistanceField->setCheckable(true);
+  acExactDistanceField->setChecked(false);
+  connect(acExactDistanceField, &QAction::triggered, this, [this](bool on) { setExactDistance(on); });
   remeshing->addSeparator();
   remeshing->addAction(QStringLiteral("Input Mesh -> Volume"), this, [this] { volumeFromInputMesh(); });
   remeshing->addAction(QStringLiteral("Volume -> Output Mesh"), this, [this] { outputMeshFromVolume(); });
@@ -367,6 +372,8 @@ void TFMainWindow::setMaximumNumberOfVoxels() {
 }
 
 void TFMainWindow::setDetectSharpFeatures(bool on) { Objects.Controller.setDetectSharpFeatures(on); }
+
+void TFMainWindow::setExactDistance(bool on) { Objects.Controller.setExactDistance(on); }
 
 void TFMainWindow::setThresholdPsi() {
   QString text = TextConversion::formatGeneral4(Objects.Controller.getThresholdPsi());

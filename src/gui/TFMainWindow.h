@@ -46,6 +46,7 @@ class TFMainWindow : public QMainWindow {
   void setMaximumNumberOfVoxels();
   void setDetectSharpFeatures(bool on);
   void setThresholdPsi();
+  void setExactDistance(bool on);
   void volumeFromInputMesh();
   void outputMeshFromVolume();
   void remesh();
@@ -63,6 +64,7 @@ class TFMainWindow : public QMainWindow {
   bool saveMeshFile(PolygonStorage& mesh, const QString& fileName, int filterIndex);
 
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }
+  QAction* actionExactDistanceField() const { return acExactDistanceField; }
 
   QFrame* Panel3 = nullptr;
   QPlainTextEdit* meOut = nullptr;
@@ -94,6 +96,7 @@ class TFMainWindow : public QMainWindow {
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions = nullptr;
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions1 = nullptr;
   QAction* acDetectSharpFeatures = nullptr;
+  QAction* acExactDistanceField = nullptr;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;

@@ -108,8 +108,8 @@ TEST_F(MainWindowTest, MenuCaptions) {
   const QList<QStringList> items = {
       {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
-      {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "-", "Input Mesh -> Volume",
-       "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
+      {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
+       "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
       {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
       {"Clear"},
   };
@@ -120,6 +120,8 @@ TEST_F(MainWindowTest, MenuCaptions) {
   }
   EXPECT_TRUE(window().actionDetectSharpFeatures()->isCheckable());
   EXPECT_TRUE(window().actionDetectSharpFeatures()->isChecked());
+  EXPECT_TRUE(window().actionExactDistanceField()->isCheckable());
+  EXPECT_FALSE(window().actionExactDistanceField()->isChecked());
   EXPECT_EQ(window().laStatus->text(), QStringLiteral("Status"));
 }
 
@@ -158,6 +160,14 @@ TEST_F(MainWindowTest, FirstShowWiresAndTiles) {
   EXPECT_FALSE(controller().DetectSharpFeatures);
   window().actionDetectSharpFeatures()->trigger();
   EXPECT_TRUE(controller().DetectSharpFeatures);
+
+  // The exact-distance item starts unchecked with the controller's switch off, and toggles it.
+  EXPECT_FALSE(controller().getExactDistance());
+  window().actionExactDistanceField()->trigger();
+  EXPECT_TRUE(window().actionExactDistanceField()->isChecked());
+  EXPECT_TRUE(controller().getExactDistance());
+  window().actionExactDistanceField()->trigger();
+  EXPECT_FALSE(controller().getExactDistance());
 }
 
 TEST_F(MainWindowTest, MaximumVoxelsBox) {
