@@ -7,7 +7,7 @@ class ConsoleOutput;
 // One subcommand of tessellor-cli. main() parses the arguments by spec(), prints the usage for
 // --help and maps the exceptions of run() to exit codes: UsageError 2, TessellorError 1.
 class Command {
-public:
+ public:
   virtual ~Command() = default;
   virtual const CommandSpec& spec() const = 0;
   virtual void run(const CommandLine& args, ConsoleOutput& output) = 0;

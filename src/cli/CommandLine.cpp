@@ -23,10 +23,14 @@ std::string lowerExtension(const std::string& path) {
 }
 
 bool parseFormat(const std::string& name, MeshFormat& format) {
-  if (name == "ply") format = MeshFormat::PLY;
-  else if (name == "obj") format = MeshFormat::OBJ;
-  else if (name == "pc") format = MeshFormat::PC;
-  else return false;
+  if (name == "ply")
+    format = MeshFormat::PLY;
+  else if (name == "obj")
+    format = MeshFormat::OBJ;
+  else if (name == "pc")
+    format = MeshFormat::PC;
+  else
+    return false;
   return true;
 }
 
@@ -140,8 +144,10 @@ std::string CommandLine::usage(const CommandSpec& spec) {
   text += "\nOptions:\n";
   for (const OptionSpec& option : spec.Options) {
     std::string left = std::string("  ") + option.Name + (option.ValueName ? std::string(" ") + option.ValueName : "");
-    if (left.size() < 24) left.resize(24, ' ');
-    else left += "  ";
+    if (left.size() < 24)
+      left.resize(24, ' ');
+    else
+      left += "  ";
     text += left + option.Help + "\n";
   }
   text += "  --help                show this help\n";

@@ -7,7 +7,7 @@
 
 // A command line that a command cannot run with: exit status 2, with the command's usage hint.
 class UsageError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
@@ -41,7 +41,7 @@ extern const OptionSpec Quiet;   // --quiet
 // Parsed arguments of one command: one input file, options given as "--name value",
 // "--name=value" or, for switches, "--name". Rejects what the command does not declare.
 class CommandLine {
-public:
+ public:
   // args: the arguments after the command name.
   CommandLine(const CommandSpec& spec, const std::vector<std::string>& args);
 
@@ -66,7 +66,7 @@ public:
   // The usage text of a command, as --help prints it.
   static std::string usage(const CommandSpec& spec);
 
-private:
+ private:
   const CommandSpec& Spec;
   bool Help = false;
   std::string Input;

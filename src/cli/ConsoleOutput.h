@@ -9,7 +9,7 @@
 // same task frame as the window's log; a progress bar goes to standard error, and only when that
 // is a terminal. Quiet silences the log and the bar (results are printed with quiet off).
 class ConsoleOutput final : public StatusOutput {
-public:
+ public:
   ConsoleOutput();
   ConsoleOutput(std::FILE* log, std::FILE* bar, bool showBar);
   ~ConsoleOutput();
@@ -24,7 +24,7 @@ public:
   void setQuiet(bool quiet) { Quiet = quiet; }
   bool isQuiet() const { return Quiet; }
 
-private:
+ private:
   void drawBar();
   void eraseBar();
 

@@ -5,13 +5,12 @@
 #include "mesh/PolygonStorage.h"
 
 const CommandSpec& ConvertCommand::spec() const {
-  static const CommandSpec spec{
-      "convert",
-      "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
-      "The mesh is written as imported, in the coordinates of the input file.\n",
-      "IN.ply",
-      {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
-      true};
+  static const CommandSpec spec{"convert",
+                                "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
+                                "The mesh is written as imported, in the coordinates of the input file.\n",
+                                "IN.ply",
+                                {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
+                                true};
   return spec;
 }
 

@@ -4,7 +4,7 @@
 
 // convert IN.ply -o OUT: imports a mesh and writes it in another format, in file coordinates.
 class ConvertCommand final : public Command {
-public:
+ public:
   const CommandSpec& spec() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -4,7 +4,7 @@
 
 // info FILE: a mesh's import log and statistics block, or a volume's sizes, placement and counts.
 class InfoCommand final : public Command {
-public:
+ public:
   const CommandSpec& spec() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -29,6 +29,7 @@ struct CommandEntry {
   const char* Name;
   std::unique_ptr<Command> (*Create)();
 };
+// clang-format off
 const CommandEntry Commands[] = {
     {"info", create<InfoCommand>},
     {"convert", create<ConvertCommand>},
@@ -36,15 +37,17 @@ const CommandEntry Commands[] = {
     {"voxelize", create<VoxelizeCommand>},
     {"remesh", create<RemeshCommand>},
 };
+// clang-format on
 
 void printOverview(std::FILE* stream) {
   std::fputs("Usage: tessellor-cli COMMAND FILE [options]\n\nCommands:\n", stream);
   for (const CommandEntry& entry : Commands) {
     std::fprintf(stream, "  %-10s %s\n", entry.Name, entry.Create()->spec().Summary);
   }
-  std::fputs("\n'tessellor-cli COMMAND --help' describes a command's options.\n"
-             "Exit status: 0 success, 1 bad input or failed work, 2 usage error.\n",
-             stream);
+  std::fputs(
+      "\n'tessellor-cli COMMAND --help' describes a command's options.\n"
+      "Exit status: 0 success, 1 bad input or failed work, 2 usage error.\n",
+      stream);
 }
 
 // One line on standard error.

@@ -23,8 +23,8 @@ namespace {
 const std::string DataDir = std::string(TESSELLOR_SOURCE_DIR) + "/tests/data";
 
 struct CliRun {
-  int Exit = -1;     // exit status, or -1 when the process did not exit normally
-  int Signal = 0;    // the signal that ended it
+  int Exit = -1;   // exit status, or -1 when the process did not exit normally
+  int Signal = 0;  // the signal that ended it
   bool TimedOut = false;
   std::string Out;
   std::string Err;
@@ -156,17 +156,32 @@ bool sharedPresent() {
 // The statistics block of tests/data/cli/sample.ply: a square pyramid (apex in four triangles,
 // base corners in three polygons), a detached pentagon, a two-corner face that the import
 // empties and takes out of the vertex index, and one unused vertex.
-const std::vector<std::string> SampleStatistics = {
-    "------ Polygon Storage Statistics -------- begin",
-    "Vertex grad statistics",
-    " 1 grad 0", " 5 grad 1", " 0 grad 2", " 4 grad 3", " 1 grad 4", " 0 grad 5", " 0 grad 6", " 0 grad 7",
-    " 0 grad 8", " 0 grad >=9",
-    "Total vertices: 11",
-    "Polygon edge statistics",
-    " 1 with 0 edges", " 0 with 1 edges", " 0 with 2 edges", " 4 with 3 edges", " 1 with 4 edges",
-    " 1 with 5 edges", " 0 with 6 edges", " 0 with 7 edges", " 0 with 8 edges", " 0 with >=9 edges",
-    "Total : 7",
-    "------ Polygon Storage Statistics -------- end"};
+const std::vector<std::string> SampleStatistics = {"------ Polygon Storage Statistics -------- begin",
+                                                   "Vertex grad statistics",
+                                                   " 1 grad 0",
+                                                   " 5 grad 1",
+                                                   " 0 grad 2",
+                                                   " 4 grad 3",
+                                                   " 1 grad 4",
+                                                   " 0 grad 5",
+                                                   " 0 grad 6",
+                                                   " 0 grad 7",
+                                                   " 0 grad 8",
+                                                   " 0 grad >=9",
+                                                   "Total vertices: 11",
+                                                   "Polygon edge statistics",
+                                                   " 1 with 0 edges",
+                                                   " 0 with 1 edges",
+                                                   " 0 with 2 edges",
+                                                   " 4 with 3 edges",
+                                                   " 1 with 4 edges",
+                                                   " 1 with 5 edges",
+                                                   " 0 with 6 edges",
+                                                   " 0 with 7 edges",
+                                                   " 0 with 8 edges",
+                                                   " 0 with >=9 edges",
+                                                   "Total : 7",
+                                                   "------ Polygon Storage Statistics -------- end"};
 
 }  // namespace
 
@@ -247,7 +262,8 @@ TEST(CliInfo, DamagedVolumeIsExitOneWithFileAndByteOffset) {
 
 TEST(CliInfo, DiagnosticsGoToStandardErrorAndTheLogToStandardOutput) {
   const std::string path = scratch("notply.ply");
-  writeFile(path, "PLY\nformat ascii 1.0\nelement vertex 3\nelement face 1\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
+  writeFile(path,
+            "PLY\nformat ascii 1.0\nelement vertex 3\nelement face 1\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
   const CliRun run = runCli({"info", path});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_NE(run.Err.find("This is not a PLY file."), std::string::npos) << run.Err;
@@ -329,7 +345,8 @@ TEST(CliConvert, FailedWriteLeavesTheExistingOutputUntouched) {
   // The bundled sample's OBJ is some 400 kB; a 16 kB file-size limit fails the write part-way.
   Limits limits;
   limits.FileSize = 16 * 1024;
-  const CliRun run = runCli({"convert", std::string(TESSELLOR_SOURCE_DIR) + "/examples/fandisk.ply", "-o", out}, limits);
+  const CliRun run =
+      runCli({"convert", std::string(TESSELLOR_SOURCE_DIR) + "/examples/fandisk.ply", "-o", out}, limits);
   EXPECT_EQ(run.Exit, 1) << describe(run);
   const std::vector<std::string> err = lines(run.Err);
   ASSERT_EQ(err.size(), 1u) << run.Err;

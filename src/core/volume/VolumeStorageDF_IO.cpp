@@ -28,7 +28,7 @@ constexpr long long EndTagSize = 3;
 // Reads a binary file field by field through one large buffer and knows the offset of the next
 // byte, so that every failed check can name where it failed.
 class BufferedReader {
-public:
+ public:
   explicit BufferedReader(std::FILE* file) : File(file), Buffer(1 << 16) {}
 
   // False when the file ends before n more bytes.
@@ -51,7 +51,7 @@ public:
 
   long long offset() const { return Offset; }
 
-private:
+ private:
   std::FILE* File;
   std::vector<unsigned char> Buffer;
   std::size_t Next = 0;
@@ -195,7 +195,8 @@ void VolumeStorageDF_IO::read() {
   }
 
   unsigned char record[RecordSize];
-  for (int x = 0; x < nx; ++x) {
+  // With a size of 0 the other two may be huge: looping over them would find no record.
+  for (int x = 0; voxelCount > 0 && x < nx; ++x) {
     for (int y = 0; y < ny; ++y) {
       for (int z = 0; z < nz; ++z) {
         const long long at = in.offset();
@@ -238,7 +239,7 @@ void VolumeStorageDF_IO::read() {
   Volume->setScale(fresh.getScale());
   Volume->setOffset(offset[0], offset[1], offset[2]);
   Volume->resize(nx, ny, nz);
-  for (int x = 0; x < nx; ++x)
+  for (int x = 0; voxelCount > 0 && x < nx; ++x)
     for (int y = 0; y < ny; ++y)
       for (int z = 0; z < nz; ++z) Volume->setVoxel(x, y, z, fresh.Voxels[fresh.index(x, y, z)]);
 }
@@ -248,7 +249,7 @@ namespace {
 // Collects the fields of a volume file and hands them to the file in large blocks; a failed
 // write names the offset of the first byte of the block that could not be written.
 class BufferedWriter {
-public:
+ public:
   BufferedWriter(AtomicFileWriter& file, const std::string& name) : File(file), Name(name), Buffer(1 << 16) {}
 
   void put(const unsigned char* data, std::size_t n) {
@@ -278,7 +279,7 @@ public:
     Used = 0;
   }
 
-private:
+ private:
   AtomicFileWriter& File;
   const std::string& Name;
   std::vector<unsigned char> Buffer;
@@ -314,7 +315,8 @@ void VolumeStorageDF_IO::write() {
   out.putInt(nz);
 
   VoxelData voxel;
-  for (int x = 0; x < nx; ++x) {
+  const bool hasVoxels = nx > 0 && ny > 0 && nz > 0;
+  for (int x = 0; hasVoxels && x < nx; ++x) {
     for (int y = 0; y < ny; ++y) {
       for (int z = 0; z < nz; ++z) {
         volume.getVoxel(x, y, z, voxel);

@@ -12,7 +12,7 @@ class GenericVolumeStorage;
 // the byte offset where it failed. A failed read leaves the volume exactly as it was; a failed
 // write leaves an existing file of that name untouched.
 class VolumeStorageDF_IO {
-public:
+ public:
   VolumeStorageDF_IO() = default;
   VolumeStorageDF_IO(const VolumeStorageDF_IO&) = delete;
   VolumeStorageDF_IO& operator=(const VolumeStorageDF_IO&) = delete;
@@ -24,10 +24,9 @@ public:
   virtual void write();
   virtual void read();
 
-
   std::string FileName;
   GenericVolumeStorage* Volume = nullptr;  // not owned
 
-private:
+ private:
   void checkPreconditions() const;
 };
