@@ -200,6 +200,8 @@ void MarchingCubes33::reserveVertex() {
 void MarchingCubes33::computeIntersectionPoints() {
   int* const ids[3] = {_xVertexIDs.get(), _yVertexIDs.get(), _zVertexIDs.get()};
   std::size_t index = 0;
+  // A volume with a size of 0 has no grid points, however large its other sizes.
+  if (_sizeX == 0 || _sizeY == 0 || _sizeZ == 0) return;
   for (int z = 0; z < _sizeZ; ++z) {
     for (int y = 0; y < _sizeY; ++y) {
       for (int x = 0; x < _sizeX; ++x, ++index) {
@@ -602,7 +604,8 @@ void MarchingCubes33::extract() {
     const float* offset = _volume->getOffset();
     built.setOffset(offset[0], offset[1], offset[2]);
 
-    for (_k = 0; _k < _sizeZ - 1; ++_k) {
+    const bool hasCubes = _sizeX > 1 && _sizeY > 1 && _sizeZ > 1;
+    for (_k = 0; hasCubes && _k < _sizeZ - 1; ++_k) {
       for (_j = 0; _j < _sizeY - 1; ++_j) {
         for (_i = 0; _i < _sizeX - 1; ++_i) {
           _lutEntry = 0;

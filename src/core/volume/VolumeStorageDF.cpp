@@ -36,8 +36,9 @@ void VolumeStorageDF::clear() { std::fill(Voxels.begin(), Voxels.end(), VoxelDat
 long long VolumeStorageDF::checkedVoxelCount(long long nx, long long ny, long long nz) {
   if (nx < 0 || ny < 0 || nz < 0) return -1;
   const long long limit = std::numeric_limits<int>::max();
+  // XYSize is an int as well, also when ZSize is 0.
+  if (ny != 0 && nx > limit / ny) return -1;
   if (nx == 0 || ny == 0 || nz == 0) return 0;
-  if (nx > limit / ny) return -1;
   const long long xy = nx * ny;
   if (xy > limit / nz) return -1;
   return xy * nz;

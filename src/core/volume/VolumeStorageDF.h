@@ -16,7 +16,7 @@ public:
   void clear() override;
 
   // Number of voxels for the given sizes, or -1 when a size is negative or the product
-  // does not fit in an int index.
+  // (or XSize * YSize alone, even with ZSize 0) does not fit in an int index.
   static long long checkedVoxelCount(long long nx, long long ny, long long nz);
 
   // Direct access for hot loops that keep their indices in range themselves.
