@@ -106,10 +106,10 @@ TEST_P(ExactDistanceRemesh, ClosedOrientedAndOfTheInputsGenus) {
   const Case& param = GetParam();
   if (!haveFile(MeshDir + param.Name)) GTEST_SKIP() << MeshDir << " is not available";
   const Outcome exact = remesh(param.Name, param.MaxVoxels, true);
-  const Outcome specified = remesh(param.Name, param.MaxVoxels, false);
+  const Outcome plain = remesh(param.Name, param.MaxVoxels, false);
   printHeader();
   printRow(param.Name, param.MaxVoxels, "exact", exact);
-  printRow(param.Name, param.MaxVoxels, "specified", specified);
+  printRow(param.Name, param.MaxVoxels, "default", plain);
 
   EXPECT_EQ(exact.InputEuler, param.Euler) << "input mesh";
   EXPECT_TRUE(exact.OutputClosed) << exact.Problem;
@@ -118,7 +118,7 @@ TEST_P(ExactDistanceRemesh, ClosedOrientedAndOfTheInputsGenus) {
   EXPECT_EQ(exact.BadPolygons, 0);
   EXPECT_TRUE(exact.Integrity) << "checkIntegrity";
   EXPECT_TRUE(exact.LoggedMode) << "the voxelization log names the exact mode";
-  EXPECT_FALSE(specified.LoggedMode) << "the default mode's log is unchanged";
+  EXPECT_FALSE(plain.LoggedMode) << "the default mode's log is unchanged";
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedMeshes, ExactDistanceRemesh,
@@ -207,7 +207,7 @@ TEST(ExactDistanceRemeshField, JointLatticePointsNearTheSurfaceHoldTheirDistance
     std::printf("  mode       points  no value  off by > 1e-5  max error  wrong sign | valued  below mesh distance\n");
     for (int mode = 0; mode < 2; ++mode) {
       const Result& r = results[mode];
-      std::printf("  %-9s  %6d  %8d  %13d  %9.2e  %10d | %6d  %6d\n", mode == 0 ? "exact" : "specified", r.Near,
+      std::printf("  %-9s  %6d  %8d  %13d  %9.2e  %10d | %6d  %6d\n", mode == 0 ? "exact" : "default", r.Near,
                   r.Missing, r.Off, r.MaxError, r.WrongSign, r.Valued, r.BelowMesh);
     }
     const Result& exact = results[0];

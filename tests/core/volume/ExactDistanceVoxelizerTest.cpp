@@ -147,14 +147,14 @@ TEST(ExactDistance, AgreesWithTheDefaultModeOnACubeOfRightTriangles) {
     }
     fixtures::finish(m);
   };
-  Rig exact(11, true), specified(11, false);
+  Rig exact(11, true), plain(11, false);
   build(exact.Mesh);
-  build(specified.Mesh);
+  build(plain.Mesh);
   exact.Voxelizer.voxelize();
-  specified.Voxelizer.voxelize();
+  plain.Voxelizer.voxelize();
   int withValue = 0;
   for (std::size_t i = 0; i < exact.Volume.Voxels.size(); ++i) {
-    const float e = exact.Volume.Voxels[i].Distance, s = specified.Volume.Voxels[i].Distance;
+    const float e = exact.Volume.Voxels[i].Distance, s = plain.Volume.Voxels[i].Distance;
     if (s == NoValue) {
       ASSERT_EQ(e, NoValue) << "voxel " << i;
       continue;
@@ -295,16 +295,16 @@ TEST(ExactDistance, FineSphereHoldsTheAnalyticDistance) {
           if (std::fabs(stored) < mesh - 1e-5 || !(std::fabs(stored) < 1.9f)) ++r.BelowMesh;
         }
   };
-  Result exact, specified;
+  Result exact, plain;
   measure(true, exact);
-  measure(false, specified);
+  measure(false, plain);
   std::printf("sphere r = 10, 81920 triangles, faces at most %.2e inside\n", sag);
   std::printf(
       "  mode       lattice points < 1 from the mesh (no value)  max |d - analytic|  max |d - mesh|"
       "  valued  wrong sign  below mesh distance or band\n");
   for (int k = 0; k < 2; ++k) {
-    const Result& r = k == 0 ? exact : specified;
-    std::printf("  %-9s  %6d (%4d)  %18.2e  %14.2e  %6d  %10d  %6d\n", k == 0 ? "exact" : "specified", r.Near,
+    const Result& r = k == 0 ? exact : plain;
+    std::printf("  %-9s  %6d (%4d)  %18.2e  %14.2e  %6d  %10d  %6d\n", k == 0 ? "exact" : "default", r.Near,
                 r.NearMissing, r.MaxAnalytic, r.MaxMesh, r.Valued, r.WrongSign, r.BelowMesh);
   }
   EXPECT_GT(exact.Near, 2000);
