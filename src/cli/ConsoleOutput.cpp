@@ -1,5 +1,6 @@
 #include "ConsoleOutput.h"
 
+#include "pipeline/Diagnostics.h"
 #include "pipeline/TaskClock.h"
 
 #include <unistd.h>
@@ -8,11 +9,23 @@
 
 ConsoleOutput::ConsoleOutput() : ConsoleOutput(stdout, stderr, isatty(fileno(stderr)) != 0) {}
 
-ConsoleOutput::ConsoleOutput(std::FILE* log, std::FILE* bar, bool showBar) : Log(log), Bar(bar), ShowBar(showBar) {}
+ConsoleOutput::ConsoleOutput(std::FILE* log, std::FILE* bar, bool showBar) : Log(log), Bar(bar), ShowBar(showBar) {
+  // Diagnostics share the terminal with the bar: each one takes the bar away before it is printed.
+  if (ShowBar) Diagnostics::setSink(&ConsoleOutput::diagnostic, this);
+}
 
 ConsoleOutput::~ConsoleOutput() {
+  if (ShowBar) Diagnostics::setSink(nullptr, nullptr);
   eraseBar();
   std::fflush(Log);
+}
+
+void ConsoleOutput::diagnostic(const char* text, void* self) {
+  ConsoleOutput& output = *static_cast<ConsoleOutput*>(self);
+  output.eraseBar();
+  std::fflush(output.Log);
+  std::fputs(text, output.Bar);
+  std::fflush(output.Bar);
 }
 
 void ConsoleOutput::writeLine(const char* text) {

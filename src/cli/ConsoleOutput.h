@@ -8,6 +8,7 @@
 // The command line's status output: every log line goes to standard output in order, with the
 // same task frame as the window's log; a progress bar goes to standard error, and only when that
 // is a terminal. Quiet silences the log and the bar (results are printed with quiet off).
+// While a bar can be shown, diagnostics go to the bar's stream after the bar is erased.
 class ConsoleOutput final : public StatusOutput {
  public:
   ConsoleOutput();
@@ -27,6 +28,7 @@ class ConsoleOutput final : public StatusOutput {
  private:
   void drawBar();
   void eraseBar();
+  static void diagnostic(const char* text, void* self);
 
   std::FILE* Log;
   std::FILE* Bar;

@@ -1,4 +1,5 @@
 #include "ConsoleOutput.h"
+#include "pipeline/Diagnostics.h"
 
 #include <gtest/gtest.h>
 
@@ -96,4 +97,23 @@ TEST(ConsoleOutput, SecondBeginRestartsTheFrameWithoutNesting) {
   }
   EXPECT_EQ(withoutDurations(contents(streams.Log)),
             "--------------- begin \nA\n--------------- begin \nB\nDuration: N ms\n--------------- end\n");
+}
+
+TEST(ConsoleOutput, DiagnosticsOnATerminalEraseTheBarFirst) {
+  Streams streams;
+  {
+    ConsoleOutput output(streams.Log, streams.Bar, true);
+    output.beginTask("Marching");
+    output.setProgress(30);
+    Diagnostics::write("Marching Cubes: damaged table\n");
+    output.endTask();
+  }
+  const std::string bar = contents(streams.Bar);
+  EXPECT_NE(bar.find(" 30% Marching\r\033[KMarching Cubes: damaged table\n"), std::string::npos) << bar;
+  EXPECT_EQ(contents(streams.Log).find("Marching Cubes:"), std::string::npos);
+  // Without a terminal the diagnostics stream is left alone.
+  DiagnosticsCapture capture;
+  { ConsoleOutput plain(streams.Log, streams.Bar, false); }
+  Diagnostics::write("after\n");
+  EXPECT_EQ(capture.Text, "after\n");
 }
