@@ -1,0 +1,191 @@
+// Every malformed file we know of goes through the commands that read it: each run ends with exit
+// status 0, or 1 and a message naming the file; never a crash, a hang or a large allocation.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string CorpusDir = std::string(TESSELLOR_SOURCE_DIR) + "/tests/fuzz/corpus";
+const std::string SharedBadPly = std::string(TESSELLOR_SHARED_DIR) + "/bad-inputs/ply";
+
+// Memory a run may use: the commands hold a few small meshes and a volume of the given budget.
+constexpr long long MaxResidentKiB = 512 * 1024;
+constexpr int TimeoutSeconds = 30;
+
+struct CorpusRun {
+  int Exit = -1;
+  int Signal = 0;
+  bool TimedOut = false;
+  long long MaxResidentKiB = 0;
+  std::string Err;
+};
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string scratchDir() {
+  static const std::string dir = [] {
+    std::string d = ::testing::TempDir() + "tessellor_badinput_" + std::to_string(getpid());
+    fs::create_directories(d);
+    return d;
+  }();
+  return dir;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+void appendOption(const char* variable, const char* options) {
+  const char* old = std::getenv(variable);
+  std::string value = old && *old ? std::string(old) + ":" + options : std::string(options);
+  setenv(variable, value.c_str(), 1);
+}
+#endif
+
+CorpusRun runCli(const std::vector<std::string>& args) {
+  const std::string errPath = scratchDir() + "/stderr";
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(err, 2);
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizers reserve far more address space than they use; instead a single large
+    // allocation is a report, and their reports must not look like exit status 1.
+    appendOption("ASAN_OPTIONS", "max_allocation_size_mb=1024:allocator_may_return_null=0:exitcode=86");
+    appendOption("UBSAN_OPTIONS", "exitcode=87");
+#else
+    rlimit memory{1ull << 30, 1ull << 30};
+    setrlimit(RLIMIT_AS, &memory);
+#endif
+    std::vector<char*> argv;
+    static std::string program = TESSELLOR_CLI;
+    argv.push_back(&program[0]);
+    std::vector<std::string> copies(args);
+    for (std::string& arg : copies) argv.push_back(&arg[0]);
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  CorpusRun run;
+  int status = 0;
+  rusage usage{};
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(TimeoutSeconds);
+  for (;;) {
+    const pid_t done = wait4(child, &status, WNOHANG, &usage);
+    if (done == child) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      wait4(child, &status, 0, &usage);
+      run.TimedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
+  run.MaxResidentKiB = usage.ru_maxrss;
+  run.Err = readFile(errPath);
+  return run;
+}
+
+std::vector<fs::path> filesIn(const std::string& directory) {
+  std::vector<fs::path> files;
+  if (!fs::is_directory(directory)) return files;
+  for (const auto& entry : fs::directory_iterator(directory))
+    if (entry.is_regular_file() && entry.path().extension() != ".md") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The input as a file of the given extension, so that the command reads it as that kind.
+std::string asKind(const fs::path& file, const std::string& extension) {
+  if (file.extension() == extension) return file.string();
+  const std::string copy = scratchDir() + "/" + file.stem().string() + extension;
+  fs::copy_file(file, copy, fs::copy_options::overwrite_existing);
+  return copy;
+}
+
+void expectCleanEnd(const std::vector<std::string>& args, const std::string& input) {
+  const CorpusRun run = runCli(args);
+  std::string command;
+  for (const std::string& arg : args) command += arg + " ";
+  EXPECT_FALSE(run.TimedOut) << command;
+  EXPECT_EQ(run.Signal, 0) << command << run.Err;
+  EXPECT_TRUE(run.Exit == 0 || run.Exit == 1) << command << "exit " << run.Exit << "\n" << run.Err;
+  if (run.Exit == 1) {
+    EXPECT_NE(run.Err.find(input), std::string::npos) << command << run.Err;
+    // Small files never need much memory: running out of it means a count drove an allocation.
+    EXPECT_EQ(run.Err.find("memory"), std::string::npos) << command << run.Err;
+  }
+  EXPECT_LT(run.MaxResidentKiB, MaxResidentKiB) << command;
+}
+
+std::vector<fs::path> plyInputs() {
+  std::vector<fs::path> files = filesIn(CorpusDir + "/ply");
+  const std::vector<fs::path> shared = filesIn(SharedBadPly);
+  files.insert(files.end(), shared.begin(), shared.end());
+  return files;
+}
+
+TEST(BadInputCorpus, PlyFilesThroughInfoAndVoxelize) {
+  const std::vector<fs::path> files = plyInputs();
+  ASSERT_GT(files.size(), 40u);
+  const std::string volume = scratchDir() + "/out.vol";
+  for (const fs::path& file : files) {
+    const std::string input = asKind(file, ".ply");
+    expectCleanEnd({"info", input, "--quiet"}, input);
+    expectCleanEnd({"voxelize", input, "-o", volume, "--max-voxels", "4000", "--features", "--quiet"}, input);
+  }
+}
+
+TEST(BadInputCorpus, VolumeFilesThroughInfoAndMesh) {
+  const std::vector<fs::path> files = filesIn(CorpusDir + "/volume");
+  ASSERT_GT(files.size(), 40u);
+  const std::string mesh = scratchDir() + "/out.ply";
+  for (const fs::path& file : files) {
+    const std::string input = file.string();
+    expectCleanEnd({"info", input}, input);
+    expectCleanEnd({"mesh", input, "-o", mesh, "--quiet"}, input);
+  }
+}
+
+TEST(BadInputCorpus, FilesOfTheOtherKindAreRefusedOrReadLikeAnyOther) {
+  // A volume named .ply is text nonsense to the importer; a PLY named .vol has no "VOLUME".
+  const std::string volume = scratchDir() + "/out.vol";
+  const std::string mesh = scratchDir() + "/out.ply";
+  for (const fs::path& file : filesIn(CorpusDir + "/volume")) {
+    const std::string input = asKind(file, ".ply");
+    expectCleanEnd({"info", input}, input);
+    expectCleanEnd({"voxelize", input, "-o", volume, "--max-voxels", "4000", "--quiet"}, input);
+  }
+  for (const fs::path& file : filesIn(CorpusDir + "/ply")) {
+    const std::string input = asKind(file, ".vol");
+    const CorpusRun run = runCli({"mesh", input, "-o", mesh, "--quiet"});
+    EXPECT_EQ(run.Exit, 1) << input << "\n" << run.Err;
+    EXPECT_NE(run.Err.find(input + ": byte 0: "), std::string::npos) << run.Err;
+  }
+}
+
+}  // namespace
