@@ -170,6 +170,70 @@ TEST(ExactDistance, AgreesWithTheDefaultModeOnACubeOfRightTriangles) {
   EXPECT_FLOAT_EQ(exact.distance(8, 8, 8), std::sqrt(0.75f)) << "beside a corner";
 }
 
+// A closed prism whose cross-section is a thin triangle (apex angle about 22 degrees) with capped
+// ends: beyond its sharp apex edge and its corners the face normal of a neighbouring triangle points
+// the wrong way, only the edge and corner normals give the side. Every lattice point within one
+// voxel of the prism holds its distance to the prism, found by brute force, with the side it lies on.
+TEST(ExactDistance, SharpPrismSidesFromEdgeAndCornerNormals) {
+  Rig rig(18, true);
+  PolygonStorage& m = rig.Mesh;
+  const float apex[2] = {14.3f, 6.2f}, left[2] = {3.3f, 8.3f}, right[2] = {3.3f, 4.1f};
+  const float z0 = 2.4f, z1 = 9.6f;
+  // Bottom ring 0..2, top ring 3..5, counter-clockwise seen from +z: apex, left, right.
+  for (float z : {z0, z1}) {
+    vertex(m, apex[0], apex[1], z);
+    vertex(m, left[0], left[1], z);
+    vertex(m, right[0], right[1], z);
+  }
+  m.addTriangle(0, 2, 1);  // bottom cap, facing -z
+  m.addTriangle(3, 4, 5);  // top cap, facing +z
+  for (int k = 0; k < 3; ++k) {
+    const int a = k, b = (k + 1) % 3;  // side from ring corner a to b, outward
+    m.addTriangle(a, b, b + 3);
+    m.addTriangle(a, b + 3, a + 3);
+  }
+  fixtures::finish(m);
+  rig.Voxelizer.voxelize();
+
+  auto inside = [&](int x, int y, int z) {
+    if (z < z0 || z > z1) return false;
+    const float* corners[3] = {apex, left, right};
+    for (int k = 0; k < 3; ++k) {
+      const float* p = corners[k];
+      const float* q = corners[(k + 1) % 3];
+      if ((q[0] - p[0]) * (y - p[1]) - (q[1] - p[1]) * (x - p[0]) < 0) return false;
+    }
+    return true;
+  };
+  int near = 0, wrongSide = 0, offDistance = 0, missing = 0;
+  for (int x = 0; x < 18; ++x)
+    for (int y = 0; y < 18; ++y)
+      for (int z = 0; z < 18; ++z) {
+        const double q[3] = {double(x), double(y), double(z)};
+        double d = 1e300;
+        for (const VertexIDList& t : m.Polygons)
+          d = std::min(
+              d, fixtures::referenceDistance(q, m.Vertices[t[0]].pos, m.Vertices[t[1]].pos, m.Vertices[t[2]].pos));
+        if (d >= 1.0) continue;
+        ++near;
+        const float stored = rig.distance(x, y, z);
+        if (stored == NoValue) {
+          ++missing;
+          continue;
+        }
+        if (std::fabs(std::fabs(stored) - d) > 1e-5) ++offDistance;
+        if (d > 1e-4 && (stored < 0) != inside(x, y, z)) {
+          ++wrongSide;
+          ADD_FAILURE() << "lattice point (" << x << ", " << y << ", " << z << ") stores " << stored
+                        << (inside(x, y, z) ? ", inside" : ", outside");
+        }
+      }
+  EXPECT_GT(near, 400);
+  EXPECT_EQ(missing, 0);
+  EXPECT_EQ(offDistance, 0);
+  EXPECT_EQ(wrongSide, 0);
+}
+
 // Two parallel triangles 0.5 below and above a row of lattice points, both facing +z: the one
 // listed first decides the sign.
 TEST(ExactDistance, EqualDistancesGoToTheEarlierPolygon) {
