@@ -12,7 +12,7 @@ void transferFeaturePointsToMidpoints(PolygonStorage& mesh, const GenericVolumeS
   VoxelData voxel;
   for (Vertex& record : mesh.Midpoints) {
     const float r[3] = {record.pos.x, record.pos.y, record.pos.z};
-    int lower[3];
+    int lower[3] = {0, 0, 0};
     bool outside = false;
     for (int a = 0; a < 3; ++a) {
       const double first = std::floor(static_cast<double>(r[a]) - 0.5);
