@@ -2,19 +2,62 @@
 
 #include "ConsoleOutput.h"
 #include "MeshFiles.h"
-#include "extract/MarchingCubes33.h"
-#include "extract/TransferFeaturePointsToMidpoints.h"
-#include "mesh/PolygonStorage.h"
-#include "volume/VolumeStorageDF.h"
-#include "volume/VolumeStorageDF_IO.h"
+#include "pipeline/QuadDominantTessellor.h"
+#include "pipeline/TessellorError.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+// A name beside path (same directory, so the final rename stays on one file system) for a file
+// that is written before it may take the place of path.
+std::string stagingNameFor(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return directory + "." + base + ".staged-" + std::to_string(static_cast<long>(getpid()));
+}
+
+// Removes a staged file unless it has been moved into place.
+class StagedFile {
+ public:
+  explicit StagedFile(std::string name) : Name(std::move(name)) {}
+  ~StagedFile() {
+    if (!Name.empty()) std::remove(Name.c_str());
+  }
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  const std::string& name() const { return Name; }
+  void moveTo(const std::string& target) {
+    if (std::rename(Name.c_str(), target.c_str()) != 0)
+      throw FileError(target, std::string("cannot replace file: ") + std::strerror(errno));
+    Name.clear();
+  }
+
+ private:
+  std::string Name;
+};
+
+}  // namespace
 
 const CommandSpec& MeshCommand::spec() const {
   static const CommandSpec spec{
       "mesh",
-      "Read a volume file (.vol) and write the surface extracted from it.",
-      "The zero level set of the volume's distances is extracted with Marching Cubes 33 and the\n"
-      "midpoints are moved onto the volume's feature points. Meshes are written as they are, every\n"
-      "vertex and polygon included, in the coordinates of the volume's Scale and Offset.\n",
+      "Read a volume file (.vol) and write the quad-dominant mesh of its surface.",
+      "Runs \"Volume -> Output Mesh\" on the volume as it stands (no fitting): the zero level set of\n"
+      "its distances is extracted with Marching Cubes 33, the midpoints are moved onto the volume's\n"
+      "feature points, and the dual surface is built, cut into quads, cleared of rhombus quads and\n"
+      "smoothed once. OUT is that output mesh; --mc-mesh also writes the Marching Cubes mesh. Meshes\n"
+      "are written as they are, every vertex and polygon entry included, in the coordinates of the\n"
+      "volume's Scale and Offset. Nothing is written when any step fails.\n",
       "IN.vol",
       {CommonOptions::Output,
        CommonOptions::Format,
@@ -27,32 +70,38 @@ const CommandSpec& MeshCommand::spec() const {
 void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   if (!CommandLine::isVolumePath(args.input()))
     throw UsageError("mesh reads a volume file; '" + args.input() + "' does not end in .vol");
-  // Both formats are settled before any work is done.
+  // Everything the command line decides is settled before any work is done.
   const MeshFormat format = args.outputFormat();
+  const bool writeMC = args.has("--mc-mesh");
   const std::string mcPath = args.value("--mc-mesh");
-  const MeshFormat mcFormat = args.has("--mc-mesh") ? CommandLine::formatOfPath(mcPath) : format;
+  const MeshFormat mcFormat = writeMC ? CommandLine::formatOfPath(mcPath) : format;
+  if (writeMC && mcPath == args.output())
+    throw UsageError("-o and --mc-mesh name the same file '" + mcPath + "'");
 
-  VolumeStorageDF volume;
-  VolumeStorageDF_IO file;
+  // The controller holds three meshes and the volume: too large for the stack.
+  auto controller = std::make_unique<QuadDominantTessellor>();
+  controller->setStatusOutput(&output);
+  VolumeStorageDF_IO& file = controller->getVolumeIO();
   file.setFileName(args.input());
-  file.setVolume(&volume);
   file.read();
+  controller->outputMeshFromVolume();
 
-  // The Marching Cubes mesh keeps every vertex and polygon slot as extracted: unreferenced
-  // vertices next to unmarked grid points included.
-  PolygonStorage mcMesh;
-  mcMesh.setStatusOutput(&output);
-  MarchingCubes33 extractor(-1, -1, -1);
-  extractor.setVolume(&volume);
-  extractor.setMesh(&mcMesh);
-  extractor.setStatusOutput(&output);
-  extractor.release();
-  extractor.initialize();
-  extractor.extract();
-  transferFeaturePointsToMidpoints(mcMesh, volume);
-
-  // Until the post-processing passes are routed through this command, the result is the
-  // Marching Cubes mesh itself.
-  MeshFiles::save(args.output(), format, mcMesh);
-  if (args.has("--mc-mesh")) MeshFiles::save(mcPath, mcFormat, mcMesh);
+  // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
+  // staged beside its target and moved into place once the output mesh is written.
+  if (!writeMC) {
+    MeshFiles::save(args.output(), format, controller->getOutputMesh());
+    return;
+  }
+  struct stat existing;
+  if (::stat(mcPath.c_str(), &existing) == 0 && S_ISDIR(existing.st_mode))
+    throw FileError(mcPath, "cannot create file: it is a directory");
+  StagedFile staged(stagingNameFor(mcPath));
+  try {
+    MeshFiles::save(staged.name(), mcFormat, controller->getMCMesh());
+  } catch (const FileError& error) {
+    // The message names the file the user asked for, not the staging name.
+    throw FileError(mcPath, error.Reason, error.Position, error.At);
+  }
+  MeshFiles::save(args.output(), format, controller->getOutputMesh());
+  staged.moveTo(mcPath);
 }

@@ -21,6 +21,8 @@ class QuadDominantTessellor : public MarchingCubes33 {
 
   PolygonStorage& getInputMesh() { return InputMesh; }
   PolygonStorage& getOutputMesh() { return OutputMesh; }
+  // The Marching Cubes mesh of the last "Volume -> Output Mesh", after the feature transfer.
+  PolygonStorage& getMCMesh() { return MCMesh; }
   int getMaxVoxels() const { return MaxVoxels; }
   void setMaxVoxels(int maxVoxels) { MaxVoxels = maxVoxels; }
   float getThresholdPsi() const { return Voxelizer.getThresholdPsi(); }
