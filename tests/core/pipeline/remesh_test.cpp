@@ -1,5 +1,6 @@
 // End-to-end remeshing: input mesh -> volume -> Marching Cubes mesh -> quad-dominant output.
 
+#include "core/pipeline/RemeshMeasurement.h"
 #include "core/postprocess/MeshFixtures.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
@@ -41,113 +42,17 @@ void loadInput(QuadDominantTessellor& controller, const std::string& source, Sta
   ASSERT_TRUE(input.fitIntoVolume(50, 50, 50)) << source;
 }
 
-struct Measurement {
-  bool McClosed = false;
-  bool OutputClosed = false;
-  int Polygons = 0;  // non-empty output polygons
-  int Quads = 0;
-  int BadPolygons = 0;  // non-empty with other than three or four corners
-  int UsedVertices = 0;
-  int Valence4 = 0;
-  int InputEuler = 0;
-  int McEuler = 0;
-  int OutputEuler = 0;
-  int FeatureVertices = 0;  // used output vertices with attr != 0
-  int FeatureNearEdge = 0;  // of those, within 0.1 voxel of a sharp input edge
-  bool Integrity = false;
-  std::string Problem;
-};
-
-float distanceToSegment(const V3& p, const V3& a, const V3& b) {
-  const float dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
-  const float len2 = dx * dx + dy * dy + dz * dz;
-  float t = len2 > 0.0f ? ((p.x - a.x) * dx + (p.y - a.y) * dy + (p.z - a.z) * dz) / len2 : 0.0f;
-  t = std::min(1.0f, std::max(0.0f, t));
-  const float ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y, ez = a.z + t * dz - p.z;
-  return std::sqrt(ex * ex + ey * ey + ez * ez);
-}
-
-// Share of the feature-marked output vertices that lie on a sharp edge of the input (both in the
-// voxel frame): boundary edges and edges whose face normals have |cos| below psi.
-void measureFeatureFidelity(QuadDominantTessellor& c, float psi, Measurement& m) {
-  PolygonStorage& input = c.getInputMesh();
-  std::vector<std::pair<V3, V3>> sharp;
-  for (const auto& entry : input.EdgeIndex) {
-    const EdgeEntryData& e = entry.second;
-    bool isSharp = e.Second == -1;
-    if (!isSharp) {
-      const V3& n1 = input.Midpoints[e.First].n;
-      const V3& n2 = input.Midpoints[e.Second].n;
-      isSharp = std::fabs(n1.x * n2.x + n1.y * n2.y + n1.z * n2.z) < psi;
-    }
-    if (isSharp) sharp.emplace_back(input.Vertices[entry.first.Lower].pos, input.Vertices[entry.first.Upper].pos);
-  }
-  const PolygonStorage& out = c.getOutputMesh();
-  for (std::size_t v = 0; v < out.Vertices.size(); ++v) {
-    if (out.VIndex[v].empty() || out.Vertices[v].attr == 0) continue;
-    ++m.FeatureVertices;
-    float best = 1e30f;
-    for (const auto& s : sharp) best = std::min(best, distanceToSegment(out.Vertices[v].pos, s.first, s.second));
-    if (best <= 0.1f) ++m.FeatureNearEdge;
-  }
-}
+using remeshmeasure::Measurement;
 
 Measurement remesh(const std::string& source, int maxVoxels, bool features) {
-  Measurement m;
   auto controller = std::make_unique<QuadDominantTessellor>();
   RecordingOutput log;
   controller->setStatusOutput(&log);
   loadInput(*controller, source, &log);
-  m.InputEuler = postfixtures::eulerCharacteristic(controller->getInputMesh());
   controller->setMaxVoxels(maxVoxels);
   controller->setDetectSharpFeatures(features);
   controller->remesh();
-
-  const PolygonStorage& mc = controller->MCMesh;
-  PolygonStorage& out = controller->getOutputMesh();
-  m.McClosed = postfixtures::closedAndOriented(mc, &m.Problem);
-  m.OutputClosed = postfixtures::closedAndOriented(out, &m.Problem);
-  m.McEuler = postfixtures::eulerCharacteristic(mc);
-  m.OutputEuler = postfixtures::eulerCharacteristic(out);
-  for (const VertexIDList& polygon : out.Polygons) {
-    if (polygon.empty()) continue;
-    ++m.Polygons;
-    m.Quads += polygon.size() == 4 ? 1 : 0;
-    m.BadPolygons += polygon.size() < 3 || polygon.size() > 4 ? 1 : 0;
-  }
-  for (const VertexIDSet& around : out.VIndex) {
-    if (around.empty()) continue;
-    ++m.UsedVertices;
-    m.Valence4 += around.size() == 4 ? 1 : 0;
-  }
-  if (features) measureFeatureFidelity(*controller, controller->getThresholdPsi(), m);
-  out.setStatusOutput(nullptr);
-  m.Integrity = out.checkIntegrity();
-  return m;
-}
-
-std::string share(int part, int whole) {
-  if (whole == 0) return "-";
-  char text[16];
-  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(part) / whole);
-  return text;
-}
-
-void printRow(const std::string& source, int maxVoxels, bool features, const Measurement& m) {
-  std::printf("| %-18s | %8d | %-8s | %-9s | %-13s | %8d | %5s | %9s | %-20s |\n", source.c_str(), maxVoxels,
-              features ? "on" : "off", m.McClosed ? "yes" : "no", m.OutputClosed ? "yes" : "no", m.Polygons,
-              share(m.Quads, m.Polygons).c_str(), share(m.Valence4, m.UsedVertices).c_str(),
-              features
-                  ? (share(m.FeatureNearEdge, m.FeatureVertices) + " of " + std::to_string(m.FeatureVertices)).c_str()
-                  : "");
-}
-
-// "attr near sharp edge": share of the feature-marked output vertices within 0.1 voxel of a sharp
-// input edge, and their number.
-void printHeader() {
-  std::printf(
-      "| mesh               |   voxels | features | MC closed | output closed | polygons | quads | valence 4 |"
-      " attr near sharp edge |\n");
+  return remeshmeasure::measure(*controller, features);
 }
 
 struct ClosedCase {
@@ -168,8 +73,8 @@ TEST_P(RemeshClosedMesh, StaysClosedOrientedAndOfTheSameGenus) {
   if (param.Source.find("generated") == std::string::npos && !haveFile(MeshDir + param.Source))
     GTEST_SKIP() << MeshDir << " is not available";
   const Measurement m = remesh(param.Source, param.MaxVoxels, false);
-  printHeader();
-  printRow(param.Source, param.MaxVoxels, false, m);
+  remeshmeasure::printHeader();
+  remeshmeasure::printRow(param.Source, param.MaxVoxels, m);
   EXPECT_EQ(m.InputEuler, param.Euler) << "input mesh";
   EXPECT_TRUE(m.McClosed) << "Marching Cubes mesh: " << m.Problem;
   EXPECT_TRUE(m.OutputClosed) << "output mesh: " << m.Problem;
@@ -237,11 +142,11 @@ TEST(Remesh, MeasurementOverTheSharedMeshes) {
   if (names.empty()) GTEST_SKIP() << MeshDir << " is not available";
   std::sort(names.begin(), names.end());
   names.push_back("torus (generated)");
-  printHeader();
+  remeshmeasure::printHeader();
   for (const std::string& name : names) {
     for (bool features : {false, true}) {
       const Measurement m = remesh(name, 100000, features);
-      printRow(name, 100000, features, m);
+      remeshmeasure::printRow(name, 100000, m);
       EXPECT_EQ(m.BadPolygons, 0) << name;
       EXPECT_TRUE(m.Integrity) << name;
     }
