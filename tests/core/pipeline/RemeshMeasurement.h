@@ -20,6 +20,7 @@ namespace remeshmeasure {
 struct Measurement {
   bool McClosed = false;
   bool OutputClosed = false;
+  int McPolygons = 0;  // non-empty Marching Cubes polygons
   int Polygons = 0;  // non-empty output polygons
   int Quads = 0;
   int BadPolygons = 0;  // non-empty with other than three or four corners
@@ -87,6 +88,7 @@ inline Measurement measure(QuadDominantTessellor& c, bool features) {
   m.McClosed = postfixtures::closedAndOriented(mc, &m.Problem);
   m.OutputClosed = postfixtures::closedAndOriented(out, &m.Problem);
   m.McEuler = postfixtures::eulerCharacteristic(mc);
+  for (const VertexIDList& polygon : mc.Polygons) m.McPolygons += polygon.empty() ? 0 : 1;
   m.OutputEuler = postfixtures::eulerCharacteristic(out);
   for (const VertexIDList& polygon : out.Polygons) {
     if (polygon.empty()) continue;
@@ -123,11 +125,14 @@ inline void printHeader(std::FILE* to = stdout) {
                "|---|---:|---|---|---|---:|---:|---:|---|\n");
 }
 
+// A mesh without polygons is closed only in name: it shows as "empty".
+inline const char* closedText(bool closed, int polygons) { return polygons == 0 ? "empty" : closed ? "yes" : "no"; }
+
 inline void printRow(const std::string& source, int maxVoxels, const Measurement& m, std::FILE* to = stdout) {
   const std::string fidelity =
       m.Features ? share(m.FeatureNearEdge, m.FeatureVertices) + " of " + std::to_string(m.FeatureVertices) : "";
   std::fprintf(to, "| %s | %d | %s | %s | %s | %d | %s | %s | %s |\n", source.c_str(), maxVoxels,
-               m.Features ? "on" : "off", m.McClosed ? "yes" : "no", m.OutputClosed ? "yes" : "no", m.Polygons,
+               m.Features ? "on" : "off", closedText(m.McClosed, m.McPolygons), closedText(m.OutputClosed, m.Polygons), m.Polygons,
                share(m.Quads, m.Polygons).c_str(), share(m.Valence4, m.UsedVertices).c_str(), fidelity.c_str());
 }
 
