@@ -68,15 +68,14 @@ class StageTimes final : public StatusOutput {
 };
 
 // The stages in pipeline order: task name and column title.
-const std::vector<std::pair<std::string, std::string>> Stages{
-    {"Importing", "import"},
-    {"Voxelization", "voxelize"},
-    {"Sharp features", "features"},
-    {"Marching", "marching"},
-    {"Constructing Dual Surface", "dual"},
-    {"Reducing polygon degree", "degree"},
-    {"Removing rhombus polygons", "rhombus"},
-    {"Smoothing", "smooth"}};
+const std::vector<std::pair<std::string, std::string>> Stages{{"Importing", "import"},
+                                                              {"Voxelization", "voxelize"},
+                                                              {"Sharp features", "features"},
+                                                              {"Marching", "marching"},
+                                                              {"Constructing Dual Surface", "dual"},
+                                                              {"Reducing polygon degree", "degree"},
+                                                              {"Removing rhombus polygons", "rhombus"},
+                                                              {"Smoothing", "smooth"}};
 
 // Loads a mesh into the controller and fits it into 50 x 50 x 50, as "Open" does.
 void load(QuadDominantTessellor& c, const std::string& path, StatusOutput* log) {
@@ -142,7 +141,8 @@ ChildResult runChild(const std::vector<std::string>& args) {
   }
   close(out[1]);
   char buffer[4096];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.Text.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;)
+    result.Text.append(buffer, static_cast<std::size_t>(n));
   close(out[0]);
   int status = 0;
   struct rusage usage;

@@ -75,8 +75,7 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const bool writeMC = args.has("--mc-mesh");
   const std::string mcPath = args.value("--mc-mesh");
   const MeshFormat mcFormat = writeMC ? CommandLine::formatOfPath(mcPath) : format;
-  if (writeMC && mcPath == args.output())
-    throw UsageError("-o and --mc-mesh name the same file '" + mcPath + "'");
+  if (writeMC && mcPath == args.output()) throw UsageError("-o and --mc-mesh name the same file '" + mcPath + "'");
 
   // The controller holds three meshes and the volume: too large for the stack.
   auto controller = std::make_unique<QuadDominantTessellor>();

@@ -21,7 +21,7 @@ struct Measurement {
   bool McClosed = false;
   bool OutputClosed = false;
   int McPolygons = 0;  // non-empty Marching Cubes polygons
-  int Polygons = 0;  // non-empty output polygons
+  int Polygons = 0;    // non-empty output polygons
   int Quads = 0;
   int BadPolygons = 0;  // non-empty with other than three or four corners
   int UsedVertices = 0;
@@ -132,8 +132,9 @@ inline void printRow(const std::string& source, int maxVoxels, const Measurement
   const std::string fidelity =
       m.Features ? share(m.FeatureNearEdge, m.FeatureVertices) + " of " + std::to_string(m.FeatureVertices) : "";
   std::fprintf(to, "| %s | %d | %s | %s | %s | %d | %s | %s | %s |\n", source.c_str(), maxVoxels,
-               m.Features ? "on" : "off", closedText(m.McClosed, m.McPolygons), closedText(m.OutputClosed, m.Polygons), m.Polygons,
-               share(m.Quads, m.Polygons).c_str(), share(m.Valence4, m.UsedVertices).c_str(), fidelity.c_str());
+               m.Features ? "on" : "off", closedText(m.McClosed, m.McPolygons), closedText(m.OutputClosed, m.Polygons),
+               m.Polygons, share(m.Quads, m.Polygons).c_str(), share(m.Valence4, m.UsedVertices).c_str(),
+               fidelity.c_str());
 }
 
 }  // namespace remeshmeasure
