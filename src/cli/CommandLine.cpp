@@ -6,9 +6,9 @@
 #include <cstdlib>
 
 namespace CommonOptions {
-const OptionSpec Output{"-o", "OUT", "output file"};
-const OptionSpec Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
-const OptionSpec Quiet{"--quiet", nullptr, "do not print the task log"};
+const OptionSyntax Output{"-o", "OUT", "output file"};
+const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
+const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
 }  // namespace CommonOptions
 
 namespace {
@@ -36,7 +36,7 @@ bool parseFormat(const std::string& name, MeshFormat& format) {
 
 }  // namespace
 
-CommandLine::CommandLine(const CommandSpec& spec, const std::vector<std::string>& args) : Spec(spec) {
+CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::string>& args) : Syntax(syntax) {
   for (const std::string& arg : args)
     if (arg == "--help" || arg == "-h") {
       // Help wins over every other mistake on the line.
@@ -59,8 +59,8 @@ CommandLine::CommandLine(const CommandSpec& spec, const std::vector<std::string>
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* option = nullptr;
-    for (const OptionSpec& candidate : Spec.Options)
+    const OptionSyntax* option = nullptr;
+    for (const OptionSyntax& candidate : Syntax.Options)
       if (name == candidate.Name) option = &candidate;
     if (!option) throw UsageError("unknown option '" + name + "'");
     std::string value;
@@ -78,9 +78,9 @@ CommandLine::CommandLine(const CommandSpec& spec, const std::vector<std::string>
     Values[name] = value;
   }
 
-  if (Input.empty()) throw UsageError(std::string("missing input file (") + Spec.Input + ")");
+  if (Input.empty()) throw UsageError(std::string("missing input file (") + Syntax.Input + ")");
   Output = value("-o");
-  if (Spec.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
+  if (Syntax.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
   MeshFormat format;
   if (has("--format") && !parseFormat(value("--format"), format))
     throw UsageError("unknown format '" + value("--format") + "' (ply, obj or pc)");
@@ -130,19 +130,19 @@ MeshFormat CommandLine::formatOfPath(const std::string& path) {
 
 bool CommandLine::isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
 
-std::string CommandLine::usage(const CommandSpec& spec) {
-  std::string text = std::string("Usage: tessellor-cli ") + spec.Name + " " + spec.Input;
-  for (const OptionSpec& option : spec.Options) {
-    const bool required = spec.OutputRequired && std::string(option.Name) == "-o";
+std::string CommandLine::usage(const CommandSyntax& syntax) {
+  std::string text = std::string("Usage: tessellor-cli ") + syntax.Name + " " + syntax.Input;
+  for (const OptionSyntax& option : syntax.Options) {
+    const bool required = syntax.OutputRequired && std::string(option.Name) == "-o";
     text += required ? " " : " [";
     text += option.Name;
     if (option.ValueName) text += std::string(" ") + option.ValueName;
     if (!required) text += "]";
   }
-  text += std::string("\n") + spec.Summary + "\n";
-  if (*spec.Description) text += spec.Description;
+  text += std::string("\n") + syntax.Summary + "\n";
+  if (*syntax.Description) text += syntax.Description;
   text += "\nOptions:\n";
-  for (const OptionSpec& option : spec.Options) {
+  for (const OptionSyntax& option : syntax.Options) {
     std::string left = std::string("  ") + option.Name + (option.ValueName ? std::string(" ") + option.ValueName : "");
     if (left.size() < 24)
       left.resize(24, ' ');

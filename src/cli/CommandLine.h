@@ -15,27 +15,27 @@ class UsageError : public std::runtime_error {
 enum class MeshFormat { PLY, OBJ, PC };
 
 // One option a command accepts, besides its input file.
-struct OptionSpec {
+struct OptionSyntax {
   const char* Name;       // "-o", "--format", "--max-voxels", ...
   const char* ValueName;  // nullptr for a switch, else shown in the usage ("OUT", "N")
   const char* Help;
 };
 
 // What a command accepts: its name, a one-line summary, the input it takes and its options.
-struct CommandSpec {
+struct CommandSyntax {
   const char* Name;
   const char* Summary;      // one line, for the list of commands
   const char* Description;  // the rest of --help, before the options ("" for none)
   const char* Input;        // shown in the usage line, e.g. "IN.ply"
-  std::vector<OptionSpec> Options;
+  std::vector<OptionSyntax> Options;
   bool OutputRequired = false;  // -o OUT must be given
 };
 
-// The options every command shares, for building a CommandSpec.
+// The options every command shares, for building a CommandSyntax.
 namespace CommonOptions {
-extern const OptionSpec Output;  // -o OUT
-extern const OptionSpec Format;  // --format ply|obj|pc
-extern const OptionSpec Quiet;   // --quiet
+extern const OptionSyntax Output;  // -o OUT
+extern const OptionSyntax Format;  // --format ply|obj|pc
+extern const OptionSyntax Quiet;   // --quiet
 }  // namespace CommonOptions
 
 // Parsed arguments of one command: one input file, options given as "--name value",
@@ -43,7 +43,7 @@ extern const OptionSpec Quiet;   // --quiet
 class CommandLine {
  public:
   // args: the arguments after the command name.
-  CommandLine(const CommandSpec& spec, const std::vector<std::string>& args);
+  CommandLine(const CommandSyntax& syntax, const std::vector<std::string>& args);
 
   bool helpRequested() const { return Help; }
   const std::string& input() const { return Input; }
@@ -64,10 +64,10 @@ class CommandLine {
   static bool isVolumePath(const std::string& path);
 
   // The usage text of a command, as --help prints it.
-  static std::string usage(const CommandSpec& spec);
+  static std::string usage(const CommandSyntax& syntax);
 
  private:
-  const CommandSpec& Spec;
+  const CommandSyntax& Syntax;
   bool Help = false;
   std::string Input;
   std::string Output;

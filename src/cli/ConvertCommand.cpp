@@ -4,14 +4,14 @@
 #include "MeshFiles.h"
 #include "mesh/PolygonStorage.h"
 
-const CommandSpec& ConvertCommand::spec() const {
-  static const CommandSpec spec{"convert",
+const CommandSyntax& ConvertCommand::syntax() const {
+  static const CommandSyntax syntax{"convert",
                                 "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
                                 "The mesh is written as imported, in the coordinates of the input file.\n",
                                 "IN.ply",
                                 {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
                                 true};
-  return spec;
+  return syntax;
 }
 
 void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {

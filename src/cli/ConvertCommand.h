@@ -5,6 +5,6 @@
 // convert IN.ply -o OUT: imports a mesh and writes it in another format, in file coordinates.
 class ConvertCommand final : public Command {
  public:
-  const CommandSpec& spec() const override;
+  const CommandSyntax& syntax() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

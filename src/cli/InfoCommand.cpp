@@ -41,8 +41,8 @@ void printVolume(const std::string& path, ConsoleOutput& output) {
 
 }  // namespace
 
-const CommandSpec& InfoCommand::spec() const {
-  static const CommandSpec spec{
+const CommandSyntax& InfoCommand::syntax() const {
+  static const CommandSyntax syntax{
       "info",
       "Print the statistics of a PLY mesh or a volume file (.vol).",
       "A mesh is imported as it stands (no fitting): the import log, then the statistics block.\n"
@@ -50,7 +50,7 @@ const CommandSpec& InfoCommand::spec() const {
       "--quiet leaves out the import log; the results are always printed.\n",
       "FILE",
       {CommonOptions::Quiet}};
-  return spec;
+  return syntax;
 }
 
 void InfoCommand::run(const CommandLine& args, ConsoleOutput& output) {

@@ -5,6 +5,6 @@
 // info FILE: a mesh's import log and statistics block, or a volume's sizes, placement and counts.
 class InfoCommand final : public Command {
  public:
-  const CommandSpec& spec() const override;
+  const CommandSyntax& syntax() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

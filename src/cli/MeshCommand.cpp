@@ -48,8 +48,8 @@ class StagedFile {
 
 }  // namespace
 
-const CommandSpec& MeshCommand::spec() const {
-  static const CommandSpec spec{
+const CommandSyntax& MeshCommand::syntax() const {
+  static const CommandSyntax syntax{
       "mesh",
       "Read a volume file (.vol) and write the quad-dominant mesh of its surface.",
       "Runs \"Volume -> Output Mesh\" on the volume as it stands (no fitting): the zero level set of\n"
@@ -64,7 +64,7 @@ const CommandSpec& MeshCommand::spec() const {
        {"--mc-mesh", "MC_OUT", "also write the Marching Cubes mesh (format from its extension)"},
        CommonOptions::Quiet},
       true};
-  return spec;
+  return syntax;
 }
 
 void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {

@@ -8,6 +8,6 @@
 // writes the Marching Cubes mesh (after the feature transfer), in the format of its own extension.
 class MeshCommand final : public Command {
  public:
-  const CommandSpec& spec() const override;
+  const CommandSyntax& syntax() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -7,8 +7,8 @@
 #include <climits>
 #include <memory>
 
-const CommandSpec& RemeshCommand::spec() const {
-  static const CommandSpec spec{
+const CommandSyntax& RemeshCommand::syntax() const {
+  static const CommandSyntax syntax{
       "remesh",
       "Read a PLY mesh and write a quad-dominant remeshing of it.",
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
@@ -26,7 +26,7 @@ const CommandSpec& RemeshCommand::spec() const {
        {"--save-volume", "V.vol", "also write the distance volume"},
        CommonOptions::Quiet},
       true};
-  return spec;
+  return syntax;
 }
 
 void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {

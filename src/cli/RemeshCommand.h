@@ -6,6 +6,6 @@
 // of the pipeline; writes the quad-dominant output mesh in the coordinates of the input file.
 class RemeshCommand final : public Command {
  public:
-  const CommandSpec& spec() const override;
+  const CommandSyntax& syntax() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

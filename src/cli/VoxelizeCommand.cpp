@@ -7,8 +7,8 @@
 #include "MeshFiles.h"
 #include "pipeline/QuadDominantTessellor.h"
 
-const CommandSpec& VoxelizeCommand::spec() const {
-  static const CommandSpec spec{
+const CommandSyntax& VoxelizeCommand::syntax() const {
+  static const CommandSyntax syntax{
       "voxelize",
       "Read a PLY mesh and write its signed distance volume (.vol).",
       "The mesh is fitted into 50 x 50 x 50, the volume is sized from the voxel budget, filled with\n"
@@ -22,7 +22,7 @@ const CommandSpec& VoxelizeCommand::spec() const {
        {"--exact-distance", nullptr, "exact closest-point distances instead of the affine-parameter ones"},
        CommonOptions::Quiet},
       true};
-  return spec;
+  return syntax;
 }
 
 void VoxelizeCommand::run(const CommandLine& args, ConsoleOutput& output) {

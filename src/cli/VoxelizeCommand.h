@@ -6,6 +6,6 @@
 // "Input Mesh -> Volume" and writes the volume file.
 class VoxelizeCommand final : public Command {
  public:
-  const CommandSpec& spec() const override;
+  const CommandSyntax& syntax() const override;
   void run(const CommandLine& args, ConsoleOutput& output) override;
 };

@@ -42,7 +42,7 @@ const CommandEntry Commands[] = {
 void printOverview(std::FILE* stream) {
   std::fputs("Usage: tessellor-cli COMMAND FILE [options]\n\nCommands:\n", stream);
   for (const CommandEntry& entry : Commands) {
-    std::fprintf(stream, "  %-10s %s\n", entry.Name, entry.Create()->spec().Summary);
+    std::fprintf(stream, "  %-10s %s\n", entry.Name, entry.Create()->syntax().Summary);
   }
   std::fputs(
       "\n'tessellor-cli COMMAND --help' describes a command's options.\n"
@@ -85,9 +85,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 2, argv + argc);
   std::string input;
   try {
-    const CommandLine args(command->spec(), arguments);
+    const CommandLine args(command->syntax(), arguments);
     if (args.helpRequested()) {
-      std::fputs(CommandLine::usage(command->spec()).c_str(), stdout);
+      std::fputs(CommandLine::usage(command->syntax()).c_str(), stdout);
       return 0;
     }
     input = args.input();
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     }
     return 0;
   } catch (const UsageError& error) {
-    return usageError(command->spec().Name, error.what());
+    return usageError(command->syntax().Name, error.what());
   } catch (const FileError& error) {
     printError(error.what());  // names the file, and the line or byte where it went wrong
   } catch (const TessellorError& error) {
