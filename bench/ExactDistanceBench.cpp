@@ -18,18 +18,10 @@
 
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/StatusOutput.h"
+#include "pipeline/NullOutput.h"
 #include "pipeline/TessellorError.h"
 
 namespace {
-
-class Silent final : public StatusOutput {
- public:
-  void writeLine(const char*) override {}
-  void setProgress(int) override {}
-  void beginTask(const char*) override {}
-  void endTask() override {}
-};
 
 // True when every directed edge of the non-empty polygons occurs once and its reverse once.
 bool closedAndOriented(const PolygonStorage& mesh) {
@@ -68,7 +60,7 @@ struct Row {
 };
 
 bool run(const std::string& path, int budget, bool exact, Row& row) {
-  Silent silent;
+  NullOutput silent;
   auto c = std::make_unique<QuadDominantTessellor>();
   c->setStatusOutput(&silent);
   PolygonStorageImportPLY importer;

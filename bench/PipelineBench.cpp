@@ -33,7 +33,7 @@
 #include "core/pipeline/RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/StatusOutput.h"
+#include "pipeline/NullOutput.h"
 #include "pipeline/TessellorError.h"
 
 namespace {
@@ -188,20 +188,12 @@ void stageTable(const std::vector<std::string>& meshes) {
   }
 }
 
-class Silent final : public StatusOutput {
- public:
-  void writeLine(const char*) override {}
-  void setProgress(int) override {}
-  void beginTask(const char*) override {}
-  void endTask() override {}
-};
-
 void qualityTable(const std::vector<std::string>& meshes) {
   remeshmeasure::printHeader();
   for (const std::string& name : meshes) {
     for (int budget : {100000, 1000000}) {
       for (bool features : {false, true}) {
-        Silent silent;
+        NullOutput silent;
         auto c = std::make_unique<QuadDominantTessellor>();
         c->setStatusOutput(&silent);
         try {

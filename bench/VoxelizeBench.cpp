@@ -4,7 +4,7 @@
 // second (voxelization), feature lines and marked cells (features), heap allocations per run.
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/StatusOutput.h"
+#include "pipeline/NullOutput.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,15 +37,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-class Silent final : public StatusOutput {
- public:
-  void writeLine(const char*) override {}
-  void setProgress(int) override {}
-  void beginTask(const char*) override {}
-  void endTask() override {}
-};
-
-Silent silent;
+NullOutput silent;
 
 // One controller per (mesh, budget), voxelized once so that the volume is sized and filled.
 QuadDominantTessellor* prepared(const std::string& name, int budget, bool features) {

@@ -1,22 +1,13 @@
 #pragma once
 
 #include "pipeline/Diagnostics.h"
-#include "pipeline/StatusOutput.h"
+#include "pipeline/NullOutput.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
-
-// A status output that drops everything: the fuzzers check results, not log text.
-class NullOutput final : public StatusOutput {
-public:
-  void writeLine(const char*) override {}
-  void setProgress(int) override {}
-  void beginTask(const char*) override {}
-  void endTask() override {}
-};
 
 // Writes the fuzz input to a per-process scratch file and returns its path.
 inline std::string writeScratchFile(const std::uint8_t* data, std::size_t size, const char* extension) {
