@@ -1,5 +1,6 @@
 // The voxelizer's exact-distance mode: exact closest-point distances with the boxes, band, signs,
-// tie rule and skip counting of the default mode.
+// tie rule and skip counting of the default mode (the worked triangles and the skip counting of
+// both modes are in PolygonStorageVoxelizerDualTest).
 
 #include <gtest/gtest.h>
 
@@ -11,45 +12,12 @@
 
 #include "ReferenceDistance.h"
 #include "VoxelizerFixtures.h"
-#include "mesh/PolygonStorage.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/RecordingOutput.h"
-#include "volume/PolygonStorageVoxelizerDual.h"
-#include "volume/SharpFeatures.h"
-#include "volume/VolumeStorageDF.h"
 
 using fixtures::vertex;
 
 namespace {
 
-struct Rig {
-  PolygonStorage Mesh;
-  VolumeStorageDF Volume;
-  SharpFeatures Features;
-  PolygonStorageVoxelizerDual Voxelizer;
-  RecordingOutput Output;
-
-  explicit Rig(int n = 10, bool exact = true) {
-    Volume.resize(n, n, n);
-    Features.setMesh(&Mesh);
-    Voxelizer.setStatusOutput(&Output);
-    Voxelizer.setVolume(&Volume);
-    Voxelizer.setMesh(&Mesh);
-    Voxelizer.setSharpFeatures(&Features);
-    Voxelizer.setExactDistance(exact);
-  }
-
-  void triangle(V3 a, V3 b, V3 c) {
-    Mesh.clear();
-    vertex(Mesh, a.x, a.y, a.z);
-    vertex(Mesh, b.x, b.y, b.z);
-    vertex(Mesh, c.x, c.y, c.z);
-    Mesh.addTriangle(0, 1, 2);
-    fixtures::finish(Mesh);
-  }
-
-  float distance(int x, int y, int z) const { return Volume.Voxels[Volume.index(x, y, z)].Distance; }
-};
+using Rig = fixtures::VoxelizerRig;
 
 // The mesh's triangles bucketed by the cell of their centroid, for the nearest-triangle search
 // of the reference.
@@ -111,45 +79,22 @@ TEST(ExactDistance, ShearedTriangleGetsTheTrueDistance) {
   EXPECT_EQ(rig.distance(5, 2, 2), NoValue) << "x = 5 is outside the box 1..4";
 }
 
-// The right isosceles worked triangle: where the affine parameters already give the exact
-// distance, both modes store the same values, the lattice point on the triangle included.
-TEST(ExactDistance, RightIsoscelesTriangleAsInTheDefaultMode) {
-  Rig rig(10, true);
-  rig.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
-  rig.Voxelizer.voxelize();
-  EXPECT_EQ(rig.distance(2, 2, 2), 0.5f);
-  EXPECT_EQ(rig.distance(2, 2, 1), -0.5f);
-  EXPECT_FLOAT_EQ(rig.distance(1, 1, 2), std::sqrt(0.75f));
-  EXPECT_EQ(rig.distance(4, 4, 2), NoValue) << "sqrt(4.75) is outside the band";
-
-  Rig flat(10, true);
-  flat.triangle({1.5f, 1.5f, 2.0f}, {3.5f, 1.5f, 2.0f}, {1.5f, 3.5f, 2.0f});
-  flat.Voxelizer.voxelize();
-  const float on = flat.distance(2, 2, 2);
-  EXPECT_TRUE(on == 0.0f && std::signbit(on)) << "a lattice point on the triangle stores -0.0, got " << on;
-  EXPECT_EQ(flat.distance(2, 2, 1), -1.0f);
-  EXPECT_EQ(flat.distance(2, 2, 3), 1.0f);
-}
-
 // A closed cube made of right isosceles triangles (right angle at the first corner): both modes
 // agree at every lattice point, value and sign, so the exact mode takes the normals of the same
 // faces, edges and corners.
 TEST(ExactDistance, AgreesWithTheDefaultModeOnACubeOfRightTriangles) {
-  auto build = [](PolygonStorage& m) {
-    m.clear();
-    for (int i = 0; i < 8; ++i) vertex(m, (i & 1) ? 7.5f : 2.5f, (i & 2) ? 7.5f : 2.5f, (i & 4) ? 7.5f : 2.5f);
-    // Per face, outward, as two right triangles with the right angle first: (a, b, c) and (c, d, a)
-    // of the quad a b c d.
-    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-    for (const auto& q : quads) {
-      m.addTriangle(q[1], q[2], q[0]);
-      m.addTriangle(q[3], q[0], q[2]);
-    }
-    fixtures::finish(m);
-  };
+  // Per face, outward, as two right triangles with the right angle first: (b, c, a) and (d, a, c)
+  // of the quad a b c d.
+  testmeshes::MeshData cube = testmeshes::cube(2.5f, 7.5f);
+  std::vector<VertexIDList> triangles;
+  for (const VertexIDList& q : cube.Polygons) {
+    triangles.push_back({q[1], q[2], q[0]});
+    triangles.push_back({q[3], q[0], q[2]});
+  }
+  cube.Polygons = triangles;
   Rig exact(11, true), plain(11, false);
-  build(exact.Mesh);
-  build(plain.Mesh);
+  testmeshes::build(exact.Mesh, cube);
+  testmeshes::build(plain.Mesh, cube);
   exact.Voxelizer.voxelize();
   plain.Voxelizer.voxelize();
   int withValue = 0;
@@ -249,39 +194,6 @@ TEST(ExactDistance, EqualDistancesGoToTheEarlierPolygon) {
     rig.Voxelizer.voxelize();
     EXPECT_EQ(rig.distance(2, 2, 2), lowerFirst ? 0.5f : -0.5f) << (lowerFirst ? "lower" : "upper") << " first";
   }
-}
-
-// Polygons that are not triangles, and triangles whose frame has no inverse, are skipped and
-// counted exactly as in the default mode; the log names the mode in one line of its own.
-TEST(ExactDistance, SkipsCountsAndLogsTheMode) {
-  Rig rig(10, true);
-  PolygonStorage& m = rig.Mesh;
-  for (float x : {1.5f, 3.5f})
-    for (float y : {1.5f, 3.5f}) vertex(m, x, y, 1.5f);
-  vertex(m, 5.5f, 5.5f, 5.5f);
-  vertex(m, 6.5f, 6.5f, 6.5f);
-  vertex(m, 7.5f, 7.5f, 7.5f);
-  m.Polygons.push_back({0, 2, 3, 1});  // quad
-  m.Polygons.push_back({4, 4, 5});     // two equal corners
-  m.Polygons.push_back({4, 5, 6});     // collinear corners
-  m.Polygons.push_back({0, 1});        // too short: passed over, not counted
-  fixtures::finish(m);
-  fixtures::CallLog log;
-  rig.Voxelizer.setStatusOutput(&log);
-  DiagnosticsCapture capture;
-  rig.Voxelizer.voxelize();
-  EXPECT_EQ(rig.Voxelizer.SkippedPolygons, 3);
-  EXPECT_EQ(log.Lines,
-            (std::vector<std::string>{"begin Voxelization", "Distance mode: exact", " 3 Polygons skipped", "end"}));
-  for (const VoxelData& v : rig.Volume.Voxels) ASSERT_EQ(v.Distance, NoValue) << "nothing was voxelized";
-
-  // The default mode's log has no mode line.
-  Rig plain(10, false);
-  plain.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
-  fixtures::CallLog plainLog;
-  plain.Voxelizer.setStatusOutput(&plainLog);
-  plain.Voxelizer.voxelize();
-  EXPECT_EQ(plainLog.Lines, (std::vector<std::string>{"begin Voxelization", " 0 Polygons skipped", "end"}));
 }
 
 // A sphere of radius 10 voxels, an icosahedron subdivided six times (81920 triangles): its faces

@@ -6,65 +6,49 @@
 #include <random>
 
 #include "VoxelizerFixtures.h"
-#include "mesh/PolygonStorage.h"
 #include "pipeline/Diagnostics.h"
-#include "pipeline/RecordingOutput.h"
-#include "volume/PolygonStorageVoxelizerDual.h"
-#include "volume/SharpFeatures.h"
-#include "volume/VolumeStorageDF.h"
 
 using fixtures::vertex;
 
 namespace {
 
-struct Rig {
-  PolygonStorage Mesh;
-  VolumeStorageDF Volume;
-  SharpFeatures Features;
-  PolygonStorageVoxelizerDual Voxelizer;
-  RecordingOutput Output;
-
-  explicit Rig(int nx = 10, int ny = 10, int nz = 10) {
-    Volume.resize(nx, ny, nz);
-    Features.setMesh(&Mesh);
-    Voxelizer.setStatusOutput(&Output);
-    Voxelizer.setVolume(&Volume);
-    Voxelizer.setMesh(&Mesh);
-    Voxelizer.setSharpFeatures(&Features);
-  }
-
-  void triangle(V3 a, V3 b, V3 c) {
-    Mesh.clear();
-    vertex(Mesh, a.x, a.y, a.z);
-    vertex(Mesh, b.x, b.y, b.z);
-    vertex(Mesh, c.x, c.y, c.z);
-    Mesh.addTriangle(0, 1, 2);
-    fixtures::finish(Mesh);
-  }
-
-  float distance(int x, int y, int z) const { return Volume.Voxels[Volume.index(x, y, z)].Distance; }
-};
+using Rig = fixtures::VoxelizerRig;
 
 bool isNegativeZero(float x) { return x == 0.0f && std::signbit(x); }
 
 }  // namespace
 
-// The first worked triangle: a right isosceles triangle in the plane z = 1.5.
+// The first worked triangle: a right isosceles triangle in the plane z = 1.5. Its affine
+// parameters already give exact distances, so the exact mode stores the same values.
 TEST(Voxelizer, WorkedTriangleValues) {
-  Rig rig;
-  rig.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
-  rig.Voxelizer.voxelize();
+  for (bool exact : {false, true}) {
+    SCOPED_TRACE(exact ? "exact mode" : "default mode");
+    Rig rig(10, exact);
+    rig.triangle({1.5f, 1.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f});
+    rig.Voxelizer.voxelize();
 
-  EXPECT_EQ(rig.distance(2, 2, 2), 0.5f) << "face region above the triangle";
-  EXPECT_EQ(rig.distance(2, 2, 1), -0.5f) << "face region below the triangle";
-  EXPECT_FLOAT_EQ(rig.distance(1, 1, 2), std::sqrt(0.75f)) << "corner a, outside and above";
-  EXPECT_EQ(rig.distance(4, 4, 2), NoValue) << "edge b-c region at sqrt(4.75) is outside the band";
-  // The box is z = 1..2: lattice points at z = 0 and z = 3 are never visited, although
-  // (2, 2, 3) lies 1.5 from the triangle.
-  EXPECT_EQ(rig.distance(2, 2, 3), NoValue);
-  EXPECT_EQ(rig.distance(2, 2, 0), NoValue);
-  EXPECT_EQ(rig.distance(5, 2, 2), NoValue) << "x = 5 is outside the box 1..4";
-  EXPECT_EQ(rig.Volume.Scale, 1.0f);
+    EXPECT_EQ(rig.distance(2, 2, 2), 0.5f) << "face region above the triangle";
+    EXPECT_EQ(rig.distance(2, 2, 1), -0.5f) << "face region below the triangle";
+    EXPECT_FLOAT_EQ(rig.distance(1, 1, 2), std::sqrt(0.75f)) << "corner a, outside and above";
+    EXPECT_EQ(rig.distance(4, 4, 2), NoValue) << "edge b-c region at sqrt(4.75) is outside the band";
+    // The box is z = 1..2: lattice points at z = 0 and z = 3 are never visited, although
+    // (2, 2, 3) lies 1.5 from the triangle.
+    EXPECT_EQ(rig.distance(2, 2, 3), NoValue);
+    EXPECT_EQ(rig.distance(2, 2, 0), NoValue);
+    EXPECT_EQ(rig.distance(5, 2, 2), NoValue) << "x = 5 is outside the box 1..4";
+    EXPECT_EQ(rig.Volume.Scale, 1.0f);
+
+    // In an integer plane: the lattice point on the triangle stores -0.0, and floor = ceil = 2
+    // on z widens the box to z = 1..3.
+    Rig flat(10, exact);
+    flat.triangle({1.5f, 1.5f, 2.0f}, {3.5f, 1.5f, 2.0f}, {1.5f, 3.5f, 2.0f});
+    flat.Voxelizer.voxelize();
+    const float on = flat.distance(2, 2, 2);
+    EXPECT_TRUE(isNegativeZero(on)) << "a lattice point on the triangle stores -0.0, got " << on;
+    EXPECT_EQ(flat.distance(2, 2, 1), -1.0f);
+    EXPECT_EQ(flat.distance(2, 2, 3), 1.0f);
+    EXPECT_EQ(flat.distance(2, 2, 0), NoValue);
+  }
 }
 
 TEST(Voxelizer, EdgeRegionUsesTheSecondEdgeDirection) {
@@ -84,18 +68,6 @@ TEST(Voxelizer, EdgeRegionUsesTheSecondEdgeDirection) {
     // distance to the edge would be sqrt(0.5).
     EXPECT_FLOAT_EQ(rig.distance(3, 1, 2), std::sqrt(0.75f));
   }
-}
-
-TEST(Voxelizer, TriangleInAnIntegerPlane) {
-  Rig rig;
-  rig.triangle({1.5f, 1.5f, 2.0f}, {3.5f, 1.5f, 2.0f}, {1.5f, 3.5f, 2.0f});
-  rig.Voxelizer.voxelize();
-  const float on = rig.distance(2, 2, 2);
-  EXPECT_TRUE(isNegativeZero(on)) << "a lattice point on the triangle stores -0.0, got " << on;
-  // floor = ceil = 2 on z: the box is widened to z = 1..3.
-  EXPECT_EQ(rig.distance(2, 2, 1), -1.0f);
-  EXPECT_EQ(rig.distance(2, 2, 3), 1.0f);
-  EXPECT_EQ(rig.distance(2, 2, 0), NoValue);
 }
 
 TEST(Voxelizer, ClearsAndTakesOverScaleAndOffset) {
@@ -128,25 +100,35 @@ TEST(Voxelizer, ClearsAndTakesOverScaleAndOffset) {
   }
 }
 
+// Polygons that are not triangles and triangles whose frame has no inverse are skipped and
+// counted the same way in both modes; polygons of fewer than three ids are passed over uncounted.
+// Only the exact mode names itself in the log.
 TEST(Voxelizer, QuadsAndDegenerateTrianglesAreSkippedAndCounted) {
-  Rig rig;
-  PolygonStorage& m = rig.Mesh;
-  for (float x : {1.5f, 3.5f})
-    for (float y : {1.5f, 3.5f}) vertex(m, x, y, 1.5f);  // 0 (1.5,1.5) 1 (1.5,3.5) 2 (3.5,1.5) 3 (3.5,3.5)
-  vertex(m, 5.5f, 5.5f, 5.5f);                           // 4
-  vertex(m, 6.5f, 6.5f, 6.5f);                           // 5
-  vertex(m, 7.5f, 7.5f, 7.5f);                           // 6, collinear with 4 and 5
-  m.Polygons.push_back({0, 2, 3, 1});                    // quad
-  m.Polygons.push_back({4, 4, 5});                       // two equal corners
-  m.Polygons.push_back({4, 5, 6});                       // collinear corners
-  fixtures::finish(m);
-
-  DiagnosticsCapture capture;
-  rig.Voxelizer.voxelize();
-  EXPECT_EQ(rig.Voxelizer.SkippedPolygons, 3);
-  EXPECT_TRUE(rig.Output.hasLine(" 3 Polygons skipped"));
-  for (const VoxelData& v : rig.Volume.Voxels) ASSERT_EQ(v.Distance, NoValue) << "nothing was voxelized";
-  EXPECT_NE(capture.Text.find("VERROR mat3::inverse: singular matrix; can't invert\n"), std::string::npos);
+  for (bool exact : {false, true}) {
+    SCOPED_TRACE(exact ? "exact mode" : "default mode");
+    Rig rig(10, exact);
+    PolygonStorage& m = rig.Mesh;
+    for (float x : {1.5f, 3.5f})
+      for (float y : {1.5f, 3.5f}) vertex(m, x, y, 1.5f);  // 0 (1.5,1.5) 1 (1.5,3.5) 2 (3.5,1.5) 3 (3.5,3.5)
+    vertex(m, 5.5f, 5.5f, 5.5f);                           // 4
+    vertex(m, 6.5f, 6.5f, 6.5f);                           // 5
+    vertex(m, 7.5f, 7.5f, 7.5f);                           // 6, collinear with 4 and 5
+    m.Polygons.push_back({0, 2, 3, 1});                    // quad
+    m.Polygons.push_back({4, 4, 5});                       // two equal corners
+    m.Polygons.push_back({4, 5, 6});                       // collinear corners
+    m.Polygons.push_back({0, 1});                          // too short: not counted
+    fixtures::finish(m);
+    fixtures::CallLog log;
+    rig.Voxelizer.setStatusOutput(&log);
+    DiagnosticsCapture capture;
+    rig.Voxelizer.voxelize();
+    EXPECT_EQ(rig.Voxelizer.SkippedPolygons, 3);
+    std::vector<std::string> expected{"begin Voxelization", " 3 Polygons skipped", "end"};
+    if (exact) expected.insert(expected.begin() + 1, "Distance mode: exact");
+    EXPECT_EQ(log.Lines, expected);
+    for (const VoxelData& v : rig.Volume.Voxels) ASSERT_EQ(v.Distance, NoValue) << "nothing was voxelized";
+    EXPECT_NE(capture.Text.find("VERROR mat3::inverse: singular matrix; can't invert\n"), std::string::npos);
+  }
 
   // One quad next to one triangle: a blank, the digit 1 and the text.
   Rig one;
@@ -251,8 +233,7 @@ TEST(Voxelizer, RegionClassificationCoversThePlane) {
 // float evaluation of the region tests finds no region.
 TEST(Voxelizer, RegularOctahedronVoxelizes) {
   for (int n : {46, 47, 29, 64}) {
-    Rig rig(n, n, n);
-    const float half = static_cast<float>(n) * 0.5f;
+    Rig rig(n);
     fixtures::octahedron(rig.Mesh, 0, 0, 0, 1);
     rig.Mesh.computeBoundingBox();
     ASSERT_TRUE(rig.Mesh.fitIntoVolume(n, n, n));
@@ -261,7 +242,6 @@ TEST(Voxelizer, RegularOctahedronVoxelizes) {
     // Sign check on the convex solid: |x| + |y| + |z| < r inside.
     const float r = (static_cast<float>(n) - 4.0f) * 0.5f;
     const float c = 1.5f + r;
-    (void)half;
     int checked = 0;
     for (int z = 0; z < n; ++z)
       for (int y = 0; y < n; ++y)
@@ -280,7 +260,7 @@ TEST(Voxelizer, RegularOctahedronVoxelizes) {
 // On a closed, outward-oriented sphere every stored distance more than half a voxel from the
 // surface has the sign of its side, and no stored magnitude is below the true distance.
 TEST(Voxelizer, SignsOnAClosedSphere) {
-  Rig rig(40, 36, 33);
+  Rig rig(40, 36, 33, false);
   fixtures::icosphere(rig.Mesh, 0, 0, 0, 1, 3);
   ASSERT_TRUE(rig.Mesh.fitIntoVolume(40, 36, 33));
   rig.Voxelizer.voxelize();

@@ -1,14 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
 #include "VoxelizerFixtures.h"
-#include "mesh/PolygonStorage.h"
-#include "pipeline/RecordingOutput.h"
-#include "volume/PolygonStorageVoxelizerDual.h"
-#include "volume/SharpFeatures.h"
-#include "volume/VolumeStorageDF.h"
 
 using fixtures::vertex;
 
@@ -57,75 +53,35 @@ VertexIDListList chainByScanning(EdgeIndexMap edges) {
   return lines;
 }
 
-struct Rig {
-  PolygonStorage Mesh;
-  VolumeStorageDF Volume;
-  SharpFeatures Features;
-  PolygonStorageVoxelizerDual Voxelizer;
-  RecordingOutput Output;
-
-  explicit Rig(int n = 12) {
-    Volume.resize(n, n, n);
-    Volume.clear();
-    Features.setMesh(&Mesh);
-    Voxelizer.setStatusOutput(&Output);
-    Voxelizer.setVolume(&Volume);
-    Voxelizer.setMesh(&Mesh);
-    Voxelizer.setSharpFeatures(&Features);
-  }
-  const VoxelData& voxel(int x, int y, int z) const { return Volume.Voxels[Volume.index(x, y, z)]; }
-};
+using Rig = fixtures::VoxelizerRig;
 
 }  // namespace
 
-TEST(SharpFeatures, ChainOfThreeEdgesReadsFromTheFarEnd) {
-  SharpFeatures f;
-  addEdge(f, 1, 2, 0, 1);  // a-b
-  addEdge(f, 2, 3, 2, 3);  // b-c
-  addEdge(f, 3, 4, 4, 5);  // c-d
-  f.buildFeatureLines();
-  ASSERT_EQ(f.FeatureLines.size(), 1u);
-  EXPECT_EQ(f.FeatureLines[0], (VertexIDList{4, 3, 2, 1}));
-  EXPECT_TRUE(f.SharpEdges.empty()) << "the chaining consumes the edges";
-}
-
-TEST(SharpFeatures, ContinuationStopsAtASharedPolygon) {
-  SharpFeatures f;
-  addEdge(f, 1, 2, 0, 1);
-  addEdge(f, 2, 3, 1, 3);  // shares polygon 1 with 1-2
-  addEdge(f, 3, 4, 4, 5);
-  f.buildFeatureLines();
-  // 1-2 alone gives two ids and is dropped; 2-3-4 remains.
-  ASSERT_EQ(f.FeatureLines.size(), 1u);
-  EXPECT_EQ(f.FeatureLines[0], (VertexIDList{4, 3, 2}));
-}
-
-TEST(SharpFeatures, ClosedChainStartsAndEndsAtTheUpperEnd) {
-  SharpFeatures f;
-  addEdge(f, 0, 1, 10, 11);
-  addEdge(f, 1, 2, 12, 13);
-  addEdge(f, 0, 2, 14, 15);
-  f.buildFeatureLines();
-  ASSERT_EQ(f.FeatureLines.size(), 1u);
-  EXPECT_EQ(f.FeatureLines[0], (VertexIDList{1, 0, 2, 1}));
-}
-
-TEST(SharpFeatures, FirstCandidateInKeyOrderWins) {
-  SharpFeatures f;
-  addEdge(f, 1, 5, 0, 1);
-  addEdge(f, 2, 5, 2, 3);  // Upper == 5: comes before (5, 6) in key order
-  addEdge(f, 5, 6, 4, 7);
-  f.buildFeatureLines();
-  ASSERT_EQ(f.FeatureLines.size(), 1u);
-  EXPECT_EQ(f.FeatureLines[0], (VertexIDList{2, 5, 1}));
-
-  SharpFeatures g;
-  addEdge(g, 1, 5, 0, 1);
-  addEdge(g, 2, 5, 1, 3);  // shares polygon 1: not a continuation
-  addEdge(g, 5, 6, 4, 7);
-  g.buildFeatureLines();
-  ASSERT_EQ(g.FeatureLines.size(), 1u);
-  EXPECT_EQ(g.FeatureLines[0], (VertexIDList{6, 5, 1}));
+// Worked chains: edges (a, b, first polygon, second polygon) and the lines they give.
+TEST(SharpFeatures, ChainingExamples) {
+  struct Case {
+    const char* Name;
+    std::vector<std::array<int, 4>> Edges;
+    VertexIDListList Lines;
+  };
+  const Case cases[] = {
+      // a-b, b-c, c-d: the line reads from the far end.
+      {"chain of three", {{1, 2, 0, 1}, {2, 3, 2, 3}, {3, 4, 4, 5}}, {{4, 3, 2, 1}}},
+      // 2-3 shares polygon 1 with 1-2: 1-2 alone gives two ids and is dropped.
+      {"continuation stops at a shared polygon", {{1, 2, 0, 1}, {2, 3, 1, 3}, {3, 4, 4, 5}}, {{4, 3, 2}}},
+      {"closed chain starts and ends at the upper end", {{0, 1, 10, 11}, {1, 2, 12, 13}, {0, 2, 14, 15}},
+       {{1, 0, 2, 1}}},
+      // (2, 5) comes before (5, 6) in key order.
+      {"first candidate in key order", {{1, 5, 0, 1}, {2, 5, 2, 3}, {5, 6, 4, 7}}, {{2, 5, 1}}},
+      {"candidate sharing a polygon is passed over", {{1, 5, 0, 1}, {2, 5, 1, 3}, {5, 6, 4, 7}}, {{6, 5, 1}}},
+  };
+  for (const Case& c : cases) {
+    SharpFeatures f;
+    for (const auto& e : c.Edges) addEdge(f, e[0], e[1], e[2], e[3]);
+    f.buildFeatureLines();
+    EXPECT_EQ(f.FeatureLines, c.Lines) << c.Name;
+    EXPECT_TRUE(f.SharpEdges.empty()) << c.Name << ": the chaining consumes the edges";
+  }
 }
 
 TEST(SharpFeatures, FindNextSharpEdgeMovesAlongOrReportsNone) {
@@ -264,7 +220,7 @@ TEST(SharpFeatures, ClosestSegmentSampleTwoPasses) {
 }
 
 TEST(SharpFeatures, CornersWinOverEdgesAndTheFirstCornerStays) {
-  Rig rig;
+  Rig rig(12);
   PolygonStorage& m = rig.Mesh;
   vertex(m, 3.25f, 3.5f, 3.5f);  // 0
   vertex(m, 3.75f, 3.5f, 3.5f);  // 1, same cell (3, 3, 3)
@@ -291,7 +247,7 @@ TEST(SharpFeatures, CornersWinOverEdgesAndTheFirstCornerStays) {
 }
 
 TEST(SharpFeatures, NearerSegmentSampleReplacesAnEdgeMark) {
-  Rig rig;
+  Rig rig(12);
   PolygonStorage& m = rig.Mesh;
   vertex(m, 2.5f, 4.9f, 4.5f);  // 0
   vertex(m, 8.5f, 4.9f, 4.5f);  // 1: passes 0.4 from the centres of the cells y = 4
@@ -307,7 +263,7 @@ TEST(SharpFeatures, NearerSegmentSampleReplacesAnEdgeMark) {
 }
 
 TEST(SharpFeatures, SegmentOnAnIntegerCoordinateWidensTheBox) {
-  Rig rig;
+  Rig rig(12);
   vertex(rig.Mesh, 2.5f, 4.0f, 5.0f);
   vertex(rig.Mesh, 7.5f, 4.0f, 5.0f);
   rig.Voxelizer.rasterizeFeatureSegment(0, 1);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -38,15 +39,6 @@ VoxelData record(float distance, std::uint8_t type, float ox, float oy, float oz
 }
 
 }  // namespace
-
-TEST(VolumeStorageDF, NewVolumeIsEmptyWithUnitScale) {
-  VolumeStorageDF volume;
-  EXPECT_EQ(volume.getXSize(), 0);
-  EXPECT_EQ(volume.XYSize, 0);
-  EXPECT_TRUE(volume.Voxels.empty());
-  EXPECT_EQ(volume.getScale(), 1.0f);
-  EXPECT_EQ(volume.getOffset()[0], 0.0f);
-}
 
 TEST(VolumeStorageDF, ClearMarksEveryVoxelAsHoldingNoValueAndKeepsPlacement) {
   VolumeStorageDF volume;
@@ -93,7 +85,9 @@ TEST(VolumeStorageDF, VoxelIndexRunsXFastestThenYThenZ) {
   EXPECT_EQ(volume.Voxels[6].Distance, 7.0f);
 }
 
-TEST(VolumeStorageDF, ResizeToTheSameSizesKeepsEveryRecordAndPlacement) {
+// The same sizes keep every record and the placement; a zero on any axis is an empty volume that
+// clear ignores.
+TEST(VolumeStorageDF, Resize) {
   VolumeStorageDF volume;
   GenericVolumeStorage& generic = volume;
   generic.resize(3, 3, 3);
@@ -104,21 +98,15 @@ TEST(VolumeStorageDF, ResizeToTheSameSizesKeepsEveryRecordAndPlacement) {
   for (int i = 0; i < 27; ++i) EXPECT_EQ(volume.Voxels[static_cast<std::size_t>(i)].Distance, static_cast<float>(i));
   EXPECT_EQ(generic.getScale(), 2.0f);
   EXPECT_EQ(generic.getOffset()[0], -1.0f);
-}
 
-TEST(VolumeStorageDF, ResizeToZeroLeavesAnEmptyVolumeThatClearIgnores) {
-  VolumeStorageDF volume;
-  GenericVolumeStorage& generic = volume;
-  generic.resize(4, 4, 4);
-  generic.resize(0, 0, 0);
-  EXPECT_TRUE(volume.Voxels.empty());
-  EXPECT_EQ(volume.XYSize, 0);
-  generic.clear();
-  EXPECT_TRUE(volume.Voxels.empty());
-  // A zero on one axis is empty too, whatever the others are.
-  generic.resize(5, 0, 7);
-  EXPECT_TRUE(volume.Voxels.empty());
-  EXPECT_EQ(volume.XYSize, 0);
+  for (const auto& sizes : {std::array<int, 3>{0, 0, 0}, std::array<int, 3>{5, 0, 7}}) {
+    generic.resize(4, 4, 4);
+    generic.resize(sizes[0], sizes[1], sizes[2]);
+    EXPECT_TRUE(volume.Voxels.empty()) << sizes[0] << " x " << sizes[1] << " x " << sizes[2];
+    EXPECT_EQ(volume.XYSize, 0);
+    generic.clear();
+    EXPECT_TRUE(volume.Voxels.empty());
+  }
 }
 
 TEST(VolumeStorageDF, SetThenGetReturnsEveryFieldBitForBit) {

@@ -407,49 +407,48 @@ TEST(VolumeFileRefusal, TruncatedAtEveryByteOffset) {
   }
 }
 
-TEST(VolumeFileRefusal, NegativeSizes) {
-  expectRefused(volumeFile(1.0f, NoOffset, -1, 1, 1, {}), "XSize >= 0", 22, "XSize -1");
-  expectRefused(volumeFile(1.0f, NoOffset, 1, -2147483647 - 1, 1, {}), "YSize >= 0", 26, "YSize INT_MIN");
-  // Two negatives multiply to a positive count; a zero would hide the sign from the product.
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 0, -3, {}), "ZSize >= 0", 30, "ZSize -3 with YSize 0");
-  expectRefused(volumeFile(1.0f, NoOffset, 1, -1, -1, {{0, {0, 0, 0}, 0}}), "YSize >= 0", 26, "two negatives");
-}
-
-TEST(VolumeFileRefusal, ProductThatOverflows) {
-  expectRefused(volumeFile(1.0f, NoOffset, 65536, 65536, 1, {}), "XSize*YSize*ZSize <= 2147483647", 22,
-                "65536 x 65536 x 1");
-  // 2^32 + 1 voxels: wraps to 1 in 32 bits, and one record is present.
-  expectRefused(volumeFile(1.0f, NoOffset, 641, 6700417, 1, {{0, {0, 0, 0}, 0}}), "XSize*YSize*ZSize <= 2147483647", 22,
-                "product wrapping to 1");
-}
-
-TEST(VolumeFileRefusal, SizesTheFileCannotHoldAreRefusedBeforeAllocating) {
-  // 1290^3 voxels would need some 34 GB in memory; the 71-byte file backs two records.
-  const std::vector<Record> records = {{0.5f, {0, 0, 0}, 0}, {0.5f, {0, 0, 0}, 0}};
-  expectRefused(volumeFile(1.0f, NoOffset, 1290, 1290, 1290, records), "read == 1", 68, "1290^3 in 71 bytes");
-  expectRefused(volumeFile(1.0f, NoOffset, 2147483647, 1, 1, records), "read == 1", 68, "INT_MAX x 1 x 1");
-  // Three announced, two present: the tag is read as the third record's first field.
-  expectRefused(volumeFile(1.0f, NoOffset, 3, 1, 1, records), "read == 1", 68, "3 announced, 2 present");
-}
-
-TEST(VolumeFileRefusal, NonFiniteValues) {
+TEST(VolumeFileRefusal, SizesAndValues) {
   const float inf = std::numeric_limits<float>::infinity();
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const std::vector<Record> good = {{0.5f, {0, 0, 0}, 0}, {-0.5f, {0, 0, 0}, 1}};
-  expectRefused(volumeFile(nan, NoOffset, 2, 1, 1, good), "isfinite(Scale)", 6, "Scale nan");
-  expectRefused(volumeFile(-inf, NoOffset, 2, 1, 1, good), "isfinite(Scale)", 6, "Scale -inf");
+  auto withRecords = [&good](auto change) {
+    std::vector<Record> records = good;
+    change(records);
+    return volumeFile(1.0f, NoOffset, 2, 1, 1, records);
+  };
   const float badOffset[3] = {0.0f, inf, 0.0f};
-  expectRefused(volumeFile(1.0f, badOffset, 2, 1, 1, good), "isfinite(Offset)", 14, "Offset y inf");
-
-  std::vector<Record> records = good;
-  records[1].Distance = nan;
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records), "isfinite(Distance)", 51, "Distance nan");
-  records = good;
-  records[0].Offset[2] = -inf;
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records), "isfinite(FeatureOffset)", 46, "FeatureOffset z -inf");
-  records = good;
-  records[1].Offset[0] = floatOf(0x7f800001u);  // signalling NaN
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records), "isfinite(FeatureOffset)", 55, "FeatureOffset x snan");
+  struct Case {
+    const char* What;
+    Bytes File;
+    const char* Reason;
+    long long At;
+  };
+  const Case cases[] = {
+      {"XSize -1", volumeFile(1.0f, NoOffset, -1, 1, 1, {}), "XSize >= 0", 22},
+      {"YSize INT_MIN", volumeFile(1.0f, NoOffset, 1, -2147483647 - 1, 1, {}), "YSize >= 0", 26},
+      // Two negatives multiply to a positive count; a zero would hide the sign from the product.
+      {"ZSize -3 with YSize 0", volumeFile(1.0f, NoOffset, 2, 0, -3, {}), "ZSize >= 0", 30},
+      {"two negatives", volumeFile(1.0f, NoOffset, 1, -1, -1, {{0, {0, 0, 0}, 0}}), "YSize >= 0", 26},
+      {"65536 x 65536 x 1", volumeFile(1.0f, NoOffset, 65536, 65536, 1, {}), "XSize*YSize*ZSize <= 2147483647", 22},
+      // 2^32 + 1 voxels: wraps to 1 in 32 bits, and one record is present.
+      {"product wrapping to 1", volumeFile(1.0f, NoOffset, 641, 6700417, 1, {{0, {0, 0, 0}, 0}}),
+       "XSize*YSize*ZSize <= 2147483647", 22},
+      // Sizes the file cannot hold are refused before allocating: 1290^3 voxels would need some
+      // 34 GB, the 71-byte file backs two records.
+      {"1290^3 in 71 bytes", volumeFile(1.0f, NoOffset, 1290, 1290, 1290, good), "read == 1", 68},
+      {"INT_MAX x 1 x 1", volumeFile(1.0f, NoOffset, 2147483647, 1, 1, good), "read == 1", 68},
+      // Three announced, two present: the tag is read as the third record's first field.
+      {"3 announced, 2 present", volumeFile(1.0f, NoOffset, 3, 1, 1, good), "read == 1", 68},
+      {"Scale nan", volumeFile(nan, NoOffset, 2, 1, 1, good), "isfinite(Scale)", 6},
+      {"Scale -inf", volumeFile(-inf, NoOffset, 2, 1, 1, good), "isfinite(Scale)", 6},
+      {"Offset y inf", volumeFile(1.0f, badOffset, 2, 1, 1, good), "isfinite(Offset)", 14},
+      {"Distance nan", withRecords([&](std::vector<Record>& r) { r[1].Distance = nan; }), "isfinite(Distance)", 51},
+      {"FeatureOffset z -inf", withRecords([&](std::vector<Record>& r) { r[0].Offset[2] = -inf; }),
+       "isfinite(FeatureOffset)", 46},
+      {"FeatureOffset x snan", withRecords([](std::vector<Record>& r) { r[1].Offset[0] = floatOf(0x7f800001u); }),
+       "isfinite(FeatureOffset)", 55},
+  };
+  for (const Case& c : cases) expectRefused(c.File, c.Reason, c.At, c.What);
 }
 
 TEST(VolumeFileRefusal, MissingFileIsReported) {
