@@ -1,6 +1,6 @@
-// The whole pipeline on a small fuzzed mesh: the first byte chooses the settings, the rest is a
-// PLY file. Any input either is refused with an error or runs both halves to an output mesh whose
-// indices are consistent.
+// The whole pipeline on a small fuzzed mesh: the first byte chooses the settings (sharp features,
+// threshold, distance mode, voxel budget), the rest is a PLY file. Any input either is refused
+// with an error or runs both halves to an output mesh whose indices are consistent.
 #include "FuzzSupport.h"
 
 #include "mesh/PolygonStorageImportPLY.h"
@@ -27,9 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!input.fitIntoVolume(50, 50, 50)) return 0;
 
   // Budget capped at a few thousand voxels so one input stays fast.
-  controller.setMaxVoxels(500 + 100 * (settings >> 3));
+  controller.setMaxVoxels(500 + 200 * (settings >> 4));
   controller.setDetectSharpFeatures((settings & 1) != 0);
   if (settings & 2) controller.setThresholdPsi((settings & 4) ? 0.9f : -0.5f);
+  controller.setExactDistance((settings & 8) != 0);
   try {
     controller.volumeFromInputMesh();
     controller.outputMeshFromVolume();

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -286,4 +287,38 @@ TEST_F(VolumeReadBounds, ZeroDepthUnderAPlaneTooLargeForItsIndexIsRefusedAndKeep
   std::remove(path.c_str());
 }
 
+// Vertex normals of a whole mesh are found in time linear in its corners; they must equal the
+// per-vertex definition bit for bit, also with repeated corners and polygons of many corners.
+TEST(VertexNormalBounds, WholeMeshNormalsEqualThePerVertexDefinition) {
+  constexpr int Ring = 3000;
+  const auto build = [](PolygonStorage& mesh) {
+    for (int i = 0; i < Ring; ++i) {
+      const float a = 6.2831853f * static_cast<float>(i) / Ring;
+      mesh.addVertex(Vertex{{std::cos(a), std::sin(a), 0.1f * std::sin(7.0f * a)}, {}, 0});
+    }
+    const int apex = mesh.addVertex(Vertex{{0.2f, -0.1f, 1.5f}, {}, 0});
+    VertexIDList ring;
+    for (int i = 0; i < Ring; ++i) ring.push_back(i);
+    mesh.Polygons.push_back(ring);
+    for (int i = 0; i < Ring; i += 2) mesh.addTriangle(i, apex, (i + 1) % Ring);
+    // Repeated corners: the next neighbour follows the first occurrence, the previous one
+    // precedes the last occurrence.
+    mesh.Polygons.push_back(VertexIDList{5, 6, 5, 7, apex, 8});
+    mesh.Polygons.push_back(VertexIDList{9, 9, 10, 11});
+    mesh.buildIndex();
+    mesh.computeMidpoints();
+    return apex;
+  };
+  PolygonStorage mesh;
+  const int apex = build(mesh);
+  mesh.computeVertexNormals();
+  PolygonStorage reference;
+  build(reference);
+  for (std::size_t v = 0; v < reference.Vertices.size(); ++v) {
+    Vertex expected = reference.Vertices[v];
+    reference.computeVertexNormal(expected, static_cast<int>(v));
+    EXPECT_EQ(std::memcmp(&expected.n, &mesh.Vertices[v].n, sizeof expected.n), 0) << "vertex " << v;
+  }
+  EXPECT_GT(std::fabs(mesh.Vertices[apex].n.z), 0.5f);
+}
 }  // namespace

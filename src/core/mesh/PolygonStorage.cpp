@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -210,13 +211,20 @@ int PolygonStorage::computeMidpoints() {
   return emptied;
 }
 
-float PolygonStorage::angleAtVertex(int v, int p) const {
-  const V3& here = Vertices[v].pos;
-  const V3 u = normalizedOrZero(sub(Vertices[neighbourInPolygon(p, v, true)].pos, here));
-  const V3 w = normalizedOrZero(sub(Vertices[neighbourInPolygon(p, v, false)].pos, here));
+namespace {
+// The angle at here between the edges to next and to previous.
+float angleBetween(const V3& here, const V3& next, const V3& previous) {
+  const V3 u = normalizedOrZero(sub(next, here));
+  const V3 w = normalizedOrZero(sub(previous, here));
   const float d = dot(u, w);
   if (d >= 1.0f || d <= -1.0f) return 0.0f;
   return std::acos(d);
+}
+}  // namespace
+
+float PolygonStorage::angleAtVertex(int v, int p) const {
+  return angleBetween(Vertices[v].pos, Vertices[neighbourInPolygon(p, v, true)].pos,
+                      Vertices[neighbourInPolygon(p, v, false)].pos);
 }
 
 void PolygonStorage::computeVertexNormal(Vertex& vert, int v) {
@@ -236,7 +244,56 @@ void PolygonStorage::computeVertexNormal(Vertex& vert, int v) {
 void PolygonStorage::computeVertexNormals() {
   TS_ASSERT(Vertices.size() == VIndex.size());
   const int count = static_cast<int>(Vertices.size());
-  for (int v = 0; v < count; ++v) computeVertexNormal(Vertices[v], v);
+  // Same sums as computeVertexNormal, but the corners of every vertex are listed once for the
+  // whole mesh (by polygon, then by position), so that a polygon of k corners costs k, not k
+  // searches through k corners. Next neighbour: after the first occurrence; previous neighbour:
+  // before the last one, as neighbourInPolygon finds them.
+  std::vector<std::size_t> start(static_cast<std::size_t>(count) + 1, 0);
+  for (const VertexIDList& poly : Polygons)
+    for (int v : poly)
+      if (v >= 0 && v < count) ++start[static_cast<std::size_t>(v) + 1];
+  for (int v = 0; v < count; ++v) start[v + 1] += start[v];
+  std::vector<int> cornerPolygon(start[count]);
+  std::vector<int> cornerPosition(start[count]);
+  std::vector<std::size_t> next(start.begin(), start.end() - 1);
+  for (std::size_t p = 0; p < Polygons.size(); ++p) {
+    const VertexIDList& poly = Polygons[p];
+    for (std::size_t i = 0; i < poly.size(); ++i) {
+      const int v = poly[i];
+      if (v < 0 || v >= count) continue;
+      cornerPolygon[next[v]] = static_cast<int>(p);
+      cornerPosition[next[v]] = static_cast<int>(i);
+      ++next[v];
+    }
+  }
+
+  for (int v = 0; v < count; ++v) {
+    V3 sum;
+    float weightSum = 0.0f;
+    std::size_t c = start[v];
+    const std::size_t end = start[v + 1];
+    for (int p : VIndex[v]) {
+      while (c < end && cornerPolygon[c] < p) ++c;
+      float w;
+      if (c < end && cornerPolygon[c] == p) {
+        const int first = cornerPosition[c];
+        while (c + 1 < end && cornerPolygon[c + 1] == p) ++c;
+        const int last = cornerPosition[c];
+        const VertexIDList& poly = Polygons[p];
+        const int n = static_cast<int>(poly.size());
+        w = angleBetween(Vertices[v].pos, Vertices[poly[(first + 1) % n]].pos, Vertices[poly[(last + n - 1) % n]].pos);
+      } else {
+        w = angleAtVertex(v, p);  // the index lists a polygon without v: reported there
+      }
+      sum = add(sum, mul(Midpoints[p].n, w));
+      weightSum += w;
+    }
+    Vertex& vert = Vertices[v];
+    if (weightSum > 0.0f)
+      vert.n = normalizedOrZero(mul(sum, 1.0f / weightSum));
+    else
+      vert.n = V3{};
+  }
 }
 
 int PolygonStorage::neighbourInPolygon(int p, int v, bool next) const {
