@@ -90,20 +90,14 @@ TEST(Diagnostics, PrintPolygonAndVertex) {
   mesh.printPolygon(1);
   EXPECT_EQ(log.Lines, (std::vector<std::string>{"Polygon 0", "10|11|12|", "Polygon 1", ""}));
 
-  log.Lines.clear();
   meshtest::makeCube(mesh);
   ASSERT_TRUE(mesh.fitIntoVolume(20, 20, 20));
   log.Lines.clear();
   mesh.printVertex(7);
   // Stored (voxel) coordinates, not file coordinates.
   EXPECT_EQ(log.Lines, std::vector<std::string>{"pos = (17.5|17.5|17.5) n = (0.57735|0.57735|0.57735)"});
-}
 
-TEST(Diagnostics, IdsOutsideTheMeshAreNotRead) {
-  PolygonStorage mesh;
-  RecordingOutput log;
-  mesh.setStatusOutput(&log);
-  meshtest::makeCube(mesh);
+  // Ids outside the mesh are reported, never read.
   log.Lines.clear();
   for (int id : {-1, 8, 1000000}) mesh.printVertex(id);
   for (int id : {-5, 6}) mesh.printPolygon(id);

@@ -172,6 +172,7 @@ TEST(Export, FailedSaveLeavesExistingFileUntouched) {
     PolygonStorageExportPLY().save(nowhere, mesh);
     FAIL() << "expected FileError";
   } catch (const FileError& error) {
+    EXPECT_EQ(error.File, nowhere);
     EXPECT_NE(std::string(error.what()).find(nowhere), std::string::npos);
   }
   EXPECT_THROW(PolygonStorageExportOBJ().save(dir.Path, mesh), FileError);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mesh/PolygonStorage.h"
+#include "support/TestMeshes.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -118,7 +119,7 @@ inline Vertex makeVertex(float x, float y, float z) {
   return v;
 }
 
-// Fills the containers and builds every index the way a stage does after filling a mesh.
+// Builds every index the way a stage does after filling a mesh's containers.
 inline void finish(PolygonStorage& mesh) {
   mesh.buildIndex();
   if (mesh.computeMidpoints() > 0) mesh.buildEdgeIndex();
@@ -127,51 +128,16 @@ inline void finish(PolygonStorage& mesh) {
 }
 
 // Unit cube [0,1]^3, vertex id = x + 2y + 4z, six quads oriented outwards.
-inline void makeCube(PolygonStorage& mesh) {
-  mesh.clear();
-  for (int i = 0; i < 8; ++i)
-    mesh.addVertex(makeVertex(static_cast<float>(i & 1), static_cast<float>((i >> 1) & 1), static_cast<float>(i >> 2)));
-  mesh.Polygons = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  finish(mesh);
-}
+inline void makeCube(PolygonStorage& mesh) { testmeshes::build(mesh, testmeshes::cube()); }
 
 // Unit sphere around the origin: triangle fans at the poles, quads between the rings.
 inline void makeSphere(PolygonStorage& mesh, int rings = 8, int segments = 12) {
-  const float pi = 3.14159265358979f;
-  mesh.clear();
-  mesh.addVertex(makeVertex(0, 0, 1));
-  for (int k = 1; k < rings; ++k)
-    for (int j = 0; j < segments; ++j) {
-      const float t = pi * static_cast<float>(k) / static_cast<float>(rings);
-      const float p = 2 * pi * static_cast<float>(j) / static_cast<float>(segments);
-      mesh.addVertex(makeVertex(std::sin(t) * std::cos(p), std::sin(t) * std::sin(p), std::cos(t)));
-    }
-  const int bottom = mesh.addVertex(makeVertex(0, 0, -1));
-  auto ring = [&](int k, int j) { return 1 + (k - 1) * segments + (j % segments); };
-  for (int j = 0; j < segments; ++j) {
-    mesh.Polygons.push_back({0, ring(1, j), ring(1, j + 1)});
-    for (int k = 1; k + 1 < rings; ++k)
-      mesh.Polygons.push_back({ring(k, j), ring(k + 1, j), ring(k + 1, j + 1), ring(k, j + 1)});
-    mesh.Polygons.push_back({bottom, ring(rings - 1, j + 1), ring(rings - 1, j)});
-  }
-  finish(mesh);
+  testmeshes::build(mesh, testmeshes::uvSphere(rings, segments));
 }
 
-// Torus around the z axis (radii 2 and 0.5), quads only, oriented outwards.
+// Torus around the z axis, quads only, oriented outwards.
 inline void makeTorus(PolygonStorage& mesh, int nu = 16, int nv = 8) {
-  const float pi = 3.14159265358979f;
-  mesh.clear();
-  for (int i = 0; i < nu; ++i)
-    for (int j = 0; j < nv; ++j) {
-      const float u = 2 * pi * static_cast<float>(i) / static_cast<float>(nu);
-      const float v = 2 * pi * static_cast<float>(j) / static_cast<float>(nv);
-      const float r = 2.0f + 0.5f * std::cos(v);
-      mesh.addVertex(makeVertex(r * std::cos(u), r * std::sin(u), 0.5f * std::sin(v)));
-    }
-  auto id = [&](int i, int j) { return (i % nu) * nv + (j % nv); };
-  for (int i = 0; i < nu; ++i)
-    for (int j = 0; j < nv; ++j) mesh.Polygons.push_back({id(i, j), id(i + 1, j), id(i + 1, j + 1), id(i, j + 1)});
-  finish(mesh);
+  testmeshes::build(mesh, testmeshes::torus(nu, nv, false));
 }
 
 inline bool sameBits(const V3& a, const V3& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -261,6 +227,7 @@ inline std::string indexFault(const PolygonStorage& mesh) {
 struct NamedMesh {
   std::string Name;
   std::function<void(PolygonStorage&)> Fill;
+  bool Closed = false;
 };
 
 }  // namespace meshtest
