@@ -3,8 +3,8 @@
 // Small meshes and topology checks shared by the post-processing and pipeline tests.
 
 #include "mesh/PolygonStorage.h"
+#include "support/TestMeshes.h"
 
-#include <cmath>
 #include <map>
 #include <set>
 #include <string>
@@ -29,76 +29,15 @@ inline void buildMesh(PolygonStorage& mesh, const std::vector<V3>& positions,
   mesh.computeVertexNormals();
 }
 
-struct NamedMesh {
-  std::string Name;
-  std::vector<V3> Positions;
-  std::vector<VertexIDList> Polygons;
-  int EulerCharacteristic;
-};
+using NamedMesh = testmeshes::MeshData;
 
-inline NamedMesh cube() {
-  return {"cube",
-          {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
-          {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}},
-          2};
-}
-
-inline NamedMesh octahedron() {
-  return {"octahedron",
-          {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}},
-          {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}},
-          2};
-}
-
+// Cube [-1, 1]^3, vertex id = x + 2y + 4z (bit set = +1).
+inline NamedMesh cube() { return testmeshes::cube(-1.0f, 1.0f); }
+inline NamedMesh octahedron() { return testmeshes::octahedron(); }
 // A UV sphere: poles and rings of quads, triangles at the poles (vertices of valence 5 to 8).
-inline NamedMesh uvSphere(int rings, int segments) {
-  NamedMesh m{"uv sphere", {}, {}, 2};
-  const float pi = 3.14159265f;
-  m.Positions.push_back({0, 0, 1});
-  for (int r = 1; r < rings; ++r) {
-    const float theta = pi * static_cast<float>(r) / static_cast<float>(rings);
-    for (int s = 0; s < segments; ++s) {
-      const float phi = 2.0f * pi * static_cast<float>(s) / static_cast<float>(segments);
-      m.Positions.push_back({std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)});
-    }
-  }
-  m.Positions.push_back({0, 0, -1});
-  const int south = static_cast<int>(m.Positions.size()) - 1;
-  auto ring = [segments](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
-  for (int s = 0; s < segments; ++s) m.Polygons.push_back({0, ring(1, s), ring(1, s + 1)});
-  for (int r = 1; r + 1 < rings; ++r)
-    for (int s = 0; s < segments; ++s)
-      m.Polygons.push_back({ring(r, s), ring(r + 1, s), ring(r + 1, s + 1), ring(r, s + 1)});
-  for (int s = 0; s < segments; ++s) m.Polygons.push_back({south, ring(rings - 1, s + 1), ring(rings - 1, s)});
-  return m;
-}
-
+inline NamedMesh uvSphere(int rings, int segments) { return testmeshes::uvSphere(rings, segments); }
 // A triangulated torus (genus 1) with the diagonals alternating, so vertices have valence 4 to 8.
-inline NamedMesh torus(int major, int minor) {
-  NamedMesh m{"torus", {}, {}, 0};
-  const float pi = 3.14159265f;
-  for (int i = 0; i < major; ++i) {
-    const float u = 2.0f * pi * static_cast<float>(i) / static_cast<float>(major);
-    for (int j = 0; j < minor; ++j) {
-      const float v = 2.0f * pi * static_cast<float>(j) / static_cast<float>(minor);
-      const float r = 2.0f + 0.7f * std::cos(v);
-      m.Positions.push_back({r * std::cos(u), r * std::sin(u), 0.7f * std::sin(v)});
-    }
-  }
-  auto id = [major, minor](int i, int j) { return ((i + major) % major) * minor + ((j + minor) % minor); };
-  for (int i = 0; i < major; ++i)
-    for (int j = 0; j < minor; ++j) {
-      const int a = id(i, j), b = id(i + 1, j), c = id(i + 1, j + 1), d = id(i, j + 1);
-      if ((i + j) % 2 == 0) {
-        m.Polygons.push_back({a, b, c});
-        m.Polygons.push_back({a, c, d});
-      } else {
-        m.Polygons.push_back({a, b, d});
-        m.Polygons.push_back({b, c, d});
-      }
-    }
-  return m;
-}
+inline NamedMesh torus(int major, int minor) { return testmeshes::torus(major, minor, true); }
 
 inline std::vector<NamedMesh> closedMeshes() {
   return {cube(), octahedron(), uvSphere(7, 9), torus(12, 7), torus(9, 5)};

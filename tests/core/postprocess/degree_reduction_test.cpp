@@ -151,19 +151,3 @@ TEST(DegreeReduction, PiecesCoverThePolygonWithItsOrientationAndIndicesCurrent) 
     EXPECT_TRUE(mesh.checkIntegrity()) << corners << " corners";
   }
 }
-
-// The pass keeps closed meshes closed and their Euler characteristic.
-TEST(DegreeReduction, DualsOfClosedMeshesStayClosed) {
-  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
-    PolygonStorage source;
-    postfixtures::buildMesh(source, m.Positions, m.Polygons);
-    PolygonStorage mesh;
-    mesh.constructDualSurface(source, true);
-    mesh.reducePolygonDegree();
-    std::string problem;
-    EXPECT_TRUE(postfixtures::closedAndOriented(mesh, &problem)) << m.Name << ": " << problem;
-    EXPECT_EQ(postfixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name;
-    for (const VertexIDList& polygon : mesh.Polygons) EXPECT_LE(polygon.size(), 4u) << m.Name;
-    EXPECT_TRUE(mesh.checkIntegrity()) << m.Name;
-  }
-}

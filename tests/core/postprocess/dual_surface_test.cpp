@@ -158,23 +158,52 @@ TEST(DualSurface, WalkAroundNonManifoldVertexIsBounded) {
   }
 }
 
-// Over closed, consistently oriented meshes the dual is closed and consistently oriented, has one
-// polygon of as many corners as each source vertex has polygons, and the same Euler characteristic.
-TEST(DualSurface, DualOfClosedMeshesIsClosedWithTheSameEulerCharacteristic) {
+// Over closed, consistently oriented meshes every stage keeps the surface closed, consistently
+// oriented and of the same Euler characteristic, with every index current:
+// - the dual has one polygon of as many corners as each source vertex has polygons;
+// - degree reduction leaves polygons of at most four corners;
+// - rhombus removal keeps every polygon id (collapsed ones are emptied) and collapses some quad;
+// - after smoothing the integrity check writes only "VIndex OK".
+TEST(PostProcessing, StagesKeepClosedMeshesClosedWithTheirEulerCharacteristic) {
+  int collapsed = 0;
   for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
     PolygonStorage source;
     postfixtures::buildMesh(source, m.Positions, m.Polygons);
     ASSERT_TRUE(postfixtures::closedAndOriented(source)) << m.Name;
-    PolygonStorage dual;
-    dual.constructDualSurface(source, false);
-    std::string problem;
-    EXPECT_TRUE(postfixtures::closedAndOriented(dual, &problem)) << m.Name << ": " << problem;
-    ASSERT_EQ(dual.Polygons.size(), source.Vertices.size()) << m.Name;
-    EXPECT_EQ(dual.Vertices.size(), source.Polygons.size()) << m.Name << ": no edge midpoints on a closed mesh";
+    PolygonStorage mesh;
+    auto expectClosed = [&](const char* stage) {
+      std::string problem;
+      EXPECT_TRUE(postfixtures::closedAndOriented(mesh, &problem)) << m.Name << " after " << stage << ": " << problem;
+      EXPECT_EQ(postfixtures::eulerCharacteristic(mesh), m.EulerCharacteristic) << m.Name << " after " << stage;
+      EXPECT_TRUE(postfixtures::edgeIndexCurrent(mesh)) << m.Name << " after " << stage;
+      EXPECT_TRUE(mesh.checkIntegrity()) << m.Name << " after " << stage;
+    };
+
+    mesh.constructDualSurface(source, false);
+    ASSERT_EQ(mesh.Polygons.size(), source.Vertices.size()) << m.Name;
+    EXPECT_EQ(mesh.Vertices.size(), source.Polygons.size()) << m.Name << ": no edge midpoints on a closed mesh";
     for (std::size_t v = 0; v < source.VIndex.size(); ++v)
-      EXPECT_EQ(dual.Polygons[v].size(), source.VIndex[v].size()) << m.Name << " vertex " << v;
-    EXPECT_EQ(postfixtures::eulerCharacteristic(dual), m.EulerCharacteristic) << m.Name;
-    EXPECT_TRUE(dual.checkIntegrity()) << m.Name;
-    EXPECT_TRUE(postfixtures::edgeIndexCurrent(dual)) << m.Name;
+      EXPECT_EQ(mesh.Polygons[v].size(), source.VIndex[v].size()) << m.Name << " vertex " << v;
+    expectClosed("the dual surface");
+
+    mesh.reducePolygonDegree();
+    for (const VertexIDList& polygon : mesh.Polygons) EXPECT_LE(polygon.size(), 4u) << m.Name;
+    expectClosed("degree reduction");
+
+    const std::size_t polygonsBefore = mesh.Polygons.size();
+    mesh.removeRhombusPolygons();
+    EXPECT_EQ(mesh.Polygons.size(), polygonsBefore) << m.Name << ": ids stay";
+    for (const VertexIDList& polygon : mesh.Polygons) collapsed += polygon.empty() ? 1 : 0;
+    expectClosed("rhombus removal");
+
+    mesh.smooth();
+    RecordingOutput log;
+    mesh.setStatusOutput(&log);
+    EXPECT_TRUE(mesh.checkIntegrity()) << m.Name;
+    EXPECT_EQ(log.Tasks, (std::vector<std::string>{"Check Integrity"}));
+    EXPECT_EQ(std::vector<std::string>(log.Lines.begin() + 2, log.Lines.end() - 2),
+              (std::vector<std::string>{"VIndex OK"}))
+        << m.Name;
   }
+  EXPECT_GT(collapsed, 0) << "the meshes should exercise at least one collapse";
 }

@@ -34,23 +34,6 @@ std::vector<std::string> ownLines(const RecordingOutput& log) {
 
 }  // namespace
 
-TEST(IntegrityCheck, CurrentMeshWritesOnlyVIndexOk) {
-  for (const postfixtures::NamedMesh& m : postfixtures::closedMeshes()) {
-    PolygonStorage source;
-    postfixtures::buildMesh(source, m.Positions, m.Polygons);
-    PolygonStorage mesh;
-    mesh.constructDualSurface(source, true);
-    mesh.reducePolygonDegree();
-    mesh.removeRhombusPolygons();
-    mesh.smooth();
-    RecordingOutput log;
-    mesh.setStatusOutput(&log);
-    EXPECT_TRUE(mesh.checkIntegrity()) << m.Name;
-    EXPECT_EQ(log.Tasks, (std::vector<std::string>{"Check Integrity"}));
-    EXPECT_EQ(ownLines(log), (std::vector<std::string>{"VIndex OK"})) << m.Name;
-  }
-}
-
 TEST(IntegrityCheck, ReportsAMissingPolygonInAVertexEntryAndLeavesItAlone) {
   PolygonStorage mesh;
   tenTriangles(mesh);

@@ -82,7 +82,7 @@ TEST(Smoothing, CubeCornersMoveToTheirThreeNeighboursTwice) {
   for (std::size_t v = 0; v < 8; ++v)
     EXPECT_NEAR(mesh.Vertices[v].pos.x, cube.Positions[v].x / 9.0f, 1e-6f) << "corner " << v;
   EXPECT_NEAR(mesh.Midpoints[1].pos.z, 1.0f / 9.0f, 1e-6f) << "midpoints follow";
-  EXPECT_NEAR(mesh.Vertices[6].n.x, 1.0f / std::sqrt(3.0f), 1e-5f) << "normals follow";
+  EXPECT_NEAR(mesh.Vertices[7].n.x, 1.0f / std::sqrt(3.0f), 1e-5f) << "normals follow: corner (1, 1, 1)";
 }
 
 TEST(Smoothing, SingleQuadKeepsItsCorners) {
