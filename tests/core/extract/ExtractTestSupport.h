@@ -3,6 +3,7 @@
 #include "extract/MarchingCubes33.h"
 #include "mesh/PolygonStorage.h"
 #include "pipeline/StatusOutput.h"
+#include "support/TestMeshes.h"
 #include "volume/VolumeStorageDF.h"
 
 #include <string>

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <utility>
 
 namespace {
@@ -31,18 +30,6 @@ bool isRotationOf(const VertexIDList& polygon, const VertexIDList& expected) {
 
 V3 sub(const V3& a, const V3& b) { return V3{a.x - b.x, a.y - b.y, a.z - b.z}; }
 float dot(const V3& a, const V3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-
-// Every undirected edge is used by exactly two polygons, once in each direction.
-void expectClosedAndOriented(const PolygonStorage& mesh) {
-  std::map<std::pair<int, int>, int> directed;
-  for (const VertexIDList& p : mesh.Polygons)
-    for (std::size_t i = 0; i < p.size(); ++i) ++directed[{p[i], p[(i + 1) % p.size()]}];
-  for (const auto& [edge, count] : directed) {
-    EXPECT_EQ(count, 1) << "edge " << edge.first << "->" << edge.second << " used twice in one direction";
-    EXPECT_EQ(directed.count({edge.second, edge.first}), 1u)
-        << "edge " << edge.first << "-" << edge.second << " is open";
-  }
-}
 
 TEST(MarchingCubes33, UniformVolumesGiveNoSurfaceAndCountEveryCubeAsZero) {
   for (float fill : {1.0f, -1.0f}) {
@@ -114,7 +101,7 @@ TEST(MarchingCubes33, SingleNegativePointGivesSixVerticesAndEightCaseOneTriangle
     // Unit normal along the vertex's offset of 0.5 from the point.
     EXPECT_GT(dot(mesh.Vertices[v].n, sub(mesh.Vertices[v].pos, centre)), 0.499f) << "vertex normal " << v;
   }
-  expectClosedAndOriented(mesh);
+  EXPECT_EQ(testmeshes::closedOrientedFault(mesh), "");
   EXPECT_EQ(mesh.EdgeIndex.size(), 12u);
 }
 

@@ -4,36 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <random>
 #include <set>
 #include <string>
 #include <utility>
 
 namespace {
-
-// Checks that the mesh is a closed, consistently oriented surface: every edge is used by exactly
-// two polygons, once in each direction; no polygon repeats a vertex. Returns the first fault.
-std::string topologyFault(const PolygonStorage& mesh) {
-  std::map<std::pair<int, int>, int> directed;
-  const int vertices = static_cast<int>(mesh.Vertices.size());
-  for (std::size_t p = 0; p < mesh.Polygons.size(); ++p) {
-    const VertexIDList& polygon = mesh.Polygons[p];
-    if (polygon.size() < 3) return "polygon " + std::to_string(p) + " has fewer than three vertices";
-    if (std::set<int>(polygon.begin(), polygon.end()).size() != polygon.size())
-      return "polygon " + std::to_string(p) + " repeats a vertex";
-    for (std::size_t i = 0; i < polygon.size(); ++i) {
-      const int a = polygon[i], b = polygon[(i + 1) % polygon.size()];
-      if (a < 0 || a >= vertices) return "polygon " + std::to_string(p) + " has a bad vertex id";
-      if (++directed[{a, b}] > 1)
-        return "edge " + std::to_string(a) + "->" + std::to_string(b) + " used twice in one direction";
-    }
-  }
-  for (const auto& entry : directed)
-    if (!directed.count({entry.first.second, entry.first.first}))
-      return "edge " + std::to_string(entry.first.first) + "->" + std::to_string(entry.first.second) + " is open";
-  return {};
-}
 
 // FewValues repeats four magnitudes whose products never tie (P*R == Q*S on a face would make
 // both cubes of the face answer true whatever the sense of their face code).
@@ -79,7 +55,7 @@ TEST(MarchingCubes33Topology, RandomVolumesGiveClosedOrientedSurfacesAndReachEve
       PolygonStorage mesh;
       FullOutput output;
       runExtraction(mc, volume, mesh, &output);
-      const std::string fault = topologyFault(mesh);
+      const std::string fault = testmeshes::closedOrientedFault(mesh);
       ASSERT_TRUE(fault.empty()) << "volume " << volumes << ": " << fault;
       for (const std::string& line : output.Lines)
         ASSERT_EQ(line.find("Returning -1"), std::string::npos) << "volume " << volumes << ": " << line;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -34,82 +35,60 @@ class TransferFeaturePoints : public ::testing::Test {
   PolygonStorage mesh;
 };
 
-TEST_F(TransferFeaturePoints, WithoutFeatureDataNothingMoves) {
-  addMidpoint(mesh, 3.3f, 4.1f, 2.7f);
-  addMidpoint(mesh, 6.0f, 1.0f, 1.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].pos.x, 3.3f);
-  EXPECT_EQ(mesh.Midpoints[1].pos.z, 1.5f);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 0);
-}
-
-TEST_F(TransferFeaturePoints, MovesOntoTheNearestFeaturePointAndTakesItsType) {
-  // R = (3.5, 3.5, 3.5) examines voxels 3..4 on each axis. Voxel (3,3,3) has its point at
-  // (3.5, 3.5, 3.5) - (0.2, 0, 0) = (3.3, 3.5, 3.5), 0.2 away; voxel (4,4,4) at (4.5,4.5,4.5) -
-  // (0.7, 0.7, 0.7), about 0.35 away.
-  setFeature(volume, 3, 3, 3, 0.2f, 0.0f, 0.0f, 1);
-  setFeature(volume, 4, 4, 4, 0.7f, 0.7f, 0.7f, 2);
-  addMidpoint(mesh, 3.5f, 3.5f, 3.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_FLOAT_EQ(mesh.Midpoints[0].pos.x, 3.3f);
-  EXPECT_EQ(mesh.Midpoints[0].pos.y, 3.5f);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 1);
-  EXPECT_EQ(mesh.Midpoints[0].n.z, 1.0f) << "the normal is kept";
-}
-
-TEST_F(TransferFeaturePoints, CandidateCellsFollowTheFloorOfRMinusHalf) {
-  // At x = 3.49 the candidates are 2..3 along x: a point in cell 4 is out of reach, one in cell 2
-  // is taken.
-  setFeature(volume, 4, 3, 3, 0.5f, 0.0f, 0.0f, 2);  // point (4.0, 3.5, 3.5), 0.51 away
-  addMidpoint(mesh, 3.49f, 3.5f, 3.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 0) << "voxel 4 is not a candidate at x = 3.49";
-  setFeature(volume, 2, 3, 3, -0.5f, 0.0f, 0.0f, 1);  // point (3.0, 3.5, 3.5), 0.49 away
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 1);
-  EXPECT_FLOAT_EQ(mesh.Midpoints[0].pos.x, 3.0f);
-}
-
-TEST_F(TransferFeaturePoints, HalfACellDiagonalOrMoreIsOutOfReach) {
-  const float reach = static_cast<float>(0.5 * std::sqrt(3.0));
-  // Feature point exactly at the far corner of the midpoint's cell: distance = half a diagonal.
-  setFeature(volume, 3, 3, 3, 0.5f, 0.5f, 0.5f, 2);  // point (3, 3, 3)
-  addMidpoint(mesh, 3.5f, 3.5f, 3.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  ASSERT_EQ(std::sqrt(0.75f), reach);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 0);
-  EXPECT_EQ(mesh.Midpoints[0].pos.x, 3.5f);
-}
-
-TEST_F(TransferFeaturePoints, TiesGoToTheFirstVoxelWithKFastest) {
-  // Two points 0.3 from R = (3.5, 3.5, 3.5): (3,3,4) along z and (3,4,3) along y, both first
-  // visited before (4,3,3). (3,3,4) comes first (k varies fastest).
-  setFeature(volume, 4, 3, 3, 0.7f, 0.0f, 0.0f, 1);  // (3.8, 3.5, 3.5): 0.3
-  setFeature(volume, 3, 4, 3, 0.0f, 0.7f, 0.0f, 1);  // (3.5, 3.8, 3.5): 0.3
-  setFeature(volume, 3, 3, 4, 0.0f, 0.0f, 0.7f, 2);  // (3.5, 3.5, 3.8): 0.3
-  addMidpoint(mesh, 3.5f, 3.5f, 3.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 2);
-  EXPECT_FLOAT_EQ(mesh.Midpoints[0].pos.z, 3.8f);
-  EXPECT_EQ(mesh.Midpoints[0].pos.x, 3.5f);
-}
-
-TEST_F(TransferFeaturePoints, TypeZeroIsCopiedWhenTheOffsetIsSet) {
-  setFeature(volume, 3, 3, 3, 0.1f, 0.1f, 0.1f, 0);
-  addMidpoint(mesh, 3.5f, 3.5f, 3.5f);
-  mesh.Midpoints[0].attr = 7;
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 0);
-  EXPECT_FLOAT_EQ(mesh.Midpoints[0].pos.x, 3.4f);
-}
-
-TEST_F(TransferFeaturePoints, OffsetAboveOneMeansNoPoint) {
-  setFeature(volume, 3, 3, 3, 1.01f, 0.0f, 0.0f, 1);
-  setFeature(volume, 4, 3, 3, 1.0f, 0.0f, 0.0f, 2);  // exactly 1.0 is a point: (3.5, 3.5, 3.5)
-  addMidpoint(mesh, 3.6f, 3.5f, 3.5f);
-  transferFeaturePointsToMidpoints(mesh, volume);
-  EXPECT_EQ(mesh.Midpoints[0].attr, 2);
-  EXPECT_EQ(mesh.Midpoints[0].pos.x, 3.5f);
+// One midpoint among the feature points of the voxels around it: the type it takes and where it
+// ends. The normal is kept in every case.
+TEST_F(TransferFeaturePoints, WorkedCases) {
+  struct Feature {
+    int X, Y, Z;
+    float Ox, Oy, Oz;
+    std::uint8_t Type;
+  };
+  struct Case {
+    const char* Name;
+    std::vector<Feature> Features;
+    V3 Midpoint;
+    int Attr;  // expected type; -1: unchanged (starts as 7)
+    V3 End;
+  };
+  const Case cases[] = {
+      {"no feature data", {}, {3.3f, 4.1f, 2.7f}, -1, {3.3f, 4.1f, 2.7f}},
+      // R = (3.5, 3.5, 3.5) examines voxels 3..4 on each axis. (3,3,3) has its point at (3.3, 3.5,
+      // 3.5), 0.2 away; (4,4,4) at (4.5, 4.5, 4.5) - 0.7 on each axis, about 0.35 away.
+      {"nearest point and its type", {{3, 3, 3, 0.2f, 0, 0, 1}, {4, 4, 4, 0.7f, 0.7f, 0.7f, 2}}, {3.5f, 3.5f, 3.5f}, 1,
+       {3.3f, 3.5f, 3.5f}},
+      // At x = 3.49 the candidates are 2..3 along x: the point (4.0, 3.5, 3.5) of cell 4, 0.51 away,
+      // is out of reach; the point (3.0, 3.5, 3.5) of cell 2, 0.49 away, is taken.
+      {"cell 4 is no candidate at x = 3.49", {{4, 3, 3, 0.5f, 0, 0, 2}}, {3.49f, 3.5f, 3.5f}, -1, {3.49f, 3.5f, 3.5f}},
+      {"cell 2 is", {{4, 3, 3, 0.5f, 0, 0, 2}, {2, 3, 3, -0.5f, 0, 0, 1}}, {3.49f, 3.5f, 3.5f}, 1, {3.0f, 3.5f, 3.5f}},
+      // The far corner of the midpoint's cell is half a diagonal away: out of reach.
+      {"half a cell diagonal", {{3, 3, 3, 0.5f, 0.5f, 0.5f, 2}}, {3.5f, 3.5f, 3.5f}, -1, {3.5f, 3.5f, 3.5f}},
+      // Three points 0.3 away: (3,3,4) comes first, k varying fastest.
+      {"ties go to the first voxel",
+       {{4, 3, 3, 0.7f, 0, 0, 1}, {3, 4, 3, 0, 0.7f, 0, 1}, {3, 3, 4, 0, 0, 0.7f, 2}},
+       {3.5f, 3.5f, 3.5f},
+       2,
+       {3.5f, 3.5f, 3.8f}},
+      {"type 0 is copied when the offset is set", {{3, 3, 3, 0.1f, 0.1f, 0.1f, 0}}, {3.5f, 3.5f, 3.5f}, 0,
+       {3.4f, 3.4f, 3.4f}},
+      // An offset above 1 means no point; exactly 1.0 is a point, here (3.5, 3.5, 3.5).
+      {"offset above one", {{3, 3, 3, 1.01f, 0, 0, 1}, {4, 3, 3, 1.0f, 0, 0, 2}}, {3.6f, 3.5f, 3.5f}, 2,
+       {3.5f, 3.5f, 3.5f}},
+  };
+  ASSERT_EQ(std::sqrt(0.75f), static_cast<float>(0.5 * std::sqrt(3.0)));
+  for (const Case& c : cases) {
+    SetUp();  // a fresh volume without feature points
+    for (const Feature& f : c.Features) setFeature(volume, f.X, f.Y, f.Z, f.Ox, f.Oy, f.Oz, f.Type);
+    mesh.Midpoints.clear();
+    addMidpoint(mesh, c.Midpoint.x, c.Midpoint.y, c.Midpoint.z);
+    mesh.Midpoints[0].attr = 7;
+    transferFeaturePointsToMidpoints(mesh, volume);
+    const Vertex& m = mesh.Midpoints[0];
+    EXPECT_EQ(m.attr, c.Attr < 0 ? 7 : c.Attr) << c.Name;
+    EXPECT_FLOAT_EQ(m.pos.x, c.End.x) << c.Name;
+    EXPECT_FLOAT_EQ(m.pos.y, c.End.y) << c.Name;
+    EXPECT_FLOAT_EQ(m.pos.z, c.End.z) << c.Name;
+    EXPECT_EQ(m.n.z, 1.0f) << c.Name << ": the normal is kept";
+  }
 }
 
 TEST_F(TransferFeaturePoints, MidpointsAtTheBorderReadOnlyVoxelsInside) {
