@@ -99,31 +99,51 @@ TEST(MeshSet, EveryMeshKeepsItsIndexInvariants) {
   EXPECT_GT(boundary, 0u) << "open cube has a boundary";
 }
 
-TEST(MeshSet, PlyWrittenAndReadBackIsTheSameMesh) {
+// Fitted into a 50 x 40 x 60 volume, every mesh lies in [1.5, n - 2.5] with its tightest axis
+// filled, and its PLY file holds the original file coordinates, polygons (deleted ones written as
+// "0" come back deleted) and edges; written again, the file is the same.
+TEST(MeshSet, FittedMeshWrittenAndReadBackIsTheOriginal) {
   meshtest::ScratchDir dir;
   for (const NamedMesh& named : meshSet()) {
+    PolygonStorage original;
+    named.Fill(original);
     PolygonStorage mesh;
     named.Fill(mesh);
-    mesh.setScale(mesh.Scale * 3.0f);  // written in file coordinates
-    mesh.setOffset(mesh.Offset.x - 1.0f, mesh.Offset.y + 0.5f, mesh.Offset.z);
+    ASSERT_TRUE(mesh.fitIntoVolume(50, 40, 60)) << named.Name;
+    float lowest = 1e30f;
+    for (const Vertex& v : mesh.Vertices) lowest = std::min({lowest, v.pos.x, v.pos.y, v.pos.z});
+    EXPECT_GE(lowest, 1.5f - 1e-4f) << named.Name;
+    EXPECT_NEAR(mesh.BBoxMin.y, 1.5f, 0) << named.Name;
+    bool tightAxisFilled = false;
+    for (auto [max, n] : {std::pair<float, float>{mesh.BBoxMax.x, 50}, {mesh.BBoxMax.y, 40}, {mesh.BBoxMax.z, 60}}) {
+      EXPECT_LE(max, n - 2.5f + 1e-3f) << named.Name;
+      tightAxisFilled = tightAxisFilled || std::fabs(max - (n - 2.5f)) < 1e-3f;
+    }
+    EXPECT_TRUE(tightAxisFilled) << named.Name;
+
     const std::string first = dir.file("first.ply");
     const std::string second = dir.file("second.ply");
     PolygonStorageExportPLY().save(first, mesh);
     PolygonStorage back;
     importFile(first, back);
     ASSERT_EQ(back.Vertices.size(), mesh.Vertices.size()) << named.Name;
-    // Deleted polygons are written as "0" and come back deleted.
     EXPECT_EQ(back.Polygons, mesh.Polygons) << named.Name;
+    EXPECT_EQ(back.EdgeIndex.size(), mesh.EdgeIndex.size()) << named.Name;
+    const float extent = std::max({original.BBoxMax.x - original.BBoxMin.x, original.BBoxMax.y - original.BBoxMin.y,
+                                   original.BBoxMax.z - original.BBoxMin.z});
     for (std::size_t i = 0; i < mesh.Vertices.size(); ++i) {
       const V3 expected = fileCoordinates(mesh, mesh.Vertices[i]);
       const V3& got = back.Vertices[i].pos;
+      const V3& was = original.Vertices[i].pos;
       ASSERT_NEAR(got.x, expected.x, tolerance(expected.x)) << named.Name << " vertex " << i;
       ASSERT_NEAR(got.y, expected.y, tolerance(expected.y)) << named.Name << " vertex " << i;
       ASSERT_NEAR(got.z, expected.z, tolerance(expected.z)) << named.Name << " vertex " << i;
+      ASSERT_NEAR(got.x, was.x, 1e-5f * extent + 1e-6f) << named.Name << " vertex " << i;
+      ASSERT_NEAR(got.y, was.y, 1e-5f * extent + 1e-6f) << named.Name << " vertex " << i;
+      ASSERT_NEAR(got.z, was.z, 1e-5f * extent + 1e-6f) << named.Name << " vertex " << i;
     }
-    EXPECT_EQ(back.EdgeIndex.size(), mesh.EdgeIndex.size()) << named.Name;
-    // Writing the read mesh again gives the same bytes, except that a tiny negative value
-    // printed as -0.000000 comes back as -0, and -0 * Scale + 0 is +0.
+    // The same bytes again, except that a tiny negative value printed as -0.000000 comes back
+    // as -0, and -0 * Scale + 0 is +0.
     PolygonStorageExportPLY().save(second, back);
     EXPECT_TRUE(withoutNegativeZeros(meshtest::readFile(second)) == withoutNegativeZeros(meshtest::readFile(first)))
         << named.Name;
@@ -205,46 +225,6 @@ TEST(MeshSet, ObjAndDeckDescribeTheSameMesh) {
       EXPECT_EQ(card.substr(56), "       3     0.0");
     }
     EXPECT_EQ(row, deck.size()) << named.Name << ": nothing follows the last shell card";
-  }
-}
-
-TEST(MeshSet, FittedMeshLiesInTheVolumeAndExportsFileCoordinates) {
-  meshtest::ScratchDir dir;
-  for (const NamedMesh& named : meshSet()) {
-    PolygonStorage original;
-    named.Fill(original);
-    PolygonStorage mesh;
-    named.Fill(mesh);
-    ASSERT_TRUE(mesh.fitIntoVolume(50, 40, 60)) << named.Name;
-    float lowest = 1e30f, highest = -1e30f;
-    bool tightAxisFilled = false;
-    for (const Vertex& v : mesh.Vertices) {
-      for (float c : {v.pos.x, v.pos.y, v.pos.z}) {
-        lowest = std::min(lowest, c);
-        highest = std::max(highest, c);
-      }
-    }
-    EXPECT_GE(lowest, 1.5f - 1e-4f) << named.Name;
-    EXPECT_NEAR(mesh.BBoxMin.y, 1.5f, 0) << named.Name;
-    // The tightest axis spans [1.5, n - 2.5] exactly (within float rounding); none exceeds it.
-    for (auto [max, n] : {std::pair<float, float>{mesh.BBoxMax.x, 50}, {mesh.BBoxMax.y, 40}, {mesh.BBoxMax.z, 60}}) {
-      EXPECT_LE(max, n - 2.5f + 1e-3f) << named.Name;
-      tightAxisFilled = tightAxisFilled || std::fabs(max - (n - 2.5f)) < 1e-3f;
-    }
-    EXPECT_TRUE(tightAxisFilled) << named.Name;
-
-    // Exported coordinates are those of the original file.
-    PolygonStorageExportPLY().save(dir.file("fitted.ply"), mesh);
-    PolygonStorage back;
-    importFile(dir.file("fitted.ply"), back);
-    ASSERT_EQ(back.Vertices.size(), original.Vertices.size());
-    const float extent = std::max({original.BBoxMax.x - original.BBoxMin.x, original.BBoxMax.y - original.BBoxMin.y,
-                                   original.BBoxMax.z - original.BBoxMin.z});
-    for (std::size_t i = 0; i < back.Vertices.size(); ++i) {
-      ASSERT_NEAR(back.Vertices[i].pos.x, original.Vertices[i].pos.x, 1e-5f * extent + 1e-6f) << named.Name;
-      ASSERT_NEAR(back.Vertices[i].pos.y, original.Vertices[i].pos.y, 1e-5f * extent + 1e-6f) << named.Name;
-      ASSERT_NEAR(back.Vertices[i].pos.z, original.Vertices[i].pos.z, 1e-5f * extent + 1e-6f) << named.Name;
-    }
   }
 }
 
