@@ -87,7 +87,6 @@ TEST_F(MyOutputTest, BeginTaskShowsBusyAtOnce) {
   PaintCounter labelPaints, busyPaints;
   label->installEventFilter(&labelPaints);
   busy->installEventFilter(&busyPaints);
-  const QColor idle = busy->palette().color(QPalette::Window);
   output.setProgress(60);
   output.beginTask("Marching");
   EXPECT_EQ(label->text(), QStringLiteral("Marching"));
@@ -101,7 +100,6 @@ TEST_F(MyOutputTest, BeginTaskShowsBusyAtOnce) {
   EXPECT_EQ(label->text(), QString());
   EXPECT_NE(busy->palette().color(QPalette::Window), QColor(Qt::red));
   EXPECT_EQ(busy->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
-  (void)idle;
   EXPECT_EQ(progress->value(), 0);
   EXPECT_FALSE(output.isBusy());
   label->removeEventFilter(&labelPaints);

@@ -4,6 +4,7 @@
 #include "QtTestApplication.h"
 #include "TFGLForm.h"
 #include "mesh/PolygonStorage.h"
+#include "support/TestMeshes.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -16,20 +17,6 @@
 #include <memory>
 
 namespace {
-
-// A cube of the given half size around the origin, quads counter-clockwise seen from outside.
-void makeCube(PolygonStorage& mesh, float h) {
-  mesh.clear();
-  for (int i = 0; i < 8; ++i) {
-    Vertex v;
-    v.pos = V3{(i & 1) ? h : -h, (i & 2) ? h : -h, (i & 4) ? h : -h};
-    mesh.addVertex(v);
-  }
-  const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  for (const auto& f : faces) mesh.Polygons.push_back(VertexIDList{f[0], f[1], f[2], f[3]});
-  mesh.buildIndex();
-  mesh.computeMidpoints();
-}
 
 // A flat grid of columns x rows squares, two triangles each, facing the eye, around the origin.
 void makeGrid(PolygonStorage& mesh, int columns, int rows, float cell) {
@@ -90,7 +77,7 @@ class RenderTest : public ::testing::Test {
     timer.start();
     while (!form->isValid() && timer.elapsed() < 5000) QCoreApplication::processEvents();
     if (!form->isValid() || form->context() == nullptr) GTEST_SKIP() << "no OpenGL context on this display";
-    makeCube(mesh, 15.0f);
+    testmeshes::build(mesh, testmeshes::cube(-15.0f, 15.0f));  // quads counter-clockwise from outside
     node.setStorage(&mesh);
   }
 

@@ -9,31 +9,31 @@
 
 #include <string>
 
-TEST(TextConversion, IntegersAndTheirMessage) {
+TEST(TextConversion, NumbersAndTheirMessages) {
   EXPECT_EQ(TextConversion::toInteger(QStringLiteral("100000")), 100000);
   EXPECT_EQ(TextConversion::toInteger(QStringLiteral("-5")), -5);
   EXPECT_EQ(TextConversion::toInteger(QStringLiteral("0")), 0);
-  for (const char* bad : {"abc", "", "1.5", "12abc", "99999999999"}) {
-    try {
-      TextConversion::toInteger(QString::fromLatin1(bad));
-      ADD_FAILURE() << "accepted '" << bad << "'";
-    } catch (const ConversionError& error) {
-      EXPECT_EQ(std::string(error.what()), "'" + std::string(bad) + "' is not a valid integer value");
-    }
-  }
-}
-
-TEST(TextConversion, FloatsAndTheirMessage) {
   EXPECT_FLOAT_EQ(TextConversion::toFloat(QStringLiteral("0.3")), 0.3f);
   EXPECT_FLOAT_EQ(TextConversion::toFloat(QStringLiteral("-1")), -1.0f);
   EXPECT_FLOAT_EQ(TextConversion::toFloat(QStringLiteral("2")), 2.0f);
   EXPECT_FLOAT_EQ(TextConversion::toFloat(QStringLiteral("1e-3")), 0.001f);
-  for (const char* bad : {"abc", "", "0,5", "nan", "inf", "1e60"}) {
+  struct Bad {
+    bool Integer;
+    const char* Text;
+  };
+  const Bad bad[] = {{true, "abc"}, {true, ""},     {true, "1.5"},  {true, "12abc"}, {true, "99999999999"},
+                     {false, "abc"}, {false, ""},   {false, "0,5"}, {false, "nan"},  {false, "inf"},
+                     {false, "1e60"}};
+  for (const Bad& b : bad) {
     try {
-      TextConversion::toFloat(QString::fromLatin1(bad));
-      ADD_FAILURE() << "accepted '" << bad << "'";
+      if (b.Integer)
+        TextConversion::toInteger(QString::fromLatin1(b.Text));
+      else
+        TextConversion::toFloat(QString::fromLatin1(b.Text));
+      ADD_FAILURE() << "accepted '" << b.Text << "'";
     } catch (const ConversionError& error) {
-      EXPECT_EQ(std::string(error.what()), "'" + std::string(bad) + "' is not a valid floating point value");
+      EXPECT_EQ(std::string(error.what()), "'" + std::string(b.Text) + "' is not a valid " +
+                                               (b.Integer ? "integer value" : "floating point value"));
     }
   }
 }
@@ -47,18 +47,16 @@ TEST(TextConversion, FourSignificantDigits) {
   EXPECT_FLOAT_EQ(TextConversion::toFloat(TextConversion::formatGeneral4(12345.0f)), 12350.0f);
 }
 
-TEST(WindowTiling, FullHdWorkArea) {
-  const WindowTiling t = WindowTiling::forWorkArea(1920, 1040);
-  EXPECT_EQ(t.mainWindow, QRect(0, 0, 960, 1040));
-  EXPECT_EQ(t.inputView, QRect(960, 0, 960, 520));
-  EXPECT_EQ(t.outputView, QRect(960, 520, 960, 520));
-}
-
-TEST(WindowTiling, OddSizesRoundTowardZero) {
-  const WindowTiling t = WindowTiling::forWorkArea(1367, 767);
-  EXPECT_EQ(t.mainWindow, QRect(0, 0, 683, 767));
-  EXPECT_EQ(t.inputView, QRect(683, 0, 683, 383));
-  EXPECT_EQ(t.outputView, QRect(683, 383, 683, 383));
+// Halves round toward zero on odd sizes.
+TEST(WindowTiling, WorkAreas) {
+  const WindowTiling hd = WindowTiling::forWorkArea(1920, 1040);
+  EXPECT_EQ(hd.mainWindow, QRect(0, 0, 960, 1040));
+  EXPECT_EQ(hd.inputView, QRect(960, 0, 960, 520));
+  EXPECT_EQ(hd.outputView, QRect(960, 520, 960, 520));
+  const WindowTiling odd = WindowTiling::forWorkArea(1367, 767);
+  EXPECT_EQ(odd.mainWindow, QRect(0, 0, 683, 767));
+  EXPECT_EQ(odd.inputView, QRect(683, 0, 683, 383));
+  EXPECT_EQ(odd.outputView, QRect(683, 383, 683, 383));
 }
 
 TEST(PolygonStorageNode, FaceThinningStep) {
@@ -77,15 +75,7 @@ TEST(PolygonStorageNode, FaceThinningStep) {
   }
 }
 
-TEST(PolygonStorageNode, DefaultsAndLineWidth) {
-  PolygonStorageNode node;
-  EXPECT_TRUE(node.getVisible());
-  EXPECT_TRUE(node.getDrawLines());
-  EXPECT_TRUE(node.getDrawFaces());
-  EXPECT_FALSE(node.getDrawAttrVertices());
-  EXPECT_FALSE(node.getDrawEdges());
-  EXPECT_EQ(node.lineWidth, 1.0f);
-  EXPECT_EQ(node.lightPosition[2], -100.0f);
+TEST(PolygonStorageNode, ZeroLineThicknessDrawsWidthOne) {
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(0.0f), 1.0f) << "thickness 0 still draws";
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(3.0f), 3.0f);
 }
