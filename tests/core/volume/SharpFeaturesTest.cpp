@@ -84,46 +84,8 @@ TEST(SharpFeatures, ChainingExamples) {
   }
 }
 
-TEST(SharpFeatures, FindNextSharpEdgeMovesAlongOrReportsNone) {
-  SharpFeatures f;
-  addEdge(f, 3, 7, 0, -1);
-  addEdge(f, 7, 9, 0, -1);
-  addEdge(f, 4, 7, 2, -1);
-  addEdge(f, 7, 8, 3, 5);
-  // After the boundary edge of polygon 0 only a boundary edge of another polygon continues.
-  int v = 7, q1 = 0, q2 = -1;
-  auto it = f.findNextSharpEdge(v, q1, q2);
-  ASSERT_NE(it, f.SharpEdges.end());
-  EXPECT_EQ(it->first.Lower, 4);
-  EXPECT_EQ(v, 4);
-  EXPECT_EQ(q1, 2);
-  EXPECT_EQ(q2, -1);
-  // After an interior edge of polygons 1 and 4, any edge without them continues.
-  v = 9;
-  q1 = 1;
-  q2 = 4;
-  it = f.findNextSharpEdge(v, q1, q2);
-  ASSERT_NE(it, f.SharpEdges.end());
-  EXPECT_EQ(v, 7);
-  EXPECT_EQ(q1, 0);
-  EXPECT_EQ(q2, -1);
-  // Nothing at vertex 100: none, and nothing changes.
-  v = 100;
-  it = f.findNextSharpEdge(v, q1, q2);
-  EXPECT_EQ(it, f.SharpEdges.end());
-  EXPECT_EQ(v, 100);
-  EXPECT_EQ(q1, 0);
-  // Interior edge (3, 5) at 7: 7-8 shares polygon 5, 3-7 and 7-9 are boundary edges of 0.
-  v = 7;
-  q1 = 3;
-  q2 = 5;
-  it = f.findNextSharpEdge(v, q1, q2);
-  ASSERT_NE(it, f.SharpEdges.end());
-  EXPECT_EQ(it->first.Lower, 3) << "first in key order";
-  EXPECT_EQ(v, 3);
-}
-
-// The fast continuation search must give exactly the lines of a full scan.
+// The fast continuation search must give exactly the lines of a full scan, boundary edges (one
+// polygon) and interior edges mixed.
 TEST(SharpFeatures, ChainingMatchesAFullScan) {
   std::mt19937 random(11);
   for (int round = 0; round < 300; ++round) {

@@ -1,20 +1,15 @@
 #include "volume/VolumeStorageDF_IO.h"
 
 #include "pipeline/TessellorError.h"
+#include "support/TestFiles.h"
 #include "volume/VolumeStorageDF.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -28,9 +23,10 @@ using Bytes = std::vector<unsigned char>;
 
 // --- file helpers
 
+// A path in the program's scratch directory, which is removed with its files at exit.
 std::string scratchPath(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_vol_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
+  static testfiles::ScratchDir dir;
+  return dir.file(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" + name);
 }
 
 Bytes readFile(const std::string& path) {
@@ -166,7 +162,6 @@ void expectRefused(const Bytes& bytes, const std::string& reason, long long at, 
     EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << what << ": message names the file";
   }
   expectSameVolume(volume, before, what + " (volume after the refusal)");
-  std::remove(path.c_str());
 }
 
 const float NoOffset[3] = {0.0f, 0.0f, 0.0f};
@@ -198,7 +193,6 @@ TEST(VolumeFile, TwoByOneByOneIs71BytesWithVoxelsInFileOrder) {
   const Bytes written = readFile(path);
   EXPECT_EQ(written.size(), 71u);
   EXPECT_EQ(written, expected);
-  std::remove(path.c_str());
 }
 
 TEST(VolumeFile, RecordOrderHasXOutermostAndZInnermost) {
@@ -222,7 +216,6 @@ TEST(VolumeFile, RecordOrderHasXOutermostAndZInnermost) {
           EXPECT_EQ(floatOf(u32At(bytes, 34 + 17 * n)), 100.0f * x + 10.0f * y + z)
               << nx << "x" << ny << "x" << nz << " record " << n;
         }
-    std::remove(path.c_str());
   }
 }
 
@@ -238,7 +231,6 @@ TEST(VolumeFile, ClearedVoxelIsWrittenAsNoValueMarksAndTypeZero) {
   for (int field = 0; field < 4; ++field)
     EXPECT_EQ(Bytes(bytes.begin() + 34 + 4 * field, bytes.begin() + 38 + 4 * field), noValue) << "field " << field;
   EXPECT_EQ(bytes[50], 0);
-  std::remove(path.c_str());
 }
 
 TEST(VolumeFile, SizeZeroOnAnAxisGivesHeaderAndEndOnly) {
@@ -263,7 +255,6 @@ TEST(VolumeFile, SizeZeroOnAnAxisGivesHeaderAndEndOnly) {
   EXPECT_EQ(back.XYSize, 0);
   EXPECT_TRUE(back.Voxels.empty());
   EXPECT_EQ(back.getScale(), 0.5f);
-  std::remove(path.c_str());
 }
 
 // --- round trip
@@ -299,8 +290,6 @@ TEST(VolumeFile, WriteThenReadReproducesEveryFieldBitForBit) {
     const std::string again = scratchPath("roundtrip2.vol");
     write(again, back);
     EXPECT_EQ(readFile(again), readFile(path));
-    std::remove(path.c_str());
-    std::remove(again.c_str());
   }
 }
 
@@ -317,7 +306,6 @@ TEST(VolumeFile, BytesAfterTheEndTagAreIgnored) {
   EXPECT_EQ(volume.Voxels[0].FeatureType, 2);
   EXPECT_EQ(volume.Voxels[0].FeatureOffset[2], 0.3f);
   EXPECT_EQ(volume.getScale(), 4.0f);
-  std::remove(path.c_str());
 }
 
 // A volume that is not a VolumeStorageDF is filled through the interface alone.
@@ -356,7 +344,6 @@ TEST(VolumeFile, AnyVolumeKindReadsAndWritesTheSameRecords) {
         EXPECT_EQ(a.Distance, static_cast<float>(x + 2 * y + 4 * z));
         EXPECT_EQ(b.Distance, a.Distance);
       }
-  std::remove(path.c_str());
 }
 
 // --- refusals: each names its condition and byte offset, and the volume keeps what it held
@@ -482,53 +469,27 @@ TEST(VolumeFileWrite, FileThatCannotBeCreatedIsReported) {
   }
 }
 
-namespace {
-std::vector<std::string> directoryEntries(const std::string& directory) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(directory.c_str())) {
-    while (dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-    closedir(dir);
-  }
-  return names;
-}
-}  // namespace
-
 TEST(VolumeFileWrite, FailedWriteLeavesTheExistingFileUntouched) {
   // A file-size limit makes the write fail part-way, as a full disk would.
-  const std::string directory = scratchPath("dir");
-  ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
-  const std::string path = directory + "/kept.vol";
+  testfiles::ScratchDir dir;
+  const std::string path = dir.file("kept.vol");
   const Bytes previous = {'o', 'l', 'd'};
   writeFile(path, previous);
-
   VolumeStorageDF volume;
   volume.resize(40, 40, 40);  // about 1 MB of records
   volume.clear();
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{64 * 1024, 64 * 1024};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    int status = 3;
+  {
+    testfiles::FileSizeLimit limit(64 * 1024);
     try {
       write(path, volume);
-      status = 1;
+      ADD_FAILURE() << "write beyond the file size limit succeeded";
     } catch (const FileError& error) {
-      status = error.Reason == "written == 1" && error.Position == FileError::Where::Byte ? 0 : 2;
+      EXPECT_EQ(error.Reason, "written == 1");
+      EXPECT_EQ(error.Position, FileError::Where::Byte);
     }
-    _exit(status);
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: write succeeded, 2: other failure than \"written == 1\"";
   EXPECT_EQ(readFile(path), previous);
-  std::vector<std::string> left = directoryEntries(directory);
-  EXPECT_EQ(left.size(), 3u) << "temporary file left behind";  // ".", "..", kept.vol
-  std::remove(path.c_str());
-  rmdir(directory.c_str());
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"kept.vol"}) << "temporary file left behind";
 }
 
 TEST(VolumeFileDeath, UnsetFileNameOrVolumeIsAnAssertion) {
@@ -595,5 +556,4 @@ TEST(VolumeFileRefusal, DamagedCopiesAreReadWholeOrRefusedWithTheVolumeKept) {
   // Both outcomes occur (appended bytes and damage to record values are accepted).
   EXPECT_GT(accepted, 40) << refused;
   EXPECT_GT(refused, 300) << accepted;
-  std::remove(path.c_str());
 }
