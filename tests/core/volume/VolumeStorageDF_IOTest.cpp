@@ -348,30 +348,6 @@ TEST(VolumeFile, AnyVolumeKindReadsAndWritesTheSameRecords) {
 
 // --- refusals: each names its condition and byte offset, and the volume keeps what it held
 
-TEST(VolumeFileRefusal, HeaderDifferingInOneLetter) {
-  const std::vector<Record> records = {{0.5f, {0, 0, 0}, 0}};
-  for (int letter = 0; letter < 6; ++letter) {
-    Bytes bytes = volumeFile(1.0f, NoOffset, 1, 1, 1, records);
-    bytes[static_cast<std::size_t>(letter)] ^= 0x20;  // case flipped
-    expectRefused(bytes, "strcmp(header,\"VOLUME\") == 0", 0, "letter " + std::to_string(letter));
-  }
-  Bytes zero = volumeFile(1.0f, NoOffset, 1, 1, 1, records);
-  zero[3] = 0;  // "VOL\0ME"
-  expectRefused(zero, "strcmp(header,\"VOLUME\") == 0", 0, "zero inside the header");
-}
-
-TEST(VolumeFileRefusal, WrongEndTagIsFoundAfterAllRecords) {
-  const std::vector<Record> records = {{0.5f, {0, 0, 0}, 0}, {-0.5f, {0, 0, 0}, 1}};
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records, "ENd"), "strcmp(endtag,\"END\") == 0", 68, "ENd");
-  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records, "EN\0"), "read == 1", 68, "two-byte tag, file ends");
-  // One record fewer than announced: the second record's bytes are read as the first, and the
-  // tag lands where a record should be.
-  const std::vector<Record> one = {{0.5f, {0, 0, 0}, 0}};
-  Bytes shortByOne = volumeFile(1.0f, NoOffset, 2, 1, 1, one);
-  shortByOne.resize(71, 'X');  // padded to the announced length
-  expectRefused(shortByOne, "strcmp(endtag,\"END\") == 0", 68, "records shifted");
-}
-
 TEST(VolumeFileRefusal, TruncatedAtEveryByteOffset) {
   const float offset[3] = {1.0f, 2.0f, 3.0f};
   const std::vector<Record> records = {{0.5f, {0.1f, 0.2f, 0.3f}, 1}, {-0.5f, {0, 0, 0}, 2}};
@@ -438,35 +414,46 @@ TEST(VolumeFileRefusal, SizesAndValues) {
   for (const Case& c : cases) expectRefused(c.File, c.Reason, c.At, c.What);
 }
 
-TEST(VolumeFileRefusal, MissingFileIsReported) {
+TEST(VolumeFileRefusal, HeaderAndEndTag) {
+  const std::vector<Record> records = {{0.5f, {0, 0, 0}, 0}, {-0.5f, {0, 0, 1}, 1}};
+  for (int letter = 0; letter < 6; ++letter) {
+    Bytes bytes = volumeFile(1.0f, NoOffset, 2, 1, 1, records);
+    bytes[static_cast<std::size_t>(letter)] ^= 0x20;  // case flipped
+    expectRefused(bytes, "strcmp(header,\"VOLUME\") == 0", 0, "letter " + std::to_string(letter));
+  }
+  Bytes zero = volumeFile(1.0f, NoOffset, 2, 1, 1, records);
+  zero[3] = 0;  // "VOL\0ME"
+  expectRefused(zero, "strcmp(header,\"VOLUME\") == 0", 0, "zero inside the header");
+  // The end tag is checked after all records.
+  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records, "ENd"), "strcmp(endtag,\"END\") == 0", 68, "ENd");
+  expectRefused(volumeFile(1.0f, NoOffset, 2, 1, 1, records, "EN\0"), "read == 1", 68, "two-byte tag, file ends");
+  // One record fewer than announced, padded to the announced length: the second record's bytes
+  // are read as the first, and the tag lands where a record should be.
+  Bytes shortByOne = volumeFile(1.0f, NoOffset, 2, 1, 1, {records[0]});
+  shortByOne.resize(71, 'X');
+  expectRefused(shortByOne, "strcmp(endtag,\"END\") == 0", 68, "records shifted");
+}
+
+// A file that cannot be opened for reading or created for writing: "fp != 0", and the volume
+// keeps what it held.
+TEST(VolumeFile, MissingOrUncreatableFileIsReported) {
   VolumeStorageDF volume, before;
   fillPrevious(volume);
   fillPrevious(before);
-  const std::string path = scratchPath("does-not-exist.vol");
-  try {
-    read(path, volume);
-    FAIL() << "missing file accepted";
-  } catch (const FileError& error) {
-    EXPECT_EQ(error.Reason, "fp != 0");
-    EXPECT_EQ(error.File, path);
+  for (bool reading : {true, false}) {
+    const std::string path = reading ? scratchPath("does-not-exist.vol") : scratchPath("no-such-directory") + "/out.vol";
+    try {
+      if (reading)
+        read(path, volume);
+      else
+        write(path, volume);
+      ADD_FAILURE() << path << " was " << (reading ? "read" : "written");
+    } catch (const FileError& error) {
+      EXPECT_EQ(error.Reason, "fp != 0");
+      EXPECT_EQ(error.File, path);
+    }
   }
   expectSameVolume(volume, before, "after a missing file");
-}
-
-// --- writing
-
-TEST(VolumeFileWrite, FileThatCannotBeCreatedIsReported) {
-  VolumeStorageDF volume;
-  volume.resize(1, 1, 1);
-  volume.clear();
-  const std::string path = scratchPath("no-such-directory") + "/out.vol";
-  try {
-    write(path, volume);
-    FAIL() << "write into a missing directory succeeded";
-  } catch (const FileError& error) {
-    EXPECT_EQ(error.Reason, "fp != 0");
-    EXPECT_EQ(error.File, path);
-  }
 }
 
 TEST(VolumeFileWrite, FailedWriteLeavesTheExistingFileUntouched) {
