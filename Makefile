@@ -58,7 +58,8 @@ fuzz:
 	  c=$${t#fuzz_}; case $$c in ply_import) c=ply;; volume_read) c=volume;; esac; \
 	  mkdir -p fuzz-out/$$t fuzz-out/artifacts; \
 	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
-	  build-fuzz/tests/fuzz/$$t fuzz-out/$$t tests/fuzz/corpus/$$c -max_total_time=$(FUZZ_SECONDS) \
+	  TMPDIR=$$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ) ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=32 \
+	  build-fuzz/tests/fuzz/$$t fuzz-out/$$t tests/fuzz/corpus/$$c -max_total_time=$(FUZZ_SECONDS) -max_len=8192 \
 	    -rss_limit_mb=2048 -timeout=10 -artifact_prefix=fuzz-out/artifacts/$$t- -print_final_stats=1 || exit 1; \
 	done
 
