@@ -21,9 +21,9 @@ TEST(TextConversion, NumbersAndTheirMessages) {
     bool Integer;
     const char* Text;
   };
-  const Bad bad[] = {{true, "abc"}, {true, ""},     {true, "1.5"},  {true, "12abc"}, {true, "99999999999"},
-                     {false, "abc"}, {false, ""},   {false, "0,5"}, {false, "nan"},  {false, "inf"},
-                     {false, "1e60"}};
+  const Bad bad[] = {{true, "abc"},         {true, ""},     {true, "1.5"},  {true, "12abc"},
+                     {true, "99999999999"}, {false, "abc"}, {false, ""},    {false, "0,5"},
+                     {false, "nan"},        {false, "inf"}, {false, "1e60"}};
   for (const Bad& b : bad) {
     try {
       if (b.Integer)

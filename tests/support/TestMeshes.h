@@ -33,7 +33,11 @@ inline MeshData cube(float lo = 0.0f, float hi = 1.0f) {
 // Regular octahedron with corners centre +- r on each axis: +x, -x, +y, -y, +z, -z.
 inline MeshData octahedron(V3 c = {0, 0, 0}, float r = 1.0f) {
   return {"octahedron",
-          {{c.x + r, c.y, c.z}, {c.x - r, c.y, c.z}, {c.x, c.y + r, c.z}, {c.x, c.y - r, c.z}, {c.x, c.y, c.z + r},
+          {{c.x + r, c.y, c.z},
+           {c.x - r, c.y, c.z},
+           {c.x, c.y + r, c.z},
+           {c.x, c.y - r, c.z},
+           {c.x, c.y, c.z + r},
            {c.x, c.y, c.z - r}},
           {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}},
           2};

@@ -54,7 +54,10 @@ TEST_F(TransferFeaturePoints, WorkedCases) {
       {"no feature data", {}, {3.3f, 4.1f, 2.7f}, -1, {3.3f, 4.1f, 2.7f}},
       // R = (3.5, 3.5, 3.5) examines voxels 3..4 on each axis. (3,3,3) has its point at (3.3, 3.5,
       // 3.5), 0.2 away; (4,4,4) at (4.5, 4.5, 4.5) - 0.7 on each axis, about 0.35 away.
-      {"nearest point and its type", {{3, 3, 3, 0.2f, 0, 0, 1}, {4, 4, 4, 0.7f, 0.7f, 0.7f, 2}}, {3.5f, 3.5f, 3.5f}, 1,
+      {"nearest point and its type",
+       {{3, 3, 3, 0.2f, 0, 0, 1}, {4, 4, 4, 0.7f, 0.7f, 0.7f, 2}},
+       {3.5f, 3.5f, 3.5f},
+       1,
        {3.3f, 3.5f, 3.5f}},
       // At x = 3.49 the candidates are 2..3 along x: the point (4.0, 3.5, 3.5) of cell 4, 0.51 away,
       // is out of reach; the point (3.0, 3.5, 3.5) of cell 2, 0.49 away, is taken.
@@ -68,10 +71,16 @@ TEST_F(TransferFeaturePoints, WorkedCases) {
        {3.5f, 3.5f, 3.5f},
        2,
        {3.5f, 3.5f, 3.8f}},
-      {"type 0 is copied when the offset is set", {{3, 3, 3, 0.1f, 0.1f, 0.1f, 0}}, {3.5f, 3.5f, 3.5f}, 0,
+      {"type 0 is copied when the offset is set",
+       {{3, 3, 3, 0.1f, 0.1f, 0.1f, 0}},
+       {3.5f, 3.5f, 3.5f},
+       0,
        {3.4f, 3.4f, 3.4f}},
       // An offset above 1 means no point; exactly 1.0 is a point, here (3.5, 3.5, 3.5).
-      {"offset above one", {{3, 3, 3, 1.01f, 0, 0, 1}, {4, 3, 3, 1.0f, 0, 0, 2}}, {3.6f, 3.5f, 3.5f}, 2,
+      {"offset above one",
+       {{3, 3, 3, 1.01f, 0, 0, 1}, {4, 3, 3, 1.0f, 0, 0, 2}},
+       {3.6f, 3.5f, 3.5f},
+       2,
        {3.5f, 3.5f, 3.5f}},
   };
   ASSERT_EQ(std::sqrt(0.75f), static_cast<float>(0.5 * std::sqrt(3.0)));

@@ -69,7 +69,8 @@ TEST(SharpFeatures, ChainingExamples) {
       {"chain of three", {{1, 2, 0, 1}, {2, 3, 2, 3}, {3, 4, 4, 5}}, {{4, 3, 2, 1}}},
       // 2-3 shares polygon 1 with 1-2: 1-2 alone gives two ids and is dropped.
       {"continuation stops at a shared polygon", {{1, 2, 0, 1}, {2, 3, 1, 3}, {3, 4, 4, 5}}, {{4, 3, 2}}},
-      {"closed chain starts and ends at the upper end", {{0, 1, 10, 11}, {1, 2, 12, 13}, {0, 2, 14, 15}},
+      {"closed chain starts and ends at the upper end",
+       {{0, 1, 10, 11}, {1, 2, 12, 13}, {0, 2, 14, 15}},
        {{1, 0, 2, 1}}},
       // (2, 5) comes before (5, 6) in key order.
       {"first candidate in key order", {{1, 5, 0, 1}, {2, 5, 2, 3}, {5, 6, 4, 7}}, {{2, 5, 1}}},

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -441,7 +440,8 @@ TEST(VolumeFile, MissingOrUncreatableFileIsReported) {
   fillPrevious(volume);
   fillPrevious(before);
   for (bool reading : {true, false}) {
-    const std::string path = reading ? scratchPath("does-not-exist.vol") : scratchPath("no-such-directory") + "/out.vol";
+    const std::string path =
+        reading ? scratchPath("does-not-exist.vol") : scratchPath("no-such-directory") + "/out.vol";
     try {
       if (reading)
         read(path, volume);
