@@ -270,6 +270,7 @@ TEST(ImportPLY, EmptyMeshHasAZeroBoundingBox) {
   EXPECT_TRUE(r.Log.hasLine("Mesh Size (0|0|0)"));
 }
 
+// The file is read into a fresh mesh whose contents are swapped in: the target keeps its output.
 TEST(ImportPLY, ImportReplacesThePreviousMesh) {
   ImportRun r;
   meshtest::makeTorus(r.Mesh);

@@ -343,20 +343,3 @@ TEST(PolygonStorage, ClearKeepsEdgeIndexAndBoundingBox) {
   EXPECT_EQ(mesh.EdgeIndex.size(), 12u);
   EXPECT_EQ(mesh.BBoxMax.x, 17.5f);
 }
-
-TEST(PolygonStorage, SwapContentsKeepsEachOutput) {
-  RecordingOutput a, b;
-  PolygonStorage first, second;
-  first.setStatusOutput(&a);
-  second.setStatusOutput(&b);
-  meshtest::makeCube(first);
-  first.setScale(3.0f);
-  first.swapContents(second);
-  EXPECT_TRUE(first.Polygons.empty());
-  EXPECT_EQ(second.Polygons.size(), 6u);
-  EXPECT_EQ(second.EdgeIndex.size(), 12u);
-  EXPECT_EQ(second.Scale, 3.0f);
-  EXPECT_EQ(first.Scale, 1.0f);
-  EXPECT_EQ(first.Output, &a);
-  EXPECT_EQ(second.Output, &b);
-}
