@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/postprocess/MeshFixtures.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "pipeline/NullOutput.h"
@@ -23,34 +24,8 @@
 
 namespace {
 
-// True when every directed edge of the non-empty polygons occurs once and its reverse once.
-bool closedAndOriented(const PolygonStorage& mesh) {
-  std::map<std::pair<int, int>, int> directed;
-  for (const VertexIDList& polygon : mesh.Polygons)
-    for (std::size_t k = 0; k < polygon.size(); ++k) ++directed[{polygon[k], polygon[(k + 1) % polygon.size()]}];
-  if (directed.empty()) return false;
-  for (const auto& entry : directed) {
-    const auto reverse = directed.find({entry.first.second, entry.first.first});
-    if (entry.second != 1 || reverse == directed.end() || reverse->second != 1) return false;
-  }
-  return true;
-}
-
-int eulerCharacteristic(const PolygonStorage& mesh) {
-  std::set<int> used;
-  std::set<std::pair<int, int>> edges;
-  int faces = 0;
-  for (const VertexIDList& polygon : mesh.Polygons) {
-    if (polygon.empty()) continue;
-    ++faces;
-    for (std::size_t k = 0; k < polygon.size(); ++k) {
-      const int a = polygon[k], b = polygon[(k + 1) % polygon.size()];
-      used.insert(a);
-      edges.insert({std::min(a, b), std::max(a, b)});
-    }
-  }
-  return static_cast<int>(used.size()) - static_cast<int>(edges.size()) + faces;
-}
+using postfixtures::closedAndOriented;
+using postfixtures::eulerCharacteristic;
 
 struct Row {
   double VoxelizeMs = 0;
