@@ -165,7 +165,7 @@ TEST(BadInputCorpus, VolumeFilesThroughInfoAndMesh) {
   ASSERT_GT(files.size(), 40u);
   const std::string mesh = scratchDir() + "/out.ply";
   for (const fs::path& file : files) {
-    const std::string input = file.string();
+    const std::string input = asKind(file, ".vol");
     expectCleanEnd({"info", input}, input);
     expectCleanEnd({"mesh", input, "-o", mesh, "--quiet"}, input);
   }
