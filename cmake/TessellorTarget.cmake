@@ -7,7 +7,8 @@ function(tessellor_target_flags target)
   endif()
   if(TESSELLOR_FUZZ)
     # Coverage for libFuzzer in every library; the fuzz targets add the libFuzzer main.
-    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+      -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)
   endif()
 endfunction()
