@@ -153,27 +153,27 @@ std::vector<std::vector<int>> loopsOfRow(const int* row, int triangles, const st
   return loops;
 }
 
-struct PolygonSpec {
+struct PolygonLayout {
   const char* Name;
   const char* Source;
   std::vector<int> LoopSizes;
   bool Reversed;
 };
 
-Table buildPolygonTable(const PolygonSpec& spec, const Table& source) {
+Table buildPolygonTable(const PolygonLayout& layout, const Table& source) {
   Table out;
-  out.Name = spec.Name;
-  int rowLength = static_cast<int>(spec.LoopSizes.size()) - 1;
-  for (int s : spec.LoopSizes) rowLength += s;
+  out.Name = layout.Name;
+  int rowLength = static_cast<int>(layout.LoopSizes.size()) - 1;
+  for (int s : layout.LoopSizes) rowLength += s;
   out.Dims = {source.Dims[0], rowLength};
   const int sourceRow = source.Dims[1];
   for (int r = 0; r < source.Dims[0]; ++r) {
-    const std::string where = std::string(spec.Name) + " row " + std::to_string(r);
+    const std::string where = std::string(layout.Name) + " row " + std::to_string(r);
     auto loops = loopsOfRow(&source.Entries[static_cast<std::size_t>(r * sourceRow)], sourceRow / 3, where);
-    if (spec.Reversed) std::swap(loops.front(), loops.back());
-    if (loops.size() != spec.LoopSizes.size()) fail(where + ": unexpected number of loops");
+    if (layout.Reversed) std::swap(loops.front(), loops.back());
+    if (loops.size() != layout.LoopSizes.size()) fail(where + ": unexpected number of loops");
     for (std::size_t l = 0; l < loops.size(); ++l) {
-      if (static_cast<int>(loops[l].size()) != spec.LoopSizes[l]) fail(where + ": unexpected loop size");
+      if (static_cast<int>(loops[l].size()) != layout.LoopSizes[l]) fail(where + ": unexpected loop size");
       if (l > 0) out.Entries.push_back(-1);
       out.Entries.insert(out.Entries.end(), loops[l].begin(), loops[l].end());
     }
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
     fail("table " + name + " missing");
   };
 
-  const std::vector<PolygonSpec> polygons = {
+  const std::vector<PolygonLayout> polygons = {
       {"polygon2", "tiling2", {4}, false},
       {"polygon3_2", "tiling3_2", {6}, false},
       {"polygon5", "tiling5", {5}, false},
@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
       {"polygon14", "tiling14", {6}, false},
   };
   std::vector<Table> derived;
-  for (const PolygonSpec& spec : polygons) derived.push_back(buildPolygonTable(spec, byName(spec.Source)));
+  for (const PolygonLayout& layout : polygons) derived.push_back(buildPolygonTable(layout, byName(layout.Source)));
 
   std::ostringstream out;
   out << "#pragma once\n\n"
