@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test test-sanitize demo fuzz clean
+.PHONY: all deps configure build test test-sanitize format-check demo fuzz clean
 
 all: build
 
@@ -44,6 +44,12 @@ test-sanitize: deps
 	cmake --build build-sanitize -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
+
+# Fails when a C++ source differs from what clang-format makes of it.
+format-check:
+	@command -v clang-format >/dev/null || { $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update && \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang-format; }
+	find src tests bench tools -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run --Werror
 
 # Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target. Not part of `make test`.
 FUZZ_SECONDS ?= 300

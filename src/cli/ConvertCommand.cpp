@@ -6,11 +6,11 @@
 
 const CommandSyntax& ConvertCommand::syntax() const {
   static const CommandSyntax syntax{"convert",
-                                "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
-                                "The mesh is written as imported, in the coordinates of the input file.\n",
-                                "IN.ply",
-                                {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
-                                true};
+                                    "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
+                                    "The mesh is written as imported, in the coordinates of the input file.\n",
+                                    "IN.ply",
+                                    {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
+                                    true};
   return syntax;
 }
 

@@ -12,12 +12,8 @@ const CommandSyntax& VoxelizeCommand::syntax() const {
       "the narrow-band signed distance of the mesh's triangles and, with --features, marked with\n"
       "the cells of its sharp edges and corners.\n",
       "IN.ply",
-      {CommonOptions::Output,
-       InputPipeline::MaxVoxels,
-       InputPipeline::Features,
-       InputPipeline::Psi,
-       InputPipeline::ExactDistance,
-       CommonOptions::Quiet},
+      {CommonOptions::Output, InputPipeline::MaxVoxels, InputPipeline::Features, InputPipeline::Psi,
+       InputPipeline::ExactDistance, CommonOptions::Quiet},
       true};
   return syntax;
 }

@@ -32,12 +32,14 @@ bool unchanged(const PolygonStorage& mesh) {
   PolygonStorage expected;
   fillKnownMesh(expected);
   if (mesh.Polygons != expected.Polygons || mesh.VIndex != expected.VIndex) return false;
-  if (mesh.Vertices.size() != expected.Vertices.size() || mesh.Midpoints.size() != expected.Midpoints.size()) return false;
+  if (mesh.Vertices.size() != expected.Vertices.size() || mesh.Midpoints.size() != expected.Midpoints.size())
+    return false;
   for (std::size_t i = 0; i < mesh.Vertices.size(); ++i)
     if (!sameVertex(mesh.Vertices[i], expected.Vertices[i])) return false;
   for (std::size_t i = 0; i < mesh.Midpoints.size(); ++i)
     if (!sameVertex(mesh.Midpoints[i], expected.Midpoints[i])) return false;
-  return mesh.Scale == expected.Scale && mesh.Offset.x == expected.Offset.x && mesh.EdgeIndex.size() == expected.EdgeIndex.size();
+  return mesh.Scale == expected.Scale && mesh.Offset.x == expected.Offset.x &&
+         mesh.EdgeIndex.size() == expected.EdgeIndex.size();
 }
 
 void checkConsistent(const PolygonStorage& mesh) {

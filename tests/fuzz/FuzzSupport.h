@@ -24,13 +24,15 @@ inline std::string writeScratchFile(const std::uint8_t* data, std::size_t size, 
 }
 
 // Silences the diagnostics stream (malformed input writes there by design).
-inline void silenceDiagnostics() { Diagnostics::setSink([](const char*, void*) {}, nullptr); }
+inline void silenceDiagnostics() {
+  Diagnostics::setSink([](const char*, void*) {}, nullptr);
+}
 
 // Stops the fuzzer with a message when a property does not hold.
-#define FUZZ_CHECK(condition)                                                     \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
+#define FUZZ_CHECK(condition)                                                          \
+  do {                                                                                 \
+    if (!(condition)) {                                                                \
       std::fprintf(stderr, "fuzz check failed: %s (line %d)\n", #condition, __LINE__); \
-      std::abort();                                                               \
-    }                                                                             \
+      std::abort();                                                                    \
+    }                                                                                  \
   } while (0)

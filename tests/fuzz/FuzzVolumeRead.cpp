@@ -26,7 +26,8 @@ void fillKnownVolume(VolumeStorageDF& volume) {
 
 bool sameVolume(const VolumeStorageDF& a, const VolumeStorageDF& b) {
   if (a.XSize != b.XSize || a.YSize != b.YSize || a.ZSize != b.ZSize || a.XYSize != b.XYSize) return false;
-  if (std::memcmp(&a.Scale, &b.Scale, sizeof a.Scale) != 0 || std::memcmp(a.Offset, b.Offset, sizeof a.Offset) != 0) return false;
+  if (std::memcmp(&a.Scale, &b.Scale, sizeof a.Scale) != 0 || std::memcmp(a.Offset, b.Offset, sizeof a.Offset) != 0)
+    return false;
   if (a.Voxels.size() != b.Voxels.size()) return false;
   for (std::size_t i = 0; i < a.Voxels.size(); ++i) {
     const VoxelData& u = a.Voxels[i];

@@ -147,7 +147,9 @@ std::string volumeHeader(std::int32_t nx, std::int32_t ny, std::int32_t nz) {
 
 class SilentDiagnostics : public ::testing::Test {
  protected:
-  void SetUp() override { Diagnostics::setSink([](const char*, void*) {}, nullptr); }
+  void SetUp() override {
+    Diagnostics::setSink([](const char*, void*) {}, nullptr);
+  }
   void TearDown() override { Diagnostics::setSink(nullptr, nullptr); }
 };
 
@@ -236,9 +238,7 @@ TEST_F(VolumeReadBounds, SizesTheRecordsDoNotBackAreRefusedWithoutAllocating) {
 TEST_F(VolumeReadBounds, ZeroSizeWithHugeOtherSizesIsAnEmptyVolumeHandledAtOnce) {
   const std::string path = scratch("empty.vol");
   const std::string saved = scratch("saved.vol");
-  const struct {
-    std::int32_t nx, ny, nz;
-  } cases[] = {{0, INT_MAX, INT_MAX}, {INT_MAX, 0, INT_MAX}};
+  const struct { std::int32_t nx, ny, nz; } cases[] = {{0, INT_MAX, INT_MAX}, {INT_MAX, 0, INT_MAX}};
   for (const auto& c : cases) {
     const std::string bytes = volumeHeader(c.nx, c.ny, c.nz) + "END";
     writeFile(path, bytes);

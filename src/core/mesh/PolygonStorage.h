@@ -49,7 +49,7 @@ using EdgeIndexMap = std::map<EdgeEntryKey, EdgeEntryData, compareEdgeEntryKey>;
 // deleted polygons are empty lists, vertices are never erased.
 // File coordinates = stored position * Scale + Offset.
 class PolygonStorage {
-public:
+ public:
   PolygonStorage();
   PolygonStorage(const PolygonStorage&) = delete;
   PolygonStorage& operator=(const PolygonStorage&) = delete;
@@ -126,7 +126,7 @@ public:
   bool checkIntegrity();
   static void formatIdSet(const VertexIDSet& set, char* buffer, int size);
 
-private:
+ private:
   // Formats into Msg (cut to 99 characters) and writes it to Output, when set.
   void writeMsg(const char* format, ...)
 #if defined(__GNUC__)

@@ -31,7 +31,8 @@ void Diagnostics::setSink(Sink sink, void* context) {
 }
 
 DiagnosticsCapture::DiagnosticsCapture() {
-  Diagnostics::setSink([](const char* text, void* self) { static_cast<DiagnosticsCapture*>(self)->Text += text; }, this);
+  Diagnostics::setSink([](const char* text, void* self) { static_cast<DiagnosticsCapture*>(self)->Text += text; },
+                       this);
 }
 
 DiagnosticsCapture::~DiagnosticsCapture() { Diagnostics::setSink(nullptr, nullptr); }

@@ -6,7 +6,7 @@
 // ("VERROR ...", "This is not a PLY file.", "Marching Cubes: ..."). It is standard error
 // unless a front-end or a test redirects it; the log stays on the status output.
 class Diagnostics {
-public:
+ public:
   using Sink = void (*)(const char* text, void* context);
 
   // Writes text as it stands (callers put in their own line feeds).
@@ -22,7 +22,7 @@ public:
 
 // Collects diagnostics into a string while it lives (tests).
 class DiagnosticsCapture {
-public:
+ public:
   DiagnosticsCapture();
   ~DiagnosticsCapture();
   DiagnosticsCapture(const DiagnosticsCapture&) = delete;

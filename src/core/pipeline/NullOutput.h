@@ -5,7 +5,7 @@
 // A status output that drops everything: for runs whose results are checked, not their log
 // (benchmarks, fuzz targets).
 class NullOutput final : public StatusOutput {
-public:
+ public:
   void writeLine(const char*) override {}
   void setProgress(int) override {}
   void beginTask(const char*) override {}

@@ -8,7 +8,7 @@
 
 // A status output that keeps everything it is told, with the same task frame as the log.
 class RecordingOutput final : public StatusOutput {
-public:
+ public:
   void writeLine(const char* text) override;
   void setProgress(int percent) override;
   void beginTask(const char* name) override;

@@ -5,7 +5,7 @@
 // The abstract voxel grid: sizes, placement in world coordinates (world = p * Scale + Offset)
 // and the record operations.
 class GenericVolumeStorage {
-public:
+ public:
   GenericVolumeStorage() = default;
   GenericVolumeStorage(const GenericVolumeStorage&) = default;
   GenericVolumeStorage& operator=(const GenericVolumeStorage&) = default;

@@ -12,22 +12,22 @@ void VolumeStorageDF::resize(int nx, int ny, int nz) {
 }
 
 void VolumeStorageDF::setVoxel(int x, int y, int z, const VoxelData& record) {
-  TS_ASSERT(x<XSize);
-  TS_ASSERT(y<YSize);
-  TS_ASSERT(z<ZSize);
-  TS_ASSERT(x>=0);
-  TS_ASSERT(y>=0);
-  TS_ASSERT(z>=0);
+  TS_ASSERT(x < XSize);
+  TS_ASSERT(y < YSize);
+  TS_ASSERT(z < ZSize);
+  TS_ASSERT(x >= 0);
+  TS_ASSERT(y >= 0);
+  TS_ASSERT(z >= 0);
   Voxels[index(x, y, z)] = record;
 }
 
 void VolumeStorageDF::getVoxel(int x, int y, int z, VoxelData& record) const {
-  TS_ASSERT(x<XSize);
-  TS_ASSERT(y<YSize);
-  TS_ASSERT(z<ZSize);
-  TS_ASSERT(x>=0);
-  TS_ASSERT(y>=0);
-  TS_ASSERT(z>=0);
+  TS_ASSERT(x < XSize);
+  TS_ASSERT(y < YSize);
+  TS_ASSERT(z < ZSize);
+  TS_ASSERT(x >= 0);
+  TS_ASSERT(y >= 0);
+  TS_ASSERT(z >= 0);
   record = Voxels[index(x, y, z)];
 }
 

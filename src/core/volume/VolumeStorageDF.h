@@ -7,7 +7,7 @@
 
 // The distance-field volume: a flat array of voxel records, x fastest, z slowest.
 class VolumeStorageDF : public GenericVolumeStorage {
-public:
+ public:
   // Sizes must be non-negative with a product that fits in memory; callers check input first
   // (see checkedVoxelCount). Records are not initialised: call clear or write every voxel.
   void resize(int nx, int ny, int nz) override;
