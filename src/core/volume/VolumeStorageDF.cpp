@@ -12,22 +12,28 @@ void VolumeStorageDF::resize(int nx, int ny, int nz) {
 }
 
 void VolumeStorageDF::setVoxel(int x, int y, int z, const VoxelData& record) {
-  TS_ASSERT(x < XSize);
-  TS_ASSERT(y < YSize);
-  TS_ASSERT(z < ZSize);
-  TS_ASSERT(x >= 0);
-  TS_ASSERT(y >= 0);
-  TS_ASSERT(z >= 0);
+  // The condition texts are what a failed check reports: keep them as written.
+  // clang-format off
+  TS_ASSERT(x<XSize);
+  TS_ASSERT(y<YSize);
+  TS_ASSERT(z<ZSize);
+  TS_ASSERT(x>=0);
+  TS_ASSERT(y>=0);
+  TS_ASSERT(z>=0);
+  // clang-format on
   Voxels[index(x, y, z)] = record;
 }
 
 void VolumeStorageDF::getVoxel(int x, int y, int z, VoxelData& record) const {
-  TS_ASSERT(x < XSize);
-  TS_ASSERT(y < YSize);
-  TS_ASSERT(z < ZSize);
-  TS_ASSERT(x >= 0);
-  TS_ASSERT(y >= 0);
-  TS_ASSERT(z >= 0);
+  // The condition texts are what a failed check reports: keep them as written.
+  // clang-format off
+  TS_ASSERT(x<XSize);
+  TS_ASSERT(y<YSize);
+  TS_ASSERT(z<ZSize);
+  TS_ASSERT(x>=0);
+  TS_ASSERT(y>=0);
+  TS_ASSERT(z>=0);
+  // clang-format on
   record = Voxels[index(x, y, z)];
 }
 
