@@ -2,6 +2,8 @@
 // status 0, or 1 and a message naming the file; never a crash, a hang or a large allocation.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -30,19 +32,6 @@ const std::string SharedBadPly = std::string(TESSELLOR_SHARED_DIR) + "/bad-input
 constexpr long long MaxResidentKiB = 512 * 1024;
 constexpr int TimeoutSeconds = 30;
 
-struct CorpusRun {
-  int Exit = -1;
-  int Signal = 0;
-  bool TimedOut = false;
-  long long MaxResidentKiB = 0;
-  std::string Err;
-};
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string scratchDir() {
   static const std::string dir = [] {
     std::string d = ::testing::TempDir() + "tessellor_badinput_" + std::to_string(getpid());
@@ -50,64 +39,6 @@ std::string scratchDir() {
     return d;
   }();
   return dir;
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-void appendOption(const char* variable, const char* options) {
-  const char* old = std::getenv(variable);
-  std::string value = old && *old ? std::string(old) + ":" + options : std::string(options);
-  setenv(variable, value.c_str(), 1);
-}
-#endif
-
-CorpusRun runCli(const std::vector<std::string>& args) {
-  const std::string errPath = scratchDir() + "/stderr";
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int null = open("/dev/null", O_RDWR);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(err, 2);
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizers reserve far more address space than they use; instead a single large
-    // allocation is a report, and their reports must not look like exit status 1.
-    appendOption("ASAN_OPTIONS", "max_allocation_size_mb=1024:allocator_may_return_null=0:exitcode=86");
-    appendOption("UBSAN_OPTIONS", "exitcode=87");
-#else
-    rlimit memory{1ull << 30, 1ull << 30};
-    setrlimit(RLIMIT_AS, &memory);
-#endif
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    std::vector<std::string> copies(args);
-    for (std::string& arg : copies) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  CorpusRun run;
-  int status = 0;
-  rusage usage{};
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(TimeoutSeconds);
-  for (;;) {
-    const pid_t done = wait4(child, &status, WNOHANG, &usage);
-    if (done == child) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      wait4(child, &status, 0, &usage);
-      run.TimedOut = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
-  run.MaxResidentKiB = usage.ru_maxrss;
-  run.Err = readFile(errPath);
-  return run;
 }
 
 std::vector<fs::path> filesIn(const std::string& directory) {
@@ -128,7 +59,10 @@ std::string asKind(const fs::path& file, const std::string& extension) {
 }
 
 void expectCleanEnd(const std::vector<std::string>& args, const std::string& input) {
-  const CorpusRun run = runCli(args);
+  CliLimits limits;
+  limits.MemoryMiB = 1024;
+  limits.TimeoutSeconds = TimeoutSeconds;
+  const CliRun run = runCli(args, limits);
   std::string command;
   for (const std::string& arg : args) command += arg + " ";
   EXPECT_FALSE(run.TimedOut) << command;
@@ -182,7 +116,10 @@ TEST(BadInputCorpus, FilesOfTheOtherKindAreRefusedOrReadLikeAnyOther) {
   }
   for (const fs::path& file : filesIn(CorpusDir + "/ply")) {
     const std::string input = asKind(file, ".vol");
-    const CorpusRun run = runCli({"mesh", input, "-o", mesh, "--quiet"});
+    CliLimits limits;
+    limits.MemoryMiB = 1024;
+    limits.TimeoutSeconds = TimeoutSeconds;
+    const CliRun run = runCli({"mesh", input, "-o", mesh, "--quiet"}, limits);
     EXPECT_EQ(run.Exit, 1) << input << "\n" << run.Err;
     EXPECT_NE(run.Err.find(input + ": byte 0: "), std::string::npos) << run.Err;
   }

@@ -1,6 +1,8 @@
 // End-to-end tests of the command line: output, exit status and messages of the built binary.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -20,101 +22,13 @@
 
 namespace {
 
+CliLimits timeLimit(int seconds) {
+  CliLimits limits;
+  limits.TimeoutSeconds = seconds;
+  return limits;
+}
+
 const std::string DataDir = std::string(TESSELLOR_SOURCE_DIR) + "/tests/data";
-
-struct CliRun {
-  int Exit = -1;   // exit status, or -1 when the process did not exit normally
-  int Signal = 0;  // the signal that ended it
-  bool TimedOut = false;
-  std::string Out;
-  std::string Err;
-};
-
-struct Limits {
-  long long FileSize = -1;  // RLIMIT_FSIZE in bytes, -1 for none
-};
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-std::string scratch(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_cli_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
-}
-
-// Runs tessellor-cli with args; standard output and error go to files, so nothing blocks on a
-// full pipe. Killed after timeoutSeconds.
-CliRun runCli(const std::vector<std::string>& args, const Limits& limits = Limits(), int timeoutSeconds = 60) {
-  const std::string outPath = scratch("stdout"), errPath = scratch("stderr");
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int in = open("/dev/null", O_RDONLY);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-#if !defined(__SANITIZE_ADDRESS__)
-    // A reader that allocates for a count its file does not back runs out of this and says so.
-    rlimit memory{2048ull << 20, 2048ull << 20};
-    setrlimit(RLIMIT_AS, &memory);
-#endif
-    if (limits.FileSize >= 0) {
-      signal(SIGXFSZ, SIG_IGN);
-      rlimit size{static_cast<rlim_t>(limits.FileSize), static_cast<rlim_t>(limits.FileSize)};
-      setrlimit(RLIMIT_FSIZE, &size);
-    }
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    std::vector<std::string> copies(args);
-    for (std::string& arg : copies) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  CliRun run;
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-  for (;;) {
-    const pid_t done = waitpid(child, &status, WNOHANG);
-    if (done == child) break;
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      run.TimedOut = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
-  run.Out = readFile(outPath);
-  run.Err = readFile(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return run;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
-}
-
-std::string describe(const CliRun& run) {
-  return "exit " + std::to_string(run.Exit) + ", signal " + std::to_string(run.Signal) +
-         (run.TimedOut ? ", timed out" : "") + "\nstdout:\n" + run.Out.substr(0, 2000) + "\nstderr:\n" + run.Err;
-}
 
 std::vector<std::string> directoryEntries(const std::string& directory) {
   std::vector<std::string> names;
@@ -247,7 +161,7 @@ TEST(CliInfo, DamagedVolumeIsExitOneWithFileAndByteOffset) {
       {"huge.vol", huge, "read == 1"},
   };
   for (const Case& c : cases) {
-    const std::string path = scratch(c.Name);
+    const std::string path = scratchPath(c.Name);
     writeFile(path, c.Bytes);
     const CliRun run = runCli({"info", path});
     EXPECT_EQ(run.Exit, 1) << c.Name << "\n" << describe(run);
@@ -261,7 +175,7 @@ TEST(CliInfo, DamagedVolumeIsExitOneWithFileAndByteOffset) {
 }
 
 TEST(CliInfo, DiagnosticsGoToStandardErrorAndTheLogToStandardOutput) {
-  const std::string path = scratch("notply.ply");
+  const std::string path = scratchPath("notply.ply");
   writeFile(path,
             "PLY\nformat ascii 1.0\nelement vertex 3\nelement face 1\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n");
   const CliRun run = runCli({"info", path});
@@ -279,7 +193,7 @@ TEST(CliInfo, EveryMalformedPlyIsImportedOrRefusedWithFileAndLine) {
   ASSERT_FALSE(names.empty());
   for (const std::string& name : names) {
     const std::string path = directory + "/" + name;
-    const CliRun run = runCli({"info", path}, Limits(), 20);
+    const CliRun run = runCli({"info", path}, timeLimit(20));
     ASSERT_FALSE(run.TimedOut) << name << " hangs";
     ASSERT_EQ(run.Signal, 0) << name << " crashes\n" << describe(run);
     ASSERT_TRUE(run.Exit == 0 || run.Exit == 1) << name << "\n" << describe(run);
@@ -306,7 +220,7 @@ TEST(CliConvert, WritesEachFormatByteForByte) {
     std::string Output;
     std::string Expected;
   };
-  const std::string out = scratch("out");
+  const std::string out = scratchPath("out");
   const std::vector<Case> cases = {
       {{"-o", out + ".ply"}, out + ".ply", "sample.expected.ply"},
       {{"-o", out + ".obj"}, out + ".obj", "sample.expected.obj"},
@@ -328,7 +242,7 @@ TEST(CliConvert, WritesEachFormatByteForByte) {
 }
 
 TEST(CliConvert, QuietPrintsNothing) {
-  const std::string out = scratch("quiet.obj");
+  const std::string out = scratchPath("quiet.obj");
   const CliRun run = runCli({"convert", DataDir + "/cli/sample.ply", "-o", out, "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "");
@@ -338,12 +252,12 @@ TEST(CliConvert, QuietPrintsNothing) {
 }
 
 TEST(CliConvert, FailedWriteLeavesTheExistingOutputUntouched) {
-  const std::string directory = scratch("dir");
+  const std::string directory = scratchPath("dir");
   ASSERT_EQ(mkdir(directory.c_str(), 0755), 0);
   const std::string out = directory + "/kept.obj";
   writeFile(out, "previous contents\n");
   // The bundled sample's OBJ is some 400 kB; a 16 kB file-size limit fails the write part-way.
-  Limits limits;
+  CliLimits limits;
   limits.FileSize = 16 * 1024;
   const CliRun run =
       runCli({"convert", std::string(TESSELLOR_SOURCE_DIR) + "/examples/fandisk.ply", "-o", out}, limits);
@@ -377,7 +291,7 @@ TEST(CliConvert, FailedWriteLeavesTheExistingOutputUntouched) {
 
 TEST(CliUsage, MistakesOnTheCommandLineAreExitTwo) {
   const std::string sample = DataDir + "/cli/sample.ply";
-  const std::string out = scratch("never.ply");
+  const std::string out = scratchPath("never.ply");
   const std::vector<std::vector<std::string>> mistakes = {
       {},
       {"frobnicate", sample},
@@ -387,7 +301,7 @@ TEST(CliUsage, MistakesOnTheCommandLineAreExitTwo) {
       {"info", sample, "-o"},
       {"convert", sample},
       {"convert", sample, "-o"},
-      {"convert", sample, "-o", scratch("never.stl")},
+      {"convert", sample, "-o", scratchPath("never.stl")},
       {"convert", sample, "-o", out, "--format", "stl"},
       {"convert", sample, "-o", out, "--quiet=yes"},
       {"convert", DataDir + "/volumes/small.vol", "-o", out},

@@ -1,6 +1,8 @@
 // tessellor-cli voxelize and remesh with --exact-distance, run as a user would.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,56 +23,6 @@ namespace {
 
 const std::string Joint = std::string(TESSELLOR_SHARED_DIR) + "/meshes/joint.ply";
 
-struct CliRun {
-  int Exit = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string temp(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_exact_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
-}
-
-CliRun cli(std::vector<std::string> args) {
-  const std::string outPath = temp("stdout"), errPath = temp("stderr");
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  CliRun run;
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  run.Out = slurp(outPath);
-  run.Err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return run;
-}
-
-std::string describe(const CliRun& run) {
-  return "exit " + std::to_string(run.Exit) + "\nstdout:\n" + run.Out.substr(0, 3000) + "\nstderr:\n" + run.Err;
-}
-
 void readVolume(const std::string& path, VolumeStorageDF& volume) {
   VolumeStorageDF_IO io;
   io.setVolume(&volume);
@@ -82,7 +34,7 @@ void readVolume(const std::string& path, VolumeStorageDF& volume) {
 
 TEST(ExactDistanceOption, ListedInTheHelpOfBothCommands) {
   for (const char* command : {"voxelize", "remesh"}) {
-    const CliRun run = cli({command, "--help"});
+    const CliRun run = runCli({command, "--help"});
     EXPECT_EQ(run.Exit, 0) << describe(run);
     EXPECT_NE(run.Out.find("--exact-distance"), std::string::npos) << command << "\n" << run.Out;
   }
@@ -93,10 +45,10 @@ TEST(ExactDistanceOption, ListedInTheHelpOfBothCommands) {
 // magnitude (the exact closest point of a triangle is never farther than the chosen point), and
 // beside the joint's slanted edges many are smaller.
 TEST(ExactDistanceOption, VoxelizeWritesTheExactField) {
-  if (!exists(Joint)) GTEST_SKIP() << Joint << " is not available";
-  const std::string plain = temp("plain.vol"), exact = temp("exact.vol");
-  const CliRun a = cli({"voxelize", Joint, "-o", plain});
-  const CliRun b = cli({"voxelize", Joint, "-o", exact, "--exact-distance"});
+  if (!fileExists(Joint)) GTEST_SKIP() << Joint << " is not available";
+  const std::string plain = scratchPath("plain.vol"), exact = scratchPath("exact.vol");
+  const CliRun a = runCli({"voxelize", Joint, "-o", plain});
+  const CliRun b = runCli({"voxelize", Joint, "-o", exact, "--exact-distance"});
   ASSERT_EQ(a.Exit, 0) << describe(a);
   ASSERT_EQ(b.Exit, 0) << describe(b);
   EXPECT_EQ(a.Out.find("Distance mode"), std::string::npos) << "the default log is unchanged\n" << a.Out;
@@ -131,9 +83,9 @@ TEST(ExactDistanceOption, VoxelizeWritesTheExactField) {
 // remesh --exact-distance on the joint at the default budget writes a closed, consistently
 // oriented mesh of Euler characteristic -2 (genus 2).
 TEST(ExactDistanceOption, RemeshWritesAClosedJoint) {
-  if (!exists(Joint)) GTEST_SKIP() << Joint << " is not available";
-  const std::string output = temp("joint.ply");
-  const CliRun run = cli({"remesh", Joint, "-o", output, "--exact-distance", "--quiet"});
+  if (!fileExists(Joint)) GTEST_SKIP() << Joint << " is not available";
+  const std::string output = scratchPath("joint.ply");
+  const CliRun run = runCli({"remesh", Joint, "-o", output, "--exact-distance", "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   PolygonStorage mesh;
   PolygonStorageImportPLY importer;

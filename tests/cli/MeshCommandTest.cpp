@@ -2,6 +2,8 @@
 // Marching Cubes mesh), every vertex and polygon entry kept.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,67 +24,9 @@
 
 namespace {
 
-struct MeshRun {
-  int Exit = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string temp(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_mesh_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
-}
-
-MeshRun mesh(std::vector<std::string> args) {
-  const std::string outPath = temp("stdout"), errPath = temp("stderr");
+CliRun mesh(std::vector<std::string> args) {
   args.insert(args.begin(), "mesh");
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  MeshRun run;
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  run.Out = slurp(outPath);
-  run.Err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return run;
-}
-
-std::string describe(const MeshRun& run) {
-  return "exit " + std::to_string(run.Exit) + "\nstdout:\n" + run.Out.substr(0, 3000) + "\nstderr:\n" + run.Err;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
-}
-
-bool hasLine(const std::string& text, const std::string& line) {
-  const std::vector<std::string> all = lines(text);
-  return std::find(all.begin(), all.end(), line) != all.end();
+  return runCli(args);
 }
 
 int countPrefix(const std::string& text, const std::string& prefix) {
@@ -141,7 +85,7 @@ std::string writeVolume(const std::string& name, const std::vector<std::vector<i
   for (const std::vector<int>& p : unmarked) volume.Voxels[volume.index(p[0], p[1], p[2])].Distance = NoValue;
   volume.setScale(2.0f);
   volume.setOffset(1.0f, 2.0f, 3.0f);
-  const std::string path = temp(name);
+  const std::string path = scratchPath(name);
   VolumeStorageDF_IO io;
   io.setFileName(path);
   io.setVolume(&volume);
@@ -154,8 +98,8 @@ std::string writeVolume(const std::string& name, const std::vector<std::vector<i
 // point (2, 2, 2) +- 1/6, and the one smoothing step pulls every corner of that cube to the
 // average of its three neighbours, (2, 2, 2) +- 1/18.
 TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
-  const std::string in = writeVolume("point.vol"), out = temp("out.ply"), mc = temp("mc.obj");
-  const MeshRun run = mesh({in, "-o", out, "--mc-mesh", mc});
+  const std::string in = writeVolume("point.vol"), out = scratchPath("out.ply"), mc = scratchPath("mc.obj");
+  const CliRun run = mesh({in, "-o", out, "--mc-mesh", mc});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_TRUE(hasLine(run.Out, "Flip candidates: 0")) << describe(run);
   EXPECT_TRUE(hasLine(run.Out, "Edges flipped  : 0")) << describe(run);
@@ -169,7 +113,7 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
 
   // The Marching Cubes mesh, in the format of its own extension: grid point (2, 2, 2) +- half a
   // step, in file coordinates p * 2 + (1, 2, 3).
-  const std::string obj = slurp(mc);
+  const std::string obj = readFile(mc);
   EXPECT_EQ(objPolygonSizes(obj), std::vector<int>(8, 3)) << obj;
   const std::vector<std::vector<double>> mcCorners = positions(obj);
   ASSERT_EQ(mcCorners.size(), 6u) << obj;
@@ -179,7 +123,7 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   }
 
   // The output: a closed cube of six quads, every corner at (5, 6, 7) +- 2/18 on each axis.
-  const std::string ply = slurp(out);
+  const std::string ply = readFile(out);
   EXPECT_TRUE(hasLine(ply, "element vertex 8")) << ply;
   EXPECT_TRUE(hasLine(ply, "element face 6")) << ply;
   EXPECT_EQ(countPrefix(ply, "4 "), 6) << ply;
@@ -195,60 +139,60 @@ TEST(MeshCommand, KeepsVerticesThatNoPolygonUses) {
   // Half the cubes around the negative point are skipped: the edge towards the point without a
   // distance still gets a vertex (6 vertices, 4 triangles, one vertex unused). The four triangles
   // form the closed fan of one vertex, so the output is one quad on their four centroids.
-  const std::string in = writeVolume("half.vol", {{3, 2, 2}}), out = temp("out.obj"), mc = temp("mc.obj");
-  MeshRun run = mesh({in, "-o", out, "--mc-mesh", mc, "--quiet"});
+  const std::string in = writeVolume("half.vol", {{3, 2, 2}}), out = scratchPath("out.obj"), mc = scratchPath("mc.obj");
+  CliRun run = mesh({in, "-o", out, "--mc-mesh", mc, "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "") << "--quiet";
-  EXPECT_EQ(countPrefix(slurp(mc), "v "), 6) << slurp(mc);
-  EXPECT_EQ(objPolygonSizes(slurp(mc)), std::vector<int>(4, 3)) << slurp(mc);
-  EXPECT_EQ(countPrefix(slurp(out), "v "), 4) << slurp(out);
-  EXPECT_EQ(objPolygonSizes(slurp(out)), std::vector<int>{4}) << slurp(out);
+  EXPECT_EQ(countPrefix(readFile(mc), "v "), 6) << readFile(mc);
+  EXPECT_EQ(objPolygonSizes(readFile(mc)), std::vector<int>(4, 3)) << readFile(mc);
+  EXPECT_EQ(countPrefix(readFile(out), "v "), 4) << readFile(out);
+  EXPECT_EQ(objPolygonSizes(readFile(out)), std::vector<int>{4}) << readFile(out);
 
   // Only the cube below and behind the point is left: one triangle, no vertex with three
   // polygons around it. The output keeps that triangle's dual vertex although no polygon uses it.
   const std::string single = writeVolume("single.vol", {{3, 2, 2}, {2, 3, 2}, {2, 2, 3}});
   run = mesh({single, "-o", out, "--mc-mesh", mc, "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
-  EXPECT_EQ(objPolygonSizes(slurp(mc)), std::vector<int>{3}) << slurp(mc);
-  EXPECT_EQ(countPrefix(slurp(out), "v "), 1) << slurp(out);
-  EXPECT_EQ(countPrefix(slurp(out), "f "), 0) << slurp(out);
+  EXPECT_EQ(objPolygonSizes(readFile(mc)), std::vector<int>{3}) << readFile(mc);
+  EXPECT_EQ(countPrefix(readFile(out), "v "), 1) << readFile(out);
+  EXPECT_EQ(countPrefix(readFile(out), "f "), 0) << readFile(out);
   for (const std::string& path : {in, single, out, mc}) std::remove(path.c_str());
 }
 
 TEST(MeshCommand, FormatOptionOverridesTheExtension) {
-  const std::string in = writeVolume("fmt.vol"), out = temp("out.txt");
-  const MeshRun run = mesh({in, "-o", out, "--format", "ply", "--quiet"});
+  const std::string in = writeVolume("fmt.vol"), out = scratchPath("out.txt");
+  const CliRun run = mesh({in, "-o", out, "--format", "ply", "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
-  EXPECT_EQ(slurp(out).rfind("ply\n", 0), 0u);
+  EXPECT_EQ(readFile(out).rfind("ply\n", 0), 0u);
   std::remove(in.c_str());
   std::remove(out.c_str());
 }
 
 TEST(MeshCommand, RefusesWhatItCannotRead) {
-  const std::string in = writeVolume("ok.vol"), out = temp("out.ply");
+  const std::string in = writeVolume("ok.vol"), out = scratchPath("out.ply");
   // Not a volume file name: usage error.
-  MeshRun run = mesh({temp("mesh.ply"), "-o", out});
+  CliRun run = mesh({scratchPath("mesh.ply"), "-o", out});
   EXPECT_EQ(run.Exit, 2) << describe(run);
   // A missing file: exit 1 with a message naming it.
-  const std::string missing = temp("missing.vol");
+  const std::string missing = scratchPath("missing.vol");
   run = mesh({missing, "-o", out});
   EXPECT_EQ(run.Exit, 1) << describe(run);
   EXPECT_NE(run.Err.find(missing), std::string::npos) << describe(run);
   // A file that is not a volume: exit 1.
-  const std::string junk = temp("junk.vol");
+  const std::string junk = scratchPath("junk.vol");
   std::ofstream(junk, std::ios::binary) << "VOLUME but not really";
   run = mesh({junk, "-o", out});
   EXPECT_EQ(run.Exit, 1) << describe(run);
   // An --mc-mesh name with no known format is refused before anything is written.
-  run = mesh({in, "-o", out, "--mc-mesh", temp("mc.xyz")});
+  run = mesh({in, "-o", out, "--mc-mesh", scratchPath("mc.xyz")});
   EXPECT_EQ(run.Exit, 2) << describe(run);
-  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(fileExists(out));
   // -o is required, and --mc-mesh may not name the same file.
   run = mesh({in});
   EXPECT_EQ(run.Exit, 2) << describe(run);
   run = mesh({in, "-o", out, "--mc-mesh", out});
   EXPECT_EQ(run.Exit, 2) << describe(run);
-  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(fileExists(out));
   for (const std::string& path : {in, junk, out}) std::remove(path.c_str());
 }
 
@@ -256,24 +200,24 @@ TEST(MeshCommand, RefusesWhatItCannotRead) {
 // unwritten, and an output mesh that cannot be written leaves no Marching Cubes mesh behind,
 // neither under its name nor as a staged copy.
 TEST(MeshCommand, WritesNothingWhenEitherFileFails) {
-  const std::string in = writeVolume("both.vol"), out = temp("out.ply"), mc = temp("mc.ply");
-  const std::string noDirectory = temp("no-such-directory") + "/mesh.ply";
-  MeshRun run = mesh({in, "-o", out, "--mc-mesh", noDirectory});
+  const std::string in = writeVolume("both.vol"), out = scratchPath("out.ply"), mc = scratchPath("mc.ply");
+  const std::string noDirectory = scratchPath("no-such-directory") + "/mesh.ply";
+  CliRun run = mesh({in, "-o", out, "--mc-mesh", noDirectory});
   EXPECT_EQ(run.Exit, 1) << describe(run);
   EXPECT_NE(run.Err.find(noDirectory), std::string::npos) << describe(run);
-  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(fileExists(out));
 
   const std::string directory = ::testing::TempDir();
-  const std::string directoryPly = temp("dir.ply");
+  const std::string directoryPly = scratchPath("dir.ply");
   ASSERT_EQ(mkdir(directoryPly.c_str(), 0755), 0);
   run = mesh({in, "-o", out, "--mc-mesh", directoryPly});
   EXPECT_EQ(run.Exit, 1) << describe(run);
-  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(fileExists(out));
   rmdir(directoryPly.c_str());
 
   run = mesh({in, "-o", noDirectory, "--mc-mesh", mc});
   EXPECT_EQ(run.Exit, 1) << describe(run);
-  EXPECT_FALSE(exists(mc));
+  EXPECT_FALSE(fileExists(mc));
   const std::string base = mc.substr(mc.rfind('/') + 1);
   if (DIR* dir = opendir(directory.c_str())) {
     while (const dirent* entry = readdir(dir))

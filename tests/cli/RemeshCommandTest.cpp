@@ -1,6 +1,8 @@
 // tessellor-cli remesh: the stages it runs, the files it writes and every refusal.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,55 +20,9 @@
 
 namespace {
 
-struct RemeshRun {
-  int Exit = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string temp(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_remesh_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
-}
-
-RemeshRun remesh(std::vector<std::string> args) {
-  const std::string outPath = temp("stdout"), errPath = temp("stderr");
+CliRun remesh(std::vector<std::string> args) {
   args.insert(args.begin(), "remesh");
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  RemeshRun run;
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  run.Out = slurp(outPath);
-  run.Err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return run;
-}
-
-std::string describe(const RemeshRun& run) {
-  return "exit " + std::to_string(run.Exit) + "\nstdout:\n" + run.Out.substr(0, 3000) + "\nstderr:\n" + run.Err;
+  return runCli(args);
 }
 
 // Writes an ASCII PLY file of the given triangles.
@@ -90,7 +46,7 @@ std::string torusFile() {
     p.x += 10.0f;
     p.z -= 5.0f;
   }
-  const std::string path = temp("torus.ply");
+  const std::string path = scratchPath("torus.ply");
   writePly(path, torus.Positions, torus.Polygons);
   return path;
 }
@@ -99,9 +55,9 @@ std::string torusFile() {
 
 TEST(RemeshCommand, RunsEveryStageAndWritesTheOutputInFileCoordinates) {
   const std::string input = torusFile();
-  const std::string output = temp("out.obj");
-  const std::string volume = temp("volume.vol");
-  const RemeshRun run = remesh({input, "-o", output, "--max-voxels", "30000", "--save-volume", volume});
+  const std::string output = scratchPath("out.obj");
+  const std::string volume = scratchPath("volume.vol");
+  const CliRun run = remesh({input, "-o", output, "--max-voxels", "30000", "--save-volume", volume});
   ASSERT_EQ(run.Exit, 0) << describe(run);
 
   std::size_t at = 0;
@@ -112,7 +68,7 @@ TEST(RemeshCommand, RunsEveryStageAndWritesTheOutputInFileCoordinates) {
     at = found + 1;
   }
 
-  std::istringstream obj(slurp(output));
+  std::istringstream obj(readFile(output));
   std::string line;
   int vertices = 0, faces = 0;
   while (std::getline(obj, line)) {
@@ -152,45 +108,45 @@ TEST(RemeshCommand, RunsEveryStageAndWritesTheOutputInFileCoordinates) {
 
 TEST(RemeshCommand, FormatOptionAndQuietLog) {
   const std::string input = torusFile();
-  const std::string output = temp("out.txt");
-  const RemeshRun run = remesh({input, "-o", output, "--format", "ply", "--quiet", "--features", "--psi", "0.5"});
+  const std::string output = scratchPath("out.txt");
+  const CliRun run = remesh({input, "-o", output, "--format", "ply", "--quiet", "--features", "--psi", "0.5"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "") << "--quiet silences the log";
-  EXPECT_EQ(slurp(output).rfind("ply\n", 0), 0u) << "--format wins over the extension";
+  EXPECT_EQ(readFile(output).rfind("ply\n", 0), 0u) << "--format wins over the extension";
   std::remove(input.c_str());
   std::remove(output.c_str());
 }
 
 // A refused mesh writes nothing at all: neither the output nor the volume.
 TEST(RemeshCommand, MeshThatCannotBeSizedIsRefusedAndNothingIsWritten) {
-  const std::string input = temp("flat.ply");
+  const std::string input = scratchPath("flat.ply");
   writePly(input, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}}, {{0, 1, 2}, {1, 3, 2}});
-  const std::string output = temp("out.ply");
-  const std::string volume = temp("volume.vol");
-  const RemeshRun run = remesh({input, "-o", output, "--save-volume", volume});
+  const std::string output = scratchPath("out.ply");
+  const std::string volume = scratchPath("volume.vol");
+  const CliRun run = remesh({input, "-o", output, "--save-volume", volume});
   EXPECT_EQ(run.Exit, 1) << describe(run);
   EXPECT_NE(run.Err, "");
-  EXPECT_FALSE(exists(output));
-  EXPECT_FALSE(exists(volume));
+  EXPECT_FALSE(fileExists(output));
+  EXPECT_FALSE(fileExists(volume));
   std::remove(input.c_str());
 }
 
 TEST(RemeshCommand, UsageErrors) {
   const std::string input = torusFile();
-  const std::string output = temp("out.ply");
+  const std::string output = scratchPath("out.ply");
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{input, "-o", output, "--max-voxels", "0"},
         std::vector<std::string>{input, "-o", output, "--max-voxels", "many"},
-        std::vector<std::string>{input, "-o", output, "--save-volume", temp("volume.ply")},
-        std::vector<std::string>{temp("volume.vol"), "-o", output}, std::vector<std::string>{input},
-        std::vector<std::string>{input, "-o", temp("out.xyz")}}) {
-    const RemeshRun run = remesh(args);
+        std::vector<std::string>{input, "-o", output, "--save-volume", scratchPath("volume.ply")},
+        std::vector<std::string>{scratchPath("volume.vol"), "-o", output}, std::vector<std::string>{input},
+        std::vector<std::string>{input, "-o", scratchPath("out.xyz")}}) {
+    const CliRun run = remesh(args);
     EXPECT_EQ(run.Exit, 2) << describe(run);
-    EXPECT_FALSE(exists(output));
+    EXPECT_FALSE(fileExists(output));
   }
-  const RemeshRun missing = remesh({temp("missing.ply"), "-o", output});
+  const CliRun missing = remesh({scratchPath("missing.ply"), "-o", output});
   EXPECT_EQ(missing.Exit, 1) << describe(missing);
   EXPECT_NE(missing.Err.find("missing.ply"), std::string::npos) << "names the file";
-  EXPECT_FALSE(exists(output));
+  EXPECT_FALSE(fileExists(output));
   std::remove(input.c_str());
 }

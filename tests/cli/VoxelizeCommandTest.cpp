@@ -1,6 +1,8 @@
 // tessellor-cli voxelize: the log, the volume file it writes and every refusal.
 #include <gtest/gtest.h>
 
+#include "CliRunner.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,67 +21,12 @@
 
 namespace {
 
-struct VoxelizeRun {
-  int Exit = -1;
-  std::string Out;
-  std::string Err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
-std::string temp(const std::string& name) {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "tessellor_voxelize_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
-}
-
-// Runs the binary with standard output and error in files; memoryLimit in MiB (0: none).
-VoxelizeRun voxelize(std::vector<std::string> args, long memoryLimit = 0) {
-  const std::string outPath = temp("stdout"), errPath = temp("stderr");
+// memoryLimit in MiB (0: none).
+CliRun voxelize(std::vector<std::string> args, long memoryLimit = 0) {
   args.insert(args.begin(), "voxelize");
-  std::fflush(nullptr);
-  const pid_t child = fork();
-  if (child == 0) {
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    if (memoryLimit > 0) {
-      rlimit memory{static_cast<rlim_t>(memoryLimit) << 20, static_cast<rlim_t>(memoryLimit) << 20};
-      setrlimit(RLIMIT_AS, &memory);
-    }
-    std::vector<char*> argv;
-    static std::string program = TESSELLOR_CLI;
-    argv.push_back(&program[0]);
-    for (std::string& arg : args) argv.push_back(&arg[0]);
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  VoxelizeRun run;
-  if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
-  run.Out = slurp(outPath);
-  run.Err = slurp(errPath);
-  std::remove(outPath.c_str());
-  std::remove(errPath.c_str());
-  return run;
-}
-
-std::string describe(const VoxelizeRun& run) {
-  return "exit " + std::to_string(run.Exit) + "\nstdout:\n" + run.Out.substr(0, 3000) + "\nstderr:\n" + run.Err;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
+  CliLimits limits;
+  limits.MemoryMiB = memoryLimit;
+  return runCli(args, limits);
 }
 
 // An ASCII PLY file from vertices and faces.
@@ -98,7 +45,7 @@ std::string ply(const std::vector<std::vector<float>>& vertices, const std::vect
 }
 
 std::string writePly(const std::string& name, const std::string& text) {
-  const std::string path = temp(name);
+  const std::string path = scratchPath(name);
   std::ofstream(path, std::ios::binary) << text;
   return path;
 }
@@ -137,8 +84,8 @@ VolumeStorageDF readVolume(const std::string& path) {
 }  // namespace
 
 TEST(VoxelizeCommand, OctahedronLogAndVolume) {
-  const std::string in = writePly("octa.ply", octahedron()), out = temp("octa.vol");
-  const VoxelizeRun run = voxelize({in, "-o", out});
+  const std::string in = writePly("octa.ply", octahedron()), out = scratchPath("octa.vol");
+  const CliRun run = voxelize({in, "-o", out});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   const std::vector<std::string> log = lines(run.Out);
   // The import frame, the sizing line, then the voxelization frame.
@@ -187,8 +134,8 @@ TEST(VoxelizeCommand, OctahedronLogAndVolume) {
 }
 
 TEST(VoxelizeCommand, BudgetFeaturesAndThreshold) {
-  const std::string in = writePly("octa.ply", octahedron()), out = temp("octa.vol");
-  VoxelizeRun run = voxelize({in, "-o", out, "--max-voxels", "8000", "--features", "--quiet"});
+  const std::string in = writePly("octa.ply", octahedron()), out = scratchPath("octa.vol");
+  CliRun run = voxelize({in, "-o", out, "--max-voxels", "8000", "--features", "--quiet"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "") << "--quiet";
   VolumeStorageDF volume = readVolume(out);
@@ -219,8 +166,8 @@ TEST(VoxelizeCommand, BudgetFeaturesAndThreshold) {
 }
 
 TEST(VoxelizeCommand, QuadsOnlyIsNoError) {
-  const std::string in = writePly("quads.ply", box(1, 1, 1, true)), out = temp("quads.vol");
-  const VoxelizeRun run = voxelize({in, "-o", out});
+  const std::string in = writePly("quads.ply", box(1, 1, 1, true)), out = scratchPath("quads.vol");
+  const CliRun run = voxelize({in, "-o", out});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_NE(run.Out.find("\n 6 Polygons skipped\n"), std::string::npos) << run.Out;
   const VolumeStorageDF volume = readVolume(out);
@@ -231,7 +178,7 @@ TEST(VoxelizeCommand, QuadsOnlyIsNoError) {
 }
 
 TEST(VoxelizeCommand, UsageErrors) {
-  const std::string in = writePly("octa.ply", octahedron()), out = temp("never.vol");
+  const std::string in = writePly("octa.ply", octahedron()), out = scratchPath("never.vol");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {in, "-o", out, "--max-voxels", "0"},
            {in, "-o", out, "--max-voxels", "-5"},
@@ -239,11 +186,11 @@ TEST(VoxelizeCommand, UsageErrors) {
            {in, "-o", out, "--max-voxels", "3000000000"},
            {in, "-o", out, "--psi", "sharp"},
            {in},
-           {in, "-o", temp("out.ply")},
+           {in, "-o", scratchPath("out.ply")},
        }) {
-    const VoxelizeRun run = voxelize(args);
+    const CliRun run = voxelize(args);
     EXPECT_EQ(run.Exit, 2) << describe(run);
-    EXPECT_FALSE(exists(out));
+    EXPECT_FALSE(fileExists(out));
   }
   std::remove(in.c_str());
 }
@@ -261,18 +208,18 @@ TEST(VoxelizeCommand, MeshesThatCannotBeVoxelizedAreRefused) {
       {"needle", box(1000, 1e-3f, 1e-3f, false), "along y"},
   };
   for (const Case& c : cases) {
-    const std::string in = writePly(c.Name + ".ply", c.Ply), out = temp(c.Name + ".vol");
+    const std::string in = writePly(c.Name + ".ply", c.Ply), out = scratchPath(c.Name + ".vol");
     std::ofstream(out) << "keep";
-    const VoxelizeRun run = voxelize({in, "-o", out});
+    const CliRun run = voxelize({in, "-o", out});
     EXPECT_EQ(run.Exit, 1) << c.Name << "\n" << describe(run);
     EXPECT_NE(run.Err.find(c.Message), std::string::npos) << c.Name << "\n" << describe(run);
-    EXPECT_EQ(slurp(out), "keep") << c.Name;
+    EXPECT_EQ(readFile(out), "keep") << c.Name;
     std::remove(in.c_str());
     std::remove(out.c_str());
   }
   // The thin box names the budget that gives its thin axis 5 voxels, and that budget works.
-  const std::string in = writePly("thin.ply", box(46, 46, 1, false)), out = temp("thin.vol");
-  VoxelizeRun run = voxelize({in, "-o", out});
+  const std::string in = writePly("thin.ply", box(46, 46, 1, false)), out = scratchPath("thin.vol");
+  CliRun run = voxelize({in, "-o", out});
   const std::size_t at = run.Err.find("a voxel budget of at least ");
   ASSERT_NE(at, std::string::npos) << describe(run);
   const std::string budget = std::to_string(std::stol(run.Err.substr(at + 27)));
@@ -287,10 +234,10 @@ TEST(VoxelizeCommand, BudgetThatCannotBeAllocatedFailsCleanly) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address space limit that makes the allocation fail does not work with AddressSanitizer";
 #endif
-  const std::string in = writePly("octa.ply", octahedron()), out = temp("huge.vol");
-  const VoxelizeRun run = voxelize({in, "-o", out, "--max-voxels", "2000000000"}, 512);
+  const std::string in = writePly("octa.ply", octahedron()), out = scratchPath("huge.vol");
+  const CliRun run = voxelize({in, "-o", out, "--max-voxels", "2000000000"}, 512);
   EXPECT_EQ(run.Exit, 1) << describe(run);
   EXPECT_NE(run.Err.find("Cannot allocate a volume of"), std::string::npos) << describe(run);
-  EXPECT_FALSE(exists(out));
+  EXPECT_FALSE(fileExists(out));
   std::remove(in.c_str());
 }
