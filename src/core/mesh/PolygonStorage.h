@@ -73,6 +73,10 @@ class PolygonStorage {
   void setScale(float scale) { Scale = scale; }
   V3 getOffset() const { return Offset; }
   void setOffset(float x, float y, float z) { Offset = V3{x, y, z}; }
+  // A stored position in the coordinates of the file the mesh came from, per axis in 32-bit float.
+  V3 fileCoordinates(const V3& p) const {
+    return V3{Scale * p.x + Offset.x, Scale * p.y + Offset.y, Scale * p.z + Offset.z};
+  }
   int addVertex(const Vertex& vertex);
   int addTriangle(int a, int b, int c);
   // Swaps every field except Output (readers fill a fresh mesh and swap on success).

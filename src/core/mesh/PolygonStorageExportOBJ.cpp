@@ -5,14 +5,10 @@
 
 void PolygonStorageExportOBJ::save(const std::string& fileName, const PolygonStorage& mesh) const {
   AtomicFileWriter out(fileName);
-  const float scale = mesh.Scale;
-  const V3 offset = mesh.Offset;
   for (const Vertex& vertex : mesh.Vertices) {
     // File coordinates in 32-bit float, printed widened to double.
-    const float x = scale * vertex.pos.x + offset.x;
-    const float y = scale * vertex.pos.y + offset.y;
-    const float z = scale * vertex.pos.z + offset.z;
-    out.print("v %f %f %f\n", static_cast<double>(x), static_cast<double>(y), static_cast<double>(z));
+    const V3 f = mesh.fileCoordinates(vertex.pos);
+    out.print("v %f %f %f\n", static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z));
   }
   out.print("g obj1\n");
   for (const VertexIDList& polygon : mesh.Polygons) {

@@ -16,15 +16,11 @@ void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStor
   out.print("        0.        0.        0.       1.2       0.0       0.0       0.0       0.0\n");
   out.print("\n\n\n\n\n");
 
-  const float scale = mesh.Scale;
-  const V3 offset = mesh.Offset;
   int node = 1;
   for (const Vertex& vertex : mesh.Vertices) {
-    const float x = scale * vertex.pos.x + offset.x;
-    const float y = scale * vertex.pos.y + offset.y;
-    const float z = scale * vertex.pos.z + offset.z;
-    out.print("NODE  /%9d %15g %15g %15g %7d\n", node++, static_cast<double>(x), static_cast<double>(y),
-              static_cast<double>(z), 0);
+    const V3 f = mesh.fileCoordinates(vertex.pos);
+    out.print("NODE  /%9d %15g %15g %15g %7d\n", node++, static_cast<double>(f.x), static_cast<double>(f.y),
+              static_cast<double>(f.z), 0);
   }
   out.print("$\n");
 

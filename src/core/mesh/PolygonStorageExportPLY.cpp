@@ -14,14 +14,10 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   out.print("element face %d\n", static_cast<int>(mesh.Polygons.size()));
   out.print("property list uint8 int32 vertex_indices\n");
   out.print("end_header\n");
-  const float scale = mesh.Scale;
-  const V3 offset = mesh.Offset;
   for (const Vertex& vertex : mesh.Vertices) {
     // File coordinates in 32-bit float, printed widened to double.
-    const float x = scale * vertex.pos.x + offset.x;
-    const float y = scale * vertex.pos.y + offset.y;
-    const float z = scale * vertex.pos.z + offset.z;
-    out.print("%f %f %f\n", static_cast<double>(x), static_cast<double>(y), static_cast<double>(z));
+    const V3 f = mesh.fileCoordinates(vertex.pos);
+    out.print("%f %f %f\n", static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z));
   }
   for (const VertexIDList& polygon : mesh.Polygons) {
     out.print("%d", static_cast<int>(polygon.size()));
