@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <new>
 
+using namespace tessellor;
+
 namespace {
 
 // Signed distance to a sphere (positive outside) filling a cube of n^3 grid points.

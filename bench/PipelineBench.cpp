@@ -33,8 +33,10 @@
 #include "core/pipeline/RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/NullOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/NullOutput.h"
+#include "base/TessellorError.h"
+
+using namespace tessellor;
 
 namespace {
 

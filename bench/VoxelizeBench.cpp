@@ -4,7 +4,7 @@
 // second (voxelization), feature lines and marked cells (features), heap allocations per run.
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/NullOutput.h"
+#include "base/NullOutput.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +16,8 @@
 #include <memory>
 #include <new>
 #include <string>
+
+using namespace tessellor;
 
 namespace {
 

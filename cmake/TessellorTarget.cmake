@@ -13,11 +13,20 @@ function(tessellor_target_flags target)
   endif()
 endfunction()
 
+# The core libraries, one per layer; collected for the exported package.
+set_property(GLOBAL PROPERTY TESSELLOR_LIBRARIES "")
+
 # tessellor_library(name SOURCES ... DEPENDS ...)
 function(tessellor_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src/core)
+  # In the build tree the headers are found from src/core; installed, from include/tessellor
+  # (layers) and include (the public header as <tessellor/Tessellor.h>).
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src/core>
+    $<INSTALL_INTERFACE:include>
+    $<INSTALL_INTERFACE:include/tessellor>)
+  set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
   if(ARG_DEPENDS)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
   endif()
@@ -25,14 +34,14 @@ function(tessellor_library name)
   if(TESSELLOR_SANITIZE)
     target_link_options(${name} INTERFACE -fsanitize=address,undefined)
   endif()
+  set_property(GLOBAL APPEND PROPERTY TESSELLOR_LIBRARIES ${name})
 endfunction()
 
 # tessellor_test(name SOURCES ... DEPENDS ...): one GoogleTest executable registered with ctest.
 function(tessellor_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest GTest::gtest_main)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} tessellor_test_support GTest::gtest GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
     TESSELLOR_SHARED_DIR="${PROJECT_SOURCE_DIR}/../shared"
     TESSELLOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

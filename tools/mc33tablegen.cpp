@@ -250,11 +250,11 @@ int main(int argc, char** argv) {
          "// row is one or two closed loops of edges, separated by -1.\n\n"
          "#include <cstdint>\n\n"
          "// clang-format off\n"
-         "namespace mc33 {\n\n";
+         "namespace tessellor::mc33 {\n\n";
   for (const Table& t : tables) writeTable(out, t, true);
   out << "// ---- polygon tables, derived from the triangle tables above\n\n";
   for (const Table& t : derived) writeTable(out, t, false);
-  out << "}  // namespace mc33\n"
+  out << "}  // namespace tessellor::mc33\n"
          "// clang-format on\n";
 
   std::ofstream file(argv[2], std::ios::binary);

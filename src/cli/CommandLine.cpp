@@ -11,31 +11,6 @@ const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: fro
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
 }  // namespace CommonOptions
 
-namespace {
-
-std::string lowerExtension(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-bool parseFormat(const std::string& name, MeshFormat& format) {
-  if (name == "ply")
-    format = MeshFormat::PLY;
-  else if (name == "obj")
-    format = MeshFormat::OBJ;
-  else if (name == "pc")
-    format = MeshFormat::PC;
-  else
-    return false;
-  return true;
-}
-
-}  // namespace
-
 CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::string>& args) : Syntax(syntax) {
   for (const std::string& arg : args)
     if (arg == "--help" || arg == "-h") {
@@ -82,7 +57,7 @@ CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::str
   Output = value("-o");
   if (Syntax.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
   MeshFormat format;
-  if (has("--format") && !parseFormat(value("--format"), format))
+  if (has("--format") && !tessellor::meshFormatFromName(value("--format"), format))
     throw UsageError("unknown format '" + value("--format") + "' (ply, obj or pc)");
 }
 
@@ -117,18 +92,17 @@ double CommandLine::number(const std::string& option, double fallback, double mi
 
 MeshFormat CommandLine::outputFormat() const {
   MeshFormat format;
-  if (has("--format") && parseFormat(value("--format"), format)) return format;
+  if (has("--format") && tessellor::meshFormatFromName(value("--format"), format)) return format;
   return formatOfPath(Output);
 }
 
 MeshFormat CommandLine::formatOfPath(const std::string& path) {
   MeshFormat format;
-  if (!parseFormat(lowerExtension(path), format))
+  if (!tessellor::meshFormatFromPath(path, format))
     throw UsageError("cannot tell the format of '" + path + "' (use .ply, .obj or .pc, or --format)");
   return format;
 }
 
-bool CommandLine::isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
 
 std::string CommandLine::usage(const CommandSyntax& syntax) {
   std::string text = std::string("Usage: tessellor-cli ") + syntax.Name + " " + syntax.Input;

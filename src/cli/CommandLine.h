@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tessellor/Tessellor.h"
+
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -12,7 +14,7 @@ class UsageError : public std::runtime_error {
 };
 
 // The mesh file formats the writers produce.
-enum class MeshFormat { PLY, OBJ, PC };
+using tessellor::MeshFormat;
 
 // One option a command accepts, besides its input file.
 struct OptionSyntax {
@@ -60,8 +62,6 @@ class CommandLine {
 
   // Writer for a path by its extension (.ply, .obj, .pc; any case).
   static MeshFormat formatOfPath(const std::string& path);
-  // True when the path names a volume file (.vol, any case).
-  static bool isVolumePath(const std::string& path);
 
   // The usage text of a command, as --help prints it.
   static std::string usage(const CommandSyntax& syntax);

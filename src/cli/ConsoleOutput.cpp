@@ -1,11 +1,13 @@
 #include "ConsoleOutput.h"
 
-#include "pipeline/Diagnostics.h"
-#include "pipeline/TaskClock.h"
+#include "base/Diagnostics.h"
+#include "base/LogFrame.h"
 
 #include <unistd.h>
 
 #include <cstring>
+
+using namespace tessellor;
 
 ConsoleOutput::ConsoleOutput() : ConsoleOutput(stdout, stderr, isatty(fileno(stderr)) != 0) {}
 
@@ -50,18 +52,13 @@ void ConsoleOutput::setProgress(int percent) {
 void ConsoleOutput::beginTask(const char* name) {
   std::snprintf(TaskName, sizeof TaskName, "%s", name);
   Progress = 0;
-  writeLine("--------------- begin ");
-  writeLine(name);
-  StartTick = TaskClock::ticks();
+  StartTick = LogFrame::begin(*this, name);
 }
 
 void ConsoleOutput::endTask() {
   Progress = 0;
   eraseBar();
-  char line[64];
-  std::snprintf(line, sizeof line, "Duration: %d ms", TaskClock::elapsedMs(StartTick, TaskClock::ticks()));
-  writeLine(line);
-  writeLine("--------------- end");
+  LogFrame::end(*this, StartTick);
   std::fflush(Log);
 }
 

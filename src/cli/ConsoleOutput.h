@@ -1,9 +1,11 @@
 #pragma once
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstdint>
 #include <cstdio>
+
+using namespace tessellor;
 
 // The command line's status output: every log line goes to standard output in order, with the
 // same task frame as the window's log; a progress bar goes to standard error, and only when that

@@ -1,8 +1,9 @@
 #include "ConvertCommand.h"
 
 #include "ConsoleOutput.h"
-#include "MeshFiles.h"
-#include "mesh/PolygonStorage.h"
+#include "tessellor/Tessellor.h"
+
+using namespace tessellor;
 
 const CommandSyntax& ConvertCommand::syntax() const {
   static const CommandSyntax syntax{"convert",
@@ -16,9 +17,9 @@ const CommandSyntax& ConvertCommand::syntax() const {
 
 void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const MeshFormat format = args.outputFormat();
-  if (CommandLine::isVolumePath(args.input()))
+  if (isVolumePath(args.input()))
     throw UsageError("convert reads a PLY mesh; '" + args.input() + "' names a volume file");
   PolygonStorage mesh;
-  MeshFiles::import(args.input(), mesh, &output);
-  MeshFiles::save(args.output(), format, mesh);
+  readMesh(args.input(), mesh, &output);
+  writeMesh(args.output(), mesh, format);
 }

@@ -1,21 +1,17 @@
 #include "InfoCommand.h"
 
 #include "ConsoleOutput.h"
-#include "MeshFiles.h"
-#include "mesh/PolygonStorage.h"
-#include "volume/VolumeStorageDF.h"
-#include "volume/VolumeStorageDF_IO.h"
+#include "tessellor/Tessellor.h"
 
 #include <cstdio>
+
+using namespace tessellor;
 
 namespace {
 
 void printVolume(const std::string& path, ConsoleOutput& output) {
   VolumeStorageDF volume;
-  VolumeStorageDF_IO file;
-  file.setFileName(path);
-  file.setVolume(&volume);
-  file.read();
+  readVolume(path, volume);
 
   int withDistance = 0;
   int withFeature = 0;
@@ -54,12 +50,12 @@ const CommandSyntax& InfoCommand::syntax() const {
 }
 
 void InfoCommand::run(const CommandLine& args, ConsoleOutput& output) {
-  if (CommandLine::isVolumePath(args.input())) {
+  if (isVolumePath(args.input())) {
     printVolume(args.input(), output);
     return;
   }
   PolygonStorage mesh;
-  MeshFiles::import(args.input(), mesh, &output);
+  readMesh(args.input(), mesh, &output);
   // The statistics are the result: printed even when the import log is silenced.
   output.setQuiet(false);
   mesh.printStatistics();

@@ -1,15 +1,12 @@
 #pragma once
 
-#include <memory>
-
 #include "CommandLine.h"
+#include "tessellor/Tessellor.h"
 
 class ConsoleOutput;
-class QuadDominantTessellor;
 
-// The settings and input shared by the commands that start from a PLY mesh (voxelize, remesh):
-// --max-voxels, --features, --psi, --exact-distance, and the mesh imported and fitted into
-// 50 x 50 x 50 as the desktop "Open" does.
+// The settings and input shared by the commands that start from a mesh (voxelize, remesh):
+// --max-voxels, --features, --psi, --exact-distance, and the input mesh as read.
 class InputPipeline {
  public:
   static const OptionSyntax MaxVoxels;
@@ -17,7 +14,8 @@ class InputPipeline {
   static const OptionSyntax Psi;
   static const OptionSyntax ExactDistance;
 
-  // Checks the settings, then builds a controller wired to output with the input mesh imported
-  // and fitted. Throws UsageError for bad settings, FileError for a bad mesh.
-  static std::unique_ptr<QuadDominantTessellor> open(const CommandLine& args, ConsoleOutput& output);
+  // The pipeline settings of the command line; throws UsageError for bad ones.
+  static tessellor::RemeshOptions options(const CommandLine& args);
+  // Reads the input mesh; throws UsageError for a volume file, FileError for a bad mesh.
+  static void read(const CommandLine& args, tessellor::PolygonStorage& mesh, ConsoleOutput& output);
 };

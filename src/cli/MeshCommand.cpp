@@ -1,9 +1,8 @@
 #include "MeshCommand.h"
 
 #include "ConsoleOutput.h"
-#include "MeshFiles.h"
-#include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/TessellorError.h"
+#include "tessellor/Tessellor.h"
+#include "base/TessellorError.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+
+using namespace tessellor;
 
 namespace {
 
@@ -68,7 +69,7 @@ const CommandSyntax& MeshCommand::syntax() const {
 }
 
 void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
-  if (!CommandLine::isVolumePath(args.input()))
+  if (!isVolumePath(args.input()))
     throw UsageError("mesh reads a volume file; '" + args.input() + "' does not end in .vol");
   // Everything the command line decides is settled before any work is done.
   const MeshFormat format = args.outputFormat();
@@ -77,18 +78,15 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const MeshFormat mcFormat = writeMC ? CommandLine::formatOfPath(mcPath) : format;
   if (writeMC && mcPath == args.output()) throw UsageError("-o and --mc-mesh name the same file '" + mcPath + "'");
 
-  // The controller holds three meshes and the volume: too large for the stack.
-  auto controller = std::make_unique<QuadDominantTessellor>();
-  controller->setStatusOutput(&output);
-  VolumeStorageDF_IO& file = controller->getVolumeIO();
-  file.setFileName(args.input());
-  file.read();
-  controller->outputMeshFromVolume();
+  VolumeStorageDF volume;
+  readVolume(args.input(), volume);
+  PolygonStorage remeshed, mcMesh;
+  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr);
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.
   if (!writeMC) {
-    MeshFiles::save(args.output(), format, controller->getOutputMesh());
+    writeMesh(args.output(), remeshed, format);
     return;
   }
   struct stat existing;
@@ -96,11 +94,11 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
     throw FileError(mcPath, "cannot create file: it is a directory");
   StagedFile staged(stagingNameFor(mcPath));
   try {
-    MeshFiles::save(staged.name(), mcFormat, controller->getMCMesh());
+    writeMesh(staged.name(), mcMesh, mcFormat);
   } catch (const FileError& error) {
     // The message names the file the user asked for, not the staging name.
     throw FileError(mcPath, error.Reason, error.Position, error.At);
   }
-  MeshFiles::save(args.output(), format, controller->getOutputMesh());
+  writeMesh(args.output(), remeshed, format);
   staged.moveTo(mcPath);
 }

@@ -2,8 +2,8 @@
 
 #include "ConsoleOutput.h"
 #include "InputPipeline.h"
-#include "MeshFiles.h"
-#include "pipeline/QuadDominantTessellor.h"
+
+using namespace tessellor;
 
 const CommandSyntax& RemeshCommand::syntax() const {
   static const CommandSyntax syntax{
@@ -31,16 +31,15 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // Everything the command line decides is settled before any work is done.
   const MeshFormat format = args.outputFormat();
   const std::string volumePath = args.value("--save-volume");
-  if (args.has("--save-volume") && !CommandLine::isVolumePath(volumePath))
+  if (args.has("--save-volume") && !isVolumePath(volumePath))
     throw UsageError("--save-volume writes a volume file; '" + volumePath + "' does not end in .vol");
-  auto controller = InputPipeline::open(args, output);
-  controller->remesh();
+  const RemeshOptions options = InputPipeline::options(args);
+  PolygonStorage mesh, remeshed;
+  InputPipeline::read(args, mesh, output);
+  VolumeStorageDF volume;
+  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr);
 
   // Only a complete run writes anything.
-  if (args.has("--save-volume")) {
-    VolumeStorageDF_IO& io = controller->getVolumeIO();
-    io.setFileName(volumePath);
-    io.write();
-  }
-  MeshFiles::save(args.output(), format, controller->getOutputMesh());
+  if (args.has("--save-volume")) writeVolume(volumePath, volume);
+  writeMesh(args.output(), remeshed, format);
 }

@@ -2,7 +2,8 @@
 
 #include "ConsoleOutput.h"
 #include "InputPipeline.h"
-#include "pipeline/QuadDominantTessellor.h"
+
+using namespace tessellor;
 
 const CommandSyntax& VoxelizeCommand::syntax() const {
   static const CommandSyntax syntax{
@@ -19,12 +20,12 @@ const CommandSyntax& VoxelizeCommand::syntax() const {
 }
 
 void VoxelizeCommand::run(const CommandLine& args, ConsoleOutput& output) {
-  if (!CommandLine::isVolumePath(args.output()))
+  if (!isVolumePath(args.output()))
     throw UsageError("voxelize writes a volume file; '" + args.output() + "' does not end in .vol");
-  auto controller = InputPipeline::open(args, output);
-  controller->volumeFromInputMesh();
-
-  VolumeStorageDF_IO& io = controller->getVolumeIO();
-  io.setFileName(args.output());
-  io.write();
+  const RemeshOptions options = InputPipeline::options(args);
+  PolygonStorage mesh;
+  InputPipeline::read(args, mesh, output);
+  VolumeStorageDF volume;
+  meshToVolume(mesh, volume, options, &output);
+  writeVolume(args.output(), volume);
 }

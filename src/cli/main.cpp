@@ -7,7 +7,7 @@
 #include "MeshCommand.h"
 #include "RemeshCommand.h"
 #include "VoxelizeCommand.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +15,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 
@@ -73,6 +75,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string name = argv[1];
+  if (name == "--version") {
+    std::printf("tessellor-cli %s\n", tessellor::version());
+    return 0;
+  }
   if (name == "--help" || name == "-h" || name == "help") {
     printOverview(stdout);
     return 0;

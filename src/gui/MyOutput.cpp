@@ -1,6 +1,6 @@
 #include "MyOutput.h"
 
-#include "pipeline/TaskClock.h"
+#include "base/LogFrame.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -9,6 +9,8 @@
 #include <QProgressBar>
 
 #include <cstdio>
+
+using namespace tessellor;
 
 void MyOutput::attach(QPlainTextEdit* log, QLabel* status, QWidget* busy, QProgressBar* progress) {
   meOut = log;
@@ -43,9 +45,7 @@ void MyOutput::beginTask(const char* name) {
   }
   setBusyColour(true);
   if (ProgressBar1 != nullptr) ProgressBar1->setValue(0);
-  writeLine("--------------- begin ");
-  writeLine(name);
-  StartTick = TaskClock::ticks();
+  StartTick = LogFrame::begin(*this, name);
   Busy = true;
 }
 
@@ -53,10 +53,7 @@ void MyOutput::endTask() {
   if (laStatus != nullptr) laStatus->setText(QString());
   setBusyColour(false);
   if (ProgressBar1 != nullptr) ProgressBar1->setValue(0);
-  char line[64];
-  std::snprintf(line, sizeof line, "Duration: %d ms", TaskClock::elapsedMs(StartTick, TaskClock::ticks()));
-  writeLine(line);
-  writeLine("--------------- end");
+  LogFrame::end(*this, StartTick);
   Busy = false;
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstdint>
+
+using namespace tessellor;
 
 class QLabel;
 class QPlainTextEdit;

@@ -4,6 +4,8 @@
 
 #include <GL/gl.h>
 
+using namespace tessellor;
+
 PolygonStorageNode::PolygonStorageNode() { setDefaults(); }
 
 void PolygonStorageNode::setDefaults() {

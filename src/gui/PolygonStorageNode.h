@@ -5,7 +5,9 @@
 
 #include <cstddef>
 
-class PolygonStorage;
+namespace tessellor { class PolygonStorage; }
+
+using namespace tessellor;
 
 // Draws one mesh: flat-shaded faces in the current colour, black outlines, red feature vertices.
 class PolygonStorageNode : public Node {

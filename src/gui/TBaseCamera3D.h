@@ -2,6 +2,8 @@
 
 #include "algebra/vec3.h"
 
+using namespace tessellor;
+
 class QWidget;
 
 // The OpenGL side of a camera: derives the eye axes from eye, target and an up hint before every

@@ -1,13 +1,15 @@
 #include "TFGLForm.h"
 
-#include "pipeline/Diagnostics.h"
-#include "pipeline/StatusOutput.h"
+#include "base/Diagnostics.h"
+#include "base/StatusOutput.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
 #include <GL/gl.h>
+
+using namespace tessellor;
 
 TFGLForm::TFGLForm(const QString& caption, QWidget* parent) : QOpenGLWidget(parent) {
   setWindowTitle(caption);

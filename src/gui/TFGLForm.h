@@ -4,7 +4,9 @@
 
 #include <QOpenGLWidget>
 
-class StatusOutput;
+namespace tessellor { class StatusOutput; }
+
+using namespace tessellor;
 
 // A top-level OpenGL window showing one View, navigated with mouse, wheel and keys.
 class TFGLForm : public QOpenGLWidget {

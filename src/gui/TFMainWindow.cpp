@@ -1,5 +1,7 @@
 #include "TFMainWindow.h"
 
+#include "tessellor/Tessellor.h"
+
 #include "GlobalObjects.h"
 #include "MyOutput.h"
 #include "TFGLForm.h"
@@ -7,7 +9,7 @@
 #include "TextConversion.h"
 #include "UserDialogs.h"
 #include "WindowTiling.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -20,6 +22,8 @@
 
 #include <algorithm>
 #include <new>
+
+using namespace tessellor;
 
 const char* const TFMainWindow::MeshOpenFilter = "*.ply|*.ply";
 const char* const TFMainWindow::MeshSaveFilter = "*.pc|*.pc|*.obj|*.obj|*.ply|*.ply";
@@ -42,7 +46,6 @@ TFMainWindow::~TFMainWindow() {
   // views and dialogs are gone already (they were created after this window).
   LogOutput.attach(nullptr, nullptr, nullptr, nullptr);
   Objects.Controller.setStatusOutput(nullptr);
-  Objects.ImporterPLY.setStatusOutput(nullptr);
 }
 
 void TFMainWindow::buildControls() {
@@ -190,7 +193,6 @@ void TFMainWindow::formShow() {
   controller.setStatusOutput(&LogOutput);
   Objects.InputMeshNode.setStorage(&controller.getInputMesh());
   Objects.OutputMeshNode.setStorage(&controller.getOutputMesh());
-  Objects.ImporterPLY.setStatusOutput(&LogOutput);
   // The check mark is shown from the start, so the controller starts with the switch on too.
   controller.setDetectSharpFeatures(acDetectSharpFeatures->isChecked());
 
@@ -262,8 +264,8 @@ bool TFMainWindow::guarded(Command command) {
 
 bool TFMainWindow::openMeshFile(PolygonStorage& mesh, const QString& fileName) {
   return guarded([&] {
-    Objects.ImporterPLY.import(fileName.toLocal8Bit().toStdString(), mesh);
-    mesh.fitIntoVolume(50, 50, 50);
+    readMesh(fileName.toLocal8Bit().toStdString(), mesh, &LogOutput);
+    fitIntoWorkingBox(mesh);
   });
 }
 
@@ -296,19 +298,9 @@ void TFMainWindow::openOutputMesh() {
 bool TFMainWindow::saveMeshFile(PolygonStorage& mesh, const QString& fileName, int filterIndex) {
   const std::string name = fileName.toLocal8Bit().toStdString();
   return guarded([&] {
-    switch (filterIndex) {
-      case 1:
-        Objects.ExporterPC.save(name, mesh);
-        break;
-      case 2:
-        Objects.ExporterOBJ.save(name, mesh);
-        break;
-      case 3:
-        Objects.ExporterPLY.save(name, mesh);
-        break;
-      default:
-        break;
-    }
+    // The file type chosen in the dialog decides the writer, whatever extension was typed.
+    static const MeshFormat Formats[] = {MeshFormat::PC, MeshFormat::OBJ, MeshFormat::PLY};
+    if (filterIndex >= 1 && filterIndex <= 3) writeMesh(name, mesh, Formats[filterIndex - 1]);
   });
 }
 

@@ -4,8 +4,8 @@
 #include "TextConversion.h"
 #include "UserDialogs.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/StatusOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/StatusOutput.h"
+#include "base/TessellorError.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+using namespace tessellor;
 
 TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions(UserDialogs& dialogs, QWidget* parent)
     : QDialog(parent), Dialogs(dialogs) {

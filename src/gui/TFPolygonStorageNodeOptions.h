@@ -6,7 +6,9 @@ class PolygonStorageNode;
 class QCheckBox;
 class QPushButton;
 class QSpinBox;
-class StatusOutput;
+namespace tessellor { class StatusOutput; }
+
+using namespace tessellor;
 class UserDialogs;
 
 // Modeless dialog with the drawing options of one render node and diagnostics on its mesh.

@@ -3,14 +3,24 @@
 #include "TessellorApplication.h"
 #include "UserDialogs.h"
 
+#include "tessellor/Tessellor.h"
+
 #include <QApplication>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
+
+#include <cstdio>
+#include <cstring>
 
 // The one status output; it exists before every other object and outlives them.
 MyOutput LogOutput;
 
 int main(int argc, char* argv[]) {
+  // Answered before any window system is touched, so it works without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tessellor %s\n", tessellor::version());
+    return 0;
+  }
   // The views draw with the fixed-function pipeline, which needs a compatibility context.
   QSurfaceFormat::setDefaultFormat(TFGLForm::requestedFormat());
   QApplication application(argc, argv);

@@ -1,10 +1,13 @@
 #include "ConsoleOutput.h"
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+
+using namespace tessellor;
 
 namespace {
 

@@ -19,6 +19,8 @@
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
+using namespace tessellor;
+
 namespace {
 
 const std::string Joint = std::string(TESSELLOR_SHARED_DIR) + "/meshes/joint.ply";

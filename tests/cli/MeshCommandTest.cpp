@@ -22,6 +22,8 @@
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
+using namespace tessellor;
+
 namespace {
 
 CliRun mesh(std::vector<std::string> args) {

@@ -18,6 +18,8 @@
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
+using namespace tessellor;
+
 namespace {
 
 CliRun remesh(std::vector<std::string> args) {

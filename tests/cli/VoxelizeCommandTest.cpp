@@ -19,6 +19,8 @@
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
+using namespace tessellor;
+
 namespace {
 
 // memoryLimit in MiB (0: none).

@@ -5,7 +5,9 @@
 
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
+
+using namespace tessellor;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;

@@ -4,10 +4,12 @@
 
 #include "mesh/PolygonStorage.h"
 #include "mesh/PolygonStorageImportPLY.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <cmath>
 #include <cstring>
+
+using namespace tessellor;
 
 namespace {
 void fillKnownMesh(PolygonStorage& mesh) {

@@ -1,13 +1,15 @@
 #pragma once
 
-#include "pipeline/Diagnostics.h"
-#include "pipeline/NullOutput.h"
+#include "base/Diagnostics.h"
+#include "base/NullOutput.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unistd.h>
+
+using namespace tessellor;
 
 // Writes the fuzz input to a per-process scratch file and returns its path.
 inline std::string writeScratchFile(const std::uint8_t* data, std::size_t size, const char* extension) {

@@ -2,12 +2,14 @@
 // exactly as it was.
 #include "FuzzSupport.h"
 
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
 #include <cmath>
 #include <cstring>
+
+using namespace tessellor;
 
 namespace {
 void fillKnownVolume(VolumeStorageDF& volume) {

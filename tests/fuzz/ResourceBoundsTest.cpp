@@ -2,9 +2,9 @@
 // counts and sizes the file announces, and no loop over sizes that hold no data.
 #include "mesh/PolygonStorage.h"
 #include "mesh/PolygonStorageImportPLY.h"
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
@@ -25,6 +25,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 // Every operator new of this program goes through here, so a test can see the peak number of
 // bytes held at once while a reader runs.

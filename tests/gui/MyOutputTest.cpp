@@ -1,6 +1,6 @@
 #include "MyOutput.h"
 #include "QtTestApplication.h"
-#include "pipeline/TaskClock.h"
+#include "base/TaskClock.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -14,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 

@@ -16,6 +16,8 @@
 
 #include <memory>
 
+using namespace tessellor;
+
 namespace {
 
 // A flat grid of columns x rows squares, two triangles each, facing the eye, around the origin.

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+using namespace tessellor;
+
 namespace testmeshes {
 
 struct MeshData {

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+
+namespace tessellor {
 
 mat3::mat3() : row{vec3(1, 0, 0), vec3(0, 1, 0), vec3(0, 0, 1)} {}
 
@@ -68,3 +70,5 @@ mat3 mat3::inverse() const {
 }
 
 vec3 operator*(const mat3& m, const vec3& v) { return vec3(m.row[0] * v, m.row[1] * v, m.row[2] * v); }
+
+}  // namespace tessellor

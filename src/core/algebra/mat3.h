@@ -2,6 +2,8 @@
 
 #include "algebra/vec3.h"
 
+namespace tessellor {
+
 // Three vec3 rows; element (i, j) is row i, component j. Default: identity.
 class mat3 {
  public:
@@ -29,3 +31,5 @@ class mat3 {
 };
 
 vec3 operator*(const mat3& m, const vec3& v);
+
+}  // namespace tessellor

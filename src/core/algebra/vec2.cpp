@@ -1,6 +1,8 @@
 #include "algebra/vec2.h"
 
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+
+namespace tessellor {
 
 vec2::vec2() : v{0.0f, 0.0f} {}
 
@@ -29,3 +31,5 @@ const float& vec2::operator[](int i) const {
 }
 
 vec2 operator-(const vec2& a, const vec2& b) { return vec2(a.v[0] - b.v[0], a.v[1] - b.v[1]); }
+
+}  // namespace tessellor

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tessellor {
+
 // Two single-precision components, indexed 0..1.
 class vec2 {
  public:
@@ -20,3 +22,5 @@ class vec2 {
 };
 
 vec2 operator-(const vec2& a, const vec2& b);
+
+}  // namespace tessellor

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+
+namespace tessellor {
 
 vec3::vec3() : v{0.0f, 0.0f, 0.0f} {}
 
@@ -83,3 +85,5 @@ void swap(vec3& a, vec3& b) {
   a = b;
   b = t;
 }
+
+}  // namespace tessellor

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tessellor {
+
 // Three single-precision components x, y, z, indexed 0..2.
 class vec3 {
  public:
@@ -39,3 +41,5 @@ float operator*(const vec3& a, const vec3& b);
 // Cross product.
 vec3 operator^(const vec3& a, const vec3& b);
 void swap(vec3& a, vec3& b);
+
+}  // namespace tessellor

@@ -1,10 +1,10 @@
 #include "extract/MarchingCubes33.h"
 
 #include "extract/MarchingCubes33Tables.h"
-#include "pipeline/Assert.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/StatusOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/Assert.h"
+#include "base/Diagnostics.h"
+#include "base/StatusOutput.h"
+#include "base/TessellorError.h"
 #include "volume/GenericVolumeStorage.h"
 
 #include <cmath>
@@ -17,6 +17,8 @@
 
 #if defined(__unix__)
 #include <unistd.h>
+
+namespace tessellor {
 #endif
 
 namespace {
@@ -660,3 +662,5 @@ void MarchingCubes33::extract() {
   for (int s = 0; s < SubcaseCount; ++s) writeLog("  %7d cases %s", _caseStatistics[s], SubcaseNames[s]);
   if (_output) _output->endTask();
 }
+
+}  // namespace tessellor

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tessellor {
+
 class GenericVolumeStorage;
 class StatusOutput;
 
@@ -105,3 +107,5 @@ class MarchingCubes33 {
 #endif
       ;
 };
+
+}  // namespace tessellor

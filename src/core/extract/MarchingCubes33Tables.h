@@ -11,7 +11,7 @@
 #include <cstdint>
 
 // clang-format off
-namespace mc33 {
+namespace tessellor::mc33 {
 
 inline constexpr std::int8_t cases[256][2] = {  // CRC-32 3BE9B1EF
   {0, -1},
@@ -1609,5 +1609,5 @@ inline constexpr std::int8_t polygon14[12][6] = {
   {8, 9, 5, 6, 2, 3},
 };
 
-}  // namespace mc33
+}  // namespace tessellor::mc33
 // clang-format on

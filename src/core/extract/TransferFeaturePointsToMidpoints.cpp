@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+namespace tessellor {
+
 void transferFeaturePointsToMidpoints(PolygonStorage& mesh, const GenericVolumeStorage& volume) {
   const int sizes[3] = {volume.getXSize(), volume.getYSize(), volume.getZSize()};
   // Half a cell diagonal: anything at least this far is not in a neighbouring cell's reach.
@@ -57,3 +59,5 @@ void transferFeaturePointsToMidpoints(PolygonStorage& mesh, const GenericVolumeS
     }
   }
 }
+
+}  // namespace tessellor

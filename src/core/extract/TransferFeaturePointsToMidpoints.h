@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tessellor {
+
 class GenericVolumeStorage;
 class PolygonStorage;
 
@@ -9,3 +11,5 @@ class PolygonStorage;
 // moved records are no longer centroids. Voxels outside the volume are never read: near the
 // border only the candidates inside count.
 void transferFeaturePointsToMidpoints(PolygonStorage& mesh, const GenericVolumeStorage& volume);
+
+}  // namespace tessellor

@@ -1,6 +1,6 @@
 #include "mesh/AtomicFileWriter.h"
 
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <atomic>
 #include <cerrno>
@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace tessellor {
 
 namespace {
 
@@ -116,3 +118,5 @@ void AtomicFileWriter::commit() {
   TemporaryName.clear();
   Committed = true;
 }
+
+}  // namespace tessellor

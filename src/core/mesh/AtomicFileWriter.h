@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace tessellor {
+
 // Writes a file so that a failed save never leaves a truncated or half-written file behind:
 // everything goes to a temporary file beside the target (same directory, so the final rename
 // stays on one file system), and commit() renames it over the target. Until commit() succeeds
@@ -50,3 +52,5 @@ class AtomicFileWriter {
   std::FILE* File = nullptr;
   bool Committed = false;
 };
+
+}  // namespace tessellor

@@ -1,7 +1,7 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/Assert.h"
-#include "pipeline/StatusOutput.h"
+#include "base/Assert.h"
+#include "base/StatusOutput.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +10,8 @@
 #include <limits>
 #include <utility>
 #include <vector>
+
+namespace tessellor {
 
 namespace {
 
@@ -63,6 +65,20 @@ void PolygonStorage::swapContents(PolygonStorage& other) {
   std::swap(Msg, other.Msg);
   std::swap(Scale, other.Scale);
   std::swap(Offset, other.Offset);
+}
+
+void PolygonStorage::copyContents(const PolygonStorage& other) {
+  if (&other == this) return;
+  Polygons = other.Polygons;
+  Vertices = other.Vertices;
+  VIndex = other.VIndex;
+  Midpoints = other.Midpoints;
+  EdgeIndex = other.EdgeIndex;
+  BBoxMax = other.BBoxMax;
+  BBoxMin = other.BBoxMin;
+  std::copy(std::begin(other.Msg), std::end(other.Msg), std::begin(Msg));
+  Scale = other.Scale;
+  Offset = other.Offset;
 }
 
 // ---------------------------------------------------------------- index maintenance
@@ -406,3 +422,5 @@ void PolygonStorage::writeMsg(const char* format, ...) {
   va_end(args);
   if (Output) Output->writeLine(Msg);
 }
+
+}  // namespace tessellor

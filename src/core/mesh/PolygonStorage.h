@@ -5,6 +5,8 @@
 #include <set>
 #include <vector>
 
+namespace tessellor {
+
 class StatusOutput;
 
 // Three 32-bit floats.
@@ -81,6 +83,8 @@ class PolygonStorage {
   int addTriangle(int a, int b, int c);
   // Swaps every field except Output (readers fill a fresh mesh and swap on success).
   void swapContents(PolygonStorage& other);
+  // Copies every field except Output.
+  void copyContents(const PolygonStorage& other);
 
   // --- index maintenance
   void buildIndex();
@@ -138,3 +142,5 @@ class PolygonStorage {
 #endif
       ;
 };
+
+}  // namespace tessellor

@@ -2,10 +2,12 @@
 // the valence / polygon-size statistics block.
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstdio>
 #include <cstring>
+
+namespace tessellor {
 
 void PolygonStorage::printVertex(int v) {
   // The id is typed by the user: never read outside the vector.
@@ -71,3 +73,5 @@ void PolygonStorage::printStatistics() {
   writeMsg("Total : %d", static_cast<int>(Polygons.size()));
   writeMsg("------ Polygon Storage Statistics -------- end");
 }
+
+}  // namespace tessellor

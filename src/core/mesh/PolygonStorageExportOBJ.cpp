@@ -3,6 +3,8 @@
 #include "mesh/AtomicFileWriter.h"
 #include "mesh/PolygonStorage.h"
 
+namespace tessellor {
+
 void PolygonStorageExportOBJ::save(const std::string& fileName, const PolygonStorage& mesh) const {
   AtomicFileWriter out(fileName);
   for (const Vertex& vertex : mesh.Vertices) {
@@ -20,3 +22,5 @@ void PolygonStorageExportOBJ::save(const std::string& fileName, const PolygonSto
   }
   out.commit();
 }
+
+}  // namespace tessellor

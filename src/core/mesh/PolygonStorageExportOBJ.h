@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessellor {
+
 class PolygonStorage;
 
 // Wavefront OBJ: vertices, one group "obj1", polygons of three or more ids (1-based).
@@ -12,3 +14,5 @@ class PolygonStorageExportOBJ {
  public:
   void save(const std::string& fileName, const PolygonStorage& mesh) const;
 };
+
+}  // namespace tessellor

@@ -3,6 +3,8 @@
 #include "mesh/AtomicFileWriter.h"
 #include "mesh/PolygonStorage.h"
 
+namespace tessellor {
+
 namespace {
 constexpr int MaterialNumber = 13011;
 }
@@ -36,3 +38,5 @@ void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStor
   }
   out.commit();
 }
+
+}  // namespace tessellor

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessellor {
+
 class PolygonStorage;
 
 // Fixed-column finite-element deck (.pc): a material card, one node card per vertex and one
@@ -13,3 +15,5 @@ class PolygonStorageExportPC {
  public:
   void save(const std::string& fileName, const PolygonStorage& mesh) const;
 };
+
+}  // namespace tessellor

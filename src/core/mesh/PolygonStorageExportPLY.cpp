@@ -3,6 +3,8 @@
 #include "mesh/AtomicFileWriter.h"
 #include "mesh/PolygonStorage.h"
 
+namespace tessellor {
+
 void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonStorage& mesh) const {
   AtomicFileWriter out(fileName);
   out.print("ply\n");
@@ -26,3 +28,5 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   }
   out.commit();
 }
+
+}  // namespace tessellor

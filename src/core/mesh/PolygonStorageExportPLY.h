@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessellor {
+
 class PolygonStorage;
 
 // ASCII PLY: every entry of Polygons, empty ones included (as the line 0).
@@ -12,3 +14,5 @@ class PolygonStorageExportPLY {
  public:
   void save(const std::string& fileName, const PolygonStorage& mesh) const;
 };
+
+}  // namespace tessellor

@@ -1,9 +1,9 @@
 #include "mesh/PolygonStorageImportPLY.h"
 
 #include "mesh/PolygonStorage.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/StatusOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/Diagnostics.h"
+#include "base/StatusOutput.h"
+#include "base/TessellorError.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +19,8 @@
 #include <locale.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+
+namespace tessellor {
 
 namespace {
 
@@ -351,3 +353,5 @@ void PolygonStorageImportPLY::import(const std::string& fileName, PolygonStorage
   }
   if (Output) Output->endTask();
 }
+
+}  // namespace tessellor

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessellor {
+
 class PolygonStorage;
 class StatusOutput;
 
@@ -21,3 +23,5 @@ class PolygonStorageImportPLY {
 
   StatusOutput* Output = nullptr;
 };
+
+}  // namespace tessellor

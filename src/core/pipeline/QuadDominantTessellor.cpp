@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "extract/TransferFeaturePointsToMidpoints.h"
-#include "pipeline/StatusOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/StatusOutput.h"
+#include "base/TessellorError.h"
+
+namespace tessellor {
 
 namespace {
 
@@ -164,3 +166,5 @@ void QuadDominantTessellor::remesh() {
   volumeFromInputMesh();
   outputMeshFromVolume();
 }
+
+}  // namespace tessellor

@@ -7,6 +7,8 @@
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
 
+namespace tessellor {
+
 class StatusOutput;
 
 // The remeshing pipeline: owns the three meshes, the distance-field volume, its file object, the
@@ -58,3 +60,5 @@ class QuadDominantTessellor : public MarchingCubes33 {
   bool ExactDistance = false;
   StatusOutput* Output = nullptr;  // not owned
 };
+
+}  // namespace tessellor

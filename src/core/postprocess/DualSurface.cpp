@@ -1,9 +1,11 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/Assert.h"
-#include "pipeline/StatusOutput.h"
+#include "base/Assert.h"
+#include "base/StatusOutput.h"
 
 #include <cstddef>
+
+namespace tessellor {
 
 namespace {
 
@@ -89,3 +91,5 @@ void PolygonStorage::constructDualSurface(const PolygonStorage& source, bool ski
 
   if (Output) Output->endTask();
 }
+
+}  // namespace tessellor

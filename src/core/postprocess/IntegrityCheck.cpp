@@ -1,10 +1,12 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <vector>
+
+namespace tessellor {
 
 namespace {
 
@@ -106,3 +108,5 @@ void PolygonStorage::formatIdSet(const VertexIDSet& set, char* buffer, int size)
   }
   buffer[length] = '\0';
 }
+
+}  // namespace tessellor

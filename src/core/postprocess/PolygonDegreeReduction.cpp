@@ -1,9 +1,11 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/Assert.h"
-#include "pipeline/StatusOutput.h"
+#include "base/Assert.h"
+#include "base/StatusOutput.h"
 
 #include <cstddef>
+
+namespace tessellor {
 
 void PolygonStorage::reducePolygonDegree() {
   if (Output) Output->beginTask("Reducing polygon degree");
@@ -64,3 +66,5 @@ void PolygonStorage::splitPolygonAroundCenter(int p, int g, int start, Vertex ce
   rest.insert(rest.end(), old.begin() + first, old.end());
   updatePolygon(p);
 }
+
+}  // namespace tessellor

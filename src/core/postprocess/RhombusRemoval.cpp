@@ -1,9 +1,11 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <algorithm>
 #include <cstddef>
+
+namespace tessellor {
 
 namespace {
 
@@ -76,3 +78,5 @@ void PolygonStorage::removeRhombusPolygons() {
 
   if (Output) Output->endTask();
 }
+
+}  // namespace tessellor

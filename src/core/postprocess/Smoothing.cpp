@@ -1,9 +1,11 @@
 #include "mesh/PolygonStorage.h"
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstddef>
 #include <vector>
+
+namespace tessellor {
 
 void PolygonStorage::smooth() {
   if (Output) Output->beginTask("Smoothing");
@@ -50,3 +52,5 @@ void PolygonStorage::smooth() {
 
   if (Output) Output->endTask();
 }
+
+}  // namespace tessellor

@@ -1,5 +1,7 @@
 #include "volume/GenericVolumeStorage.h"
 
+namespace tessellor {
+
 void GenericVolumeStorage::resize(int nx, int ny, int nz) {
   XSize = nx;
   YSize = ny;
@@ -12,3 +14,5 @@ void GenericVolumeStorage::setVoxel(int, int, int, const VoxelData&) {}
 void GenericVolumeStorage::getVoxel(int, int, int, VoxelData&) const {}
 
 void GenericVolumeStorage::clear() {}
+
+}  // namespace tessellor

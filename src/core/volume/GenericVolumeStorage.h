@@ -2,6 +2,8 @@
 
 #include "volume/VoxelData.h"
 
+namespace tessellor {
+
 // The abstract voxel grid: sizes, placement in world coordinates (world = p * Scale + Offset)
 // and the record operations.
 class GenericVolumeStorage {
@@ -35,3 +37,5 @@ class GenericVolumeStorage {
   float Scale = 1.0f;
   float Offset[3] = {0.0f, 0.0f, 0.0f};
 };
+
+}  // namespace tessellor

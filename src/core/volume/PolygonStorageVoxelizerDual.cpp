@@ -5,12 +5,14 @@
 
 #include "algebra/mat3.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/Assert.h"
-#include "pipeline/StatusOutput.h"
+#include "base/Assert.h"
+#include "base/StatusOutput.h"
 #include "volume/GenericVolumeStorage.h"
 #include "volume/SharpFeatures.h"
 #include "volume/TriangleClosestPoint.h"
 #include "volume/VoxelData.h"
+
+namespace tessellor {
 
 namespace {
 
@@ -334,3 +336,5 @@ void PolygonStorageVoxelizerDual::closestSegmentSample(const vec3& D, const vec3
   found = best < 10.0f;
   sq = best;
 }
+
+}  // namespace tessellor

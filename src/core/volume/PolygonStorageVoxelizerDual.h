@@ -1,11 +1,14 @@
 #pragma once
 
+#include "base/NullOutput.h"
+
 #include "algebra/vec3.h"
+
+namespace tessellor {
 
 class GenericVolumeStorage;
 class PolygonStorage;
 class SharpFeatures;
-class StatusOutput;
 
 // Fills a volume with the narrow-band signed distance field of a triangle mesh that has been
 // fitted into the voxel frame, and marks the cells of its sharp features.
@@ -15,7 +18,8 @@ class PolygonStorageVoxelizerDual {
   PolygonStorageVoxelizerDual(const PolygonStorageVoxelizerDual&) = delete;
   PolygonStorageVoxelizerDual& operator=(const PolygonStorageVoxelizerDual&) = delete;
 
-  void setStatusOutput(StatusOutput* output) { Output = output; }
+  // nullptr: report nothing.
+  void setStatusOutput(StatusOutput* output) { Output = output ? output : &NullOutput::instance(); }
   void setVolume(GenericVolumeStorage* volume) { Volume = volume; }
   void setMesh(PolygonStorage* mesh) { Mesh = mesh; }
   void setSharpFeatures(SharpFeatures* features) { Features = features; }
@@ -41,7 +45,7 @@ class PolygonStorageVoxelizerDual {
   // 7 corner c; 0 only for non-finite input.
   static int classifyRegion(float s, float t, float& sp, float& tp);
 
-  StatusOutput* Output = nullptr;          // not owned
+  StatusOutput* Output = &NullOutput::instance();  // not owned
   GenericVolumeStorage* Volume = nullptr;  // not owned
   PolygonStorage* Mesh = nullptr;          // not owned
   SharpFeatures* Features = nullptr;       // not owned
@@ -57,3 +61,5 @@ class PolygonStorageVoxelizerDual {
   void exactDistancePass(const vec3& pa, const vec3& pb, const vec3& pc, const vec3 normals[8], const int lo[3],
                          const int hi[3]);
 };
+
+}  // namespace tessellor

@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+namespace tessellor {
+
 void SharpFeatures::detectSharpEdges(float psi) {
   SharpEdges.clear();
   for (const auto& entry : Mesh->EdgeIndex) {
@@ -112,3 +114,5 @@ void SharpFeatures::buildFeatureLines() {
                                     [](const VertexIDList& line) { return line.size() < 3; }),
                      FeatureLines.end());
 }
+
+}  // namespace tessellor

@@ -5,6 +5,8 @@
 
 #include "mesh/PolygonStorage.h"
 
+namespace tessellor {
+
 // Selects the sharp edges of a mesh (boundary edges and creases) and chains them into feature
 // lines of vertex ids.
 class SharpFeatures {
@@ -39,3 +41,5 @@ class SharpFeatures {
   std::set<std::pair<int, int>> ByUpper;
   bool Chaining = false;
 };
+
+}  // namespace tessellor

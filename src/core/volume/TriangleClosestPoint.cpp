@@ -1,5 +1,7 @@
 #include "volume/TriangleClosestPoint.h"
 
+namespace tessellor {
+
 namespace {
 
 inline double dot(const double u[3], const double v[3]) { return u[0] * v[0] + u[1] * v[1] + u[2] * v[2]; }
@@ -76,3 +78,5 @@ TriangleClosestPoint::Feature TriangleClosestPoint::find(const double p[3], doub
   for (int k = 0; k < 3; ++k) closest[k] = A[k] + v * AB[k] + w * AC[k];
   return Face;
 }
+
+}  // namespace tessellor

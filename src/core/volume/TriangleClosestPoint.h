@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tessellor {
+
 // The point of a triangle closest to a query point, in double precision, and the feature of the
 // triangle that holds it. The triangle's Voronoi regions are told apart by the signs of dot
 // products with its edges (no projection into its own parameters), so the point found is the
@@ -22,3 +24,5 @@ class TriangleClosestPoint {
   double A[3], B[3], C[3];
   double AB[3], AC[3];
 };
+
+}  // namespace tessellor

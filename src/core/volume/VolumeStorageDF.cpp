@@ -1,9 +1,11 @@
 #include "volume/VolumeStorageDF.h"
 
-#include "pipeline/Assert.h"
+#include "base/Assert.h"
 
 #include <algorithm>
 #include <limits>
+
+namespace tessellor {
 
 void VolumeStorageDF::resize(int nx, int ny, int nz) {
   TS_ASSERT(checkedVoxelCount(nx, ny, nz) >= 0);
@@ -49,3 +51,5 @@ long long VolumeStorageDF::checkedVoxelCount(long long nx, long long ny, long lo
   if (xy > limit / nz) return -1;
   return xy * nz;
 }
+
+}  // namespace tessellor

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace tessellor {
+
 // The distance-field volume: a flat array of voxel records, x fastest, z slowest.
 class VolumeStorageDF : public GenericVolumeStorage {
  public:
@@ -27,3 +29,5 @@ class VolumeStorageDF : public GenericVolumeStorage {
 
   std::vector<VoxelData> Voxels;
 };
+
+}  // namespace tessellor

@@ -1,8 +1,8 @@
 #include "volume/VolumeStorageDF_IO.h"
 
 #include "mesh/AtomicFileWriter.h"
-#include "pipeline/Assert.h"
-#include "pipeline/TessellorError.h"
+#include "base/Assert.h"
+#include "base/TessellorError.h"
 #include "volume/VolumeStorageDF.h"
 
 #include <sys/stat.h>
@@ -14,6 +14,8 @@
 #include <memory>
 #include <new>
 #include <vector>
+
+namespace tessellor {
 
 namespace {
 
@@ -332,3 +334,5 @@ void VolumeStorageDF_IO::write() {
   out.flush();
   file->commit();
 }
+
+}  // namespace tessellor

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessellor {
+
 class GenericVolumeStorage;
 
 // Saves and loads a distance-field volume as a binary .vol file: "VOLUME", Scale, Offset, the
@@ -30,3 +32,5 @@ class VolumeStorageDF_IO {
  private:
   void checkPreconditions() const;
 };
+
+}  // namespace tessellor

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace tessellor {
+
 // 10000000.0 marks "no value" in every float field of a voxel.
 constexpr float NoValue = 10000000.0f;
 
@@ -12,3 +14,5 @@ struct VoxelData {
   std::uint8_t FeatureType = 0;  // 0 none, 1 feature edge, 2 feature corner
   float FeatureOffset[3] = {NoValue, NoValue, NoValue};
 };
+
+}  // namespace tessellor

@@ -5,7 +5,10 @@
 #include "algebra/mat3.h"
 #include "algebra/vec2.h"
 #include "algebra/vec3.h"
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
+
+using namespace tessellor;
 
 namespace {
 

@@ -2,12 +2,14 @@
 
 #include "extract/MarchingCubes33.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 #include "support/TestMeshes.h"
 #include "volume/VolumeStorageDF.h"
 
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 // Keeps every log line and every progress call, repeated values included.
 class FullOutput final : public StatusOutput {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+using namespace tessellor;
+
 namespace {
 
 using namespace mc33;

@@ -1,14 +1,17 @@
 #include "ExtractTestSupport.h"
 
 #include "extract/MarchingCubes33Tables.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/TessellorError.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+using namespace tessellor;
 
 namespace {
 

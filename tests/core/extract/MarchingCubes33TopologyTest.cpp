@@ -1,6 +1,7 @@
 #include "ExtractTestSupport.h"
 
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <set>
 #include <string>
 #include <utility>
+
+using namespace tessellor;
 
 namespace {
 

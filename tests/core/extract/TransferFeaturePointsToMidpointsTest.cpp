@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace tessellor;
+
 namespace {
 
 void setFeature(VolumeStorageDF& volume, int x, int y, int z, float ox, float oy, float oz, std::uint8_t type) {

@@ -1,11 +1,13 @@
 #include "mesh/AtomicFileWriter.h"
 
 #include "MeshTestSupport.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+
+using namespace tessellor;
 
 // Full-disk and uncreatable targets: Export.FailedSaveLeavesExistingFileUntouched, for every writer.
 

@@ -1,9 +1,11 @@
 #include "mesh/PolygonStorage.h"
 
 #include "MeshTestSupport.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
+
+using namespace tessellor;
 
 namespace {
 

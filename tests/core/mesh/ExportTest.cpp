@@ -4,9 +4,11 @@
 
 #include "MeshTestSupport.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
+
+using namespace tessellor;
 
 using meshtest::makeVertex;
 

@@ -2,13 +2,16 @@
 
 #include "MeshTestSupport.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/RecordingOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
+#include "support/RecordingOutput.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+
+using namespace tessellor;
 
 namespace {
 

@@ -7,9 +7,10 @@
 #include "mesh/PolygonStorageImportPLY.h"
 
 #include "MeshTestSupport.h"
-#include "pipeline/Diagnostics.h"
-#include "pipeline/RecordingOutput.h"
-#include "pipeline/TessellorError.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
+#include "support/RecordingOutput.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@
 #include <cmath>
 #include <map>
 #include <set>
+
+using namespace tessellor;
 
 using meshtest::NamedMesh;
 

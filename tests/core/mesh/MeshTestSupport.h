@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace tessellor;
+
 namespace meshtest {
 
 using testfiles::fileExists;

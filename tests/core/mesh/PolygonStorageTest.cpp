@@ -1,11 +1,13 @@
 #include "mesh/PolygonStorage.h"
 
 #include "MeshTestSupport.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+using namespace tessellor;
 
 using meshtest::makeVertex;
 

@@ -17,7 +17,9 @@
 #include "core/volume/ReferenceDistance.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
+
+using namespace tessellor;
 
 namespace {
 

@@ -8,8 +8,10 @@
 
 #include "core/volume/VoxelizerFixtures.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/RecordingOutput.h"
-#include "pipeline/TessellorError.h"
+#include "support/RecordingOutput.h"
+#include "base/TessellorError.h"
+
+using namespace tessellor;
 
 using fixtures::vertex;
 

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+using namespace tessellor;
+
 namespace remeshmeasure {
 
 struct Measurement {

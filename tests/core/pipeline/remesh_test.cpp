@@ -4,7 +4,7 @@
 #include "core/postprocess/MeshFixtures.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using namespace tessellor;
+
 namespace postfixtures {
 
 // Fills mesh with the given corners and polygons and brings every index up to date, the way a

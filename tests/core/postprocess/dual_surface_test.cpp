@@ -1,12 +1,14 @@
 #include "core/postprocess/MeshFixtures.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 

@@ -1,11 +1,13 @@
 #include "core/postprocess/MeshFixtures.h"
 #include "mesh/PolygonStorage.h"
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 

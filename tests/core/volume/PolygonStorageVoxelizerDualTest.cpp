@@ -6,7 +6,10 @@
 #include <random>
 
 #include "VoxelizerFixtures.h"
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
+#include "support/DiagnosticsCapture.h"
+
+using namespace tessellor;
 
 using fixtures::vertex;
 

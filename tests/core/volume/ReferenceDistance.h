@@ -7,6 +7,8 @@
 
 #include "mesh/PolygonStorage.h"
 
+using namespace tessellor;
+
 namespace fixtures {
 
 // Closest distance from q to a triangle by projection onto its plane (inside test by edge sides)

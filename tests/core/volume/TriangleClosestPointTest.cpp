@@ -11,6 +11,8 @@
 
 #include "volume/TriangleClosestPoint.h"
 
+using namespace tessellor;
+
 namespace {
 
 struct P {

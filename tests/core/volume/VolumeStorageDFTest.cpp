@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+using namespace tessellor;
+
 namespace {
 
 std::uint32_t bits(float value) {

@@ -1,6 +1,6 @@
 #include "volume/VolumeStorageDF_IO.h"
 
-#include "pipeline/TessellorError.h"
+#include "base/TessellorError.h"
 #include "support/TestFiles.h"
 #include "volume/VolumeStorageDF.h"
 
@@ -15,6 +15,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 namespace {
 

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "mesh/PolygonStorage.h"
-#include "pipeline/RecordingOutput.h"
-#include "pipeline/StatusOutput.h"
+#include "support/RecordingOutput.h"
+#include "base/StatusOutput.h"
 #include "support/TestMeshes.h"
 #include "volume/PolygonStorageVoxelizerDual.h"
 #include "volume/SharpFeatures.h"
 #include "volume/VolumeStorageDF.h"
+
+using namespace tessellor;
 
 namespace fixtures {
 

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "pipeline/StatusOutput.h"
+#include "base/StatusOutput.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+using namespace tessellor;
 
 // A status output that keeps everything it is told, with the same task frame as the log.
 class RecordingOutput final : public StatusOutput {

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace tessellor {
+
 // The sink every long operation reports through: a task frame, log lines and progress.
 // Implementations: ConsoleOutput (command line), RecordingOutput (tests), MyOutput (window).
 class StatusOutput {
@@ -13,3 +15,5 @@ class StatusOutput {
   // Never deleted through this interface.
   ~StatusOutput() = default;
 };
+
+}  // namespace tessellor

@@ -1,8 +1,10 @@
-#include "pipeline/Assert.h"
+#include "base/Assert.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace tessellor {
 
 void tessellorAssertionFailed(const char* condition, const char* file, int line) {
   const char* unit = std::strrchr(file, '/');
@@ -14,3 +16,5 @@ void tessellorAssertionFailed(const char* condition, const char* file, int line)
   std::fflush(stderr);
   std::abort();
 }
+
+}  // namespace tessellor

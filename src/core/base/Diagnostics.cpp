@@ -1,7 +1,9 @@
-#include "pipeline/Diagnostics.h"
+#include "base/Diagnostics.h"
 
 #include <cstdarg>
 #include <cstdio>
+
+namespace tessellor {
 
 namespace {
 Diagnostics::Sink currentSink = nullptr;
@@ -30,9 +32,5 @@ void Diagnostics::setSink(Sink sink, void* context) {
   currentContext = context;
 }
 
-DiagnosticsCapture::DiagnosticsCapture() {
-  Diagnostics::setSink([](const char* text, void* self) { static_cast<DiagnosticsCapture*>(self)->Text += text; },
-                       this);
-}
 
-DiagnosticsCapture::~DiagnosticsCapture() { Diagnostics::setSink(nullptr, nullptr); }
+}  // namespace tessellor

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+namespace tessellor {
 
 // The one stream for diagnostics that only damaged tables or malformed files can trigger
 // ("VERROR ...", "This is not a PLY file.", "Marching Cubes: ..."). It is standard error
@@ -20,12 +20,5 @@ class Diagnostics {
   static void setSink(Sink sink, void* context);
 };
 
-// Collects diagnostics into a string while it lives (tests).
-class DiagnosticsCapture {
- public:
-  DiagnosticsCapture();
-  ~DiagnosticsCapture();
-  DiagnosticsCapture(const DiagnosticsCapture&) = delete;
-  DiagnosticsCapture& operator=(const DiagnosticsCapture&) = delete;
-  std::string Text;
-};
+
+}  // namespace tessellor

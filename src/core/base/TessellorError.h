@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace tessellor {
+
 // Failures that ordinary input can reach: a malformed or unreadable file, a file that cannot be
 // written, a mesh that cannot be sized, a budget that cannot be allocated. Thrown by the stages,
 // caught once at the front-end (exit status 1 on the command line, log line and message box in
@@ -44,3 +46,5 @@ class ProcessingError : public TessellorError {
  public:
   using TessellorError::TessellorError;
 };
+
+}  // namespace tessellor

@@ -1,9 +1,11 @@
-#include "pipeline/RecordingOutput.h"
+#include "support/RecordingOutput.h"
 
-#include "pipeline/TaskClock.h"
+#include "base/LogFrame.h"
 
 #include <algorithm>
 #include <cstdio>
+
+using namespace tessellor;
 
 void RecordingOutput::writeLine(const char* text) { Lines.emplace_back(text); }
 
@@ -17,18 +19,13 @@ void RecordingOutput::beginTask(const char* name) {
   Busy = true;
   CurrentProgress = 0;
   Tasks.emplace_back(name);
-  Lines.emplace_back("--------------- begin ");
-  Lines.emplace_back(name);
-  StartTick = TaskClock::ticks();
+  StartTick = LogFrame::begin(*this, name);
 }
 
 void RecordingOutput::endTask() {
   Busy = false;
   CurrentProgress = 0;
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "Duration: %d ms", TaskClock::elapsedMs(StartTick, TaskClock::ticks()));
-  Lines.emplace_back(buffer);
-  Lines.emplace_back("--------------- end");
+  LogFrame::end(*this, StartTick);
 }
 
 bool RecordingOutput::hasLine(const std::string& text) const {
