@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/postprocess/MeshFixtures.h"
+#include "RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "base/NullOutput.h"
@@ -26,29 +26,15 @@ using namespace tessellor;
 
 namespace {
 
-using postfixtures::closedAndOriented;
-using postfixtures::eulerCharacteristic;
-
 struct Row {
   double VoxelizeMs = 0;
-  bool McClosed = false, OutClosed = false;
-  int InputEuler = 0, McEuler = 0, OutEuler = 0;
-  double Quads = 0, Valence4 = 0;
+  remeshmeasure::Measurement M;
 };
 
 bool run(const std::string& path, int budget, bool exact, Row& row) {
-  NullOutput silent;
-  auto c = std::make_unique<QuadDominantTessellor>();
-  c->setStatusOutput(&silent);
-  PolygonStorageImportPLY importer;
-  importer.setStatusOutput(&silent);
   try {
-    importer.import(path, c->InputMesh);
-    if (c->InputMesh.Vertices.empty() || !c->InputMesh.fitIntoVolume(50, 50, 50)) return false;
-    row.InputEuler = eulerCharacteristic(c->InputMesh);
-    c->setMaxVoxels(budget);
-    c->setExactDistance(exact);
-    c->volumeFromInputMesh();
+    auto c = remeshmeasure::remeshed(path, budget, false, exact);
+    row.M = remeshmeasure::measure(*c, false);
     double best = 1e30;
     for (int repeat = 0; repeat < 5; ++repeat) {
       const auto start = std::chrono::steady_clock::now();
@@ -57,28 +43,9 @@ bool run(const std::string& path, int budget, bool exact, Row& row) {
       best = std::min(best, std::chrono::duration<double, std::milli>(stop - start).count());
     }
     row.VoxelizeMs = best;
-    c->outputMeshFromVolume();
   } catch (const TessellorError&) {
     return false;
   }
-  const PolygonStorage& out = c->getOutputMesh();
-  row.McClosed = closedAndOriented(c->MCMesh);
-  row.OutClosed = closedAndOriented(out);
-  row.McEuler = eulerCharacteristic(c->MCMesh);
-  row.OutEuler = eulerCharacteristic(out);
-  int polygons = 0, quads = 0, vertices = 0, valence4 = 0;
-  for (const VertexIDList& polygon : out.Polygons) {
-    if (polygon.empty()) continue;
-    ++polygons;
-    quads += polygon.size() == 4;
-  }
-  for (const VertexIDSet& around : out.VIndex) {
-    if (around.empty()) continue;
-    ++vertices;
-    valence4 += around.size() == 4;
-  }
-  row.Quads = polygons ? static_cast<double>(quads) / polygons : 0;
-  row.Valence4 = vertices ? static_cast<double>(valence4) / vertices : 0;
   return true;
 }
 
@@ -116,12 +83,14 @@ int main(int argc, char** argv) {
         continue;
       }
       for (int mode = 0; mode < 2; ++mode) {
-        const Row& r = rows[mode];
+        const remeshmeasure::Measurement& m = rows[mode].M;
         char ratio[16] = "";
-        if (mode == 1) std::snprintf(ratio, sizeof ratio, "%.2f", r.VoxelizeMs / std::max(rows[0].VoxelizeMs, 1e-9));
-        std::printf("| %s | %d | %s | %.1f | %s | %s | %s | %d / %d / %d | %.3f | %.3f |\n", name.c_str(), budget,
-                    mode ? "exact" : "default", r.VoxelizeMs, ratio, r.McClosed ? "yes" : "no",
-                    r.OutClosed ? "yes" : "no", r.InputEuler, r.McEuler, r.OutEuler, r.Quads, r.Valence4);
+        if (mode == 1)
+          std::snprintf(ratio, sizeof ratio, "%.2f", rows[1].VoxelizeMs / std::max(rows[0].VoxelizeMs, 1e-9));
+        std::printf("| %s | %d | %s | %.1f | %s | %s | %s | %d / %d / %d | %s | %s |\n", name.c_str(), budget,
+                    mode ? "exact" : "default", rows[mode].VoxelizeMs, ratio, m.McClosed ? "yes" : "no",
+                    m.OutputClosed ? "yes" : "no", m.InputEuler, m.McEuler, m.OutputEuler,
+                    remeshmeasure::share(m.Quads, m.Polygons).c_str(), remeshmeasure::share(m.Valence4, m.UsedVertices).c_str());
       }
       std::fflush(stdout);
     }

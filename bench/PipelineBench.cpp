@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "core/pipeline/RemeshMeasurement.h"
+#include "RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "base/NullOutput.h"
@@ -195,20 +195,13 @@ void qualityTable(const std::vector<std::string>& meshes) {
   for (const std::string& name : meshes) {
     for (int budget : {100000, 1000000}) {
       for (bool features : {false, true}) {
-        NullOutput silent;
-        auto c = std::make_unique<QuadDominantTessellor>();
-        c->setStatusOutput(&silent);
         try {
-          load(*c, MeshDir + name, &silent);
-          c->setMaxVoxels(budget);
-          c->setDetectSharpFeatures(features);
-          c->remesh();
+          auto c = remeshmeasure::remeshed(MeshDir + name, budget, features, false);
+          remeshmeasure::printRow(name, budget, remeshmeasure::measure(*c, features));
         } catch (const TessellorError& e) {
           std::printf("| %s | %d | %s | cannot be remeshed: %s | | | | | |\n", name.c_str(), budget,
                       features ? "on" : "off", e.what());
-          continue;
         }
-        remeshmeasure::printRow(name, budget, remeshmeasure::measure(*c, features));
         std::fflush(stdout);
       }
     }

@@ -11,8 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -82,7 +80,6 @@ CliRun runCli(const std::vector<std::string>& args, const CliLimits& limits) {
   }
   if (WIFEXITED(status)) run.Exit = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
-  run.MaxResidentKiB = usage.ru_maxrss;
   run.Out = readFile(outPath);
   run.Err = readFile(errPath);
   std::remove(outPath.c_str());
@@ -100,18 +97,6 @@ std::string scratchPath(const std::string& name) {
   const std::string testName = test ? std::string(test->test_suite_name()) + "_" + test->name() : "none";
   return ::testing::TempDir() + "tessellor_cli_" + testName + "_" + std::to_string(getpid()) + "_" + name;
 }
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result;

@@ -4,14 +4,19 @@
 // error in files (nothing blocks on a full pipe), standard input from /dev/null, a memory cap and
 // a time limit. Shared by every command-line test.
 
+#include "support/TestFiles.h"
+
 #include <string>
 #include <vector>
+
+using testfiles::fileExists;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 struct CliRun {
   int Exit = -1;   // exit status, or -1 when the process did not exit normally
   int Signal = 0;  // the signal that ended it
   bool TimedOut = false;
-  long long MaxResidentKiB = 0;
   std::string Out;
   std::string Err;
 };
@@ -30,8 +35,5 @@ std::string describe(const CliRun& run);
 // A scratch path unique to the running test and process.
 std::string scratchPath(const std::string& name);
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& text);
-bool fileExists(const std::string& path);
 std::vector<std::string> lines(const std::string& text);
 bool hasLine(const std::string& text, const std::string& line);

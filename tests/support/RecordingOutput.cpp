@@ -10,6 +10,7 @@ using namespace tessellor;
 void RecordingOutput::writeLine(const char* text) { Lines.emplace_back(text); }
 
 void RecordingOutput::setProgress(int percent) {
+  ProgressCalls.push_back(percent);
   if (percent == CurrentProgress) return;
   CurrentProgress = percent;
   Progress.push_back(percent);

@@ -18,6 +18,7 @@ class RecordingOutput final : public StatusOutput {
 
   std::vector<std::string> Lines;  // the log, line by line, frames included
   std::vector<int> Progress;       // every distinct progress value, in order
+  std::vector<int> ProgressCalls;  // every setProgress call, repeats included
   std::vector<std::string> Tasks;  // task names in the order begun
   int CurrentProgress = 0;
   bool Busy = false;

@@ -3,6 +3,7 @@
 // Scratch files for tests that write: a directory removed with its contents, whole-file reads
 // and writes, and a file-size limit that makes writes fail as on a full disk.
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -71,6 +72,26 @@ inline void writeFile(const std::string& path, const std::string& contents) {
 inline bool fileExists(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0;
+}
+
+// The shared meshes and malformed inputs (absent on some machines: tests skip what needs them),
+// and the repository's own test data.
+inline std::string sharedDir() { return TESSELLOR_SHARED_DIR; }
+inline std::string dataDir() { return std::string(TESSELLOR_SOURCE_DIR) + "/tests/data"; }
+
+// The regular files in a directory, sorted; empty when it does not exist.
+inline std::vector<std::string> filesIn(const std::string& directory) {
+  std::vector<std::string> files;
+  if (DIR* dir = ::opendir(directory.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      const std::string path = directory + "/" + entry->d_name;
+      struct stat info;
+      if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) files.push_back(path);
+    }
+    ::closedir(dir);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 // While it lives, files of this process cannot grow beyond the given size: writes past it fail

@@ -1,16 +1,20 @@
 #pragma once
 
-// What a remeshing run produced, measured the same way by the end-to-end tests and the pipeline
-// benchmark: closedness and orientation of the Marching Cubes mesh and the output, Euler
+// What a remeshing run produced, measured the same way by the end-to-end tests and the
+// benchmarks: closedness and orientation of the Marching Cubes mesh and the output, Euler
 // characteristics, the output's shares of quads and of valence-4 vertices, and how many
-// feature-marked output vertices lie on a sharp edge of the input.
+// feature-marked output vertices lie on a sharp edge of the input. The topology checks are the
+// test suite's own (tests/support).
 
-#include "core/postprocess/MeshFixtures.h"
+#include "base/NullOutput.h"
+#include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
+#include "support/TestMeshes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +35,8 @@ struct Measurement {
   int InputEuler = 0;
   int McEuler = 0;
   int OutputEuler = 0;
+  double McVolume = 0;      // enclosed volumes (voxels cubed): positive when the surfaces face outwards
+  double OutputVolume = 0;
   bool Features = false;    // the run detected sharp features; the two counts below are measured
   int FeatureVertices = 0;  // used output vertices with attr != 0
   int FeatureNearEdge = 0;  // of those, within 0.1 voxel of a sharp input edge
@@ -86,12 +92,16 @@ inline Measurement measure(QuadDominantTessellor& c, bool features) {
   const PolygonStorage& mc = c.getMCMesh();
   PolygonStorage& out = c.getOutputMesh();
   // Fitting moves the input but keeps its topology.
-  m.InputEuler = postfixtures::eulerCharacteristic(c.getInputMesh());
-  m.McClosed = postfixtures::closedAndOriented(mc, &m.Problem);
-  m.OutputClosed = postfixtures::closedAndOriented(out, &m.Problem);
-  m.McEuler = postfixtures::eulerCharacteristic(mc);
+  m.InputEuler = testmeshes::eulerCharacteristic(c.getInputMesh());
+  const std::string mcFault = testmeshes::closedOrientedFault(mc), outFault = testmeshes::closedOrientedFault(out);
+  m.McClosed = mcFault.empty();
+  m.OutputClosed = outFault.empty();
+  m.Problem = mcFault.empty() ? outFault : "Marching Cubes mesh: " + mcFault;
+  m.McEuler = testmeshes::eulerCharacteristic(mc);
+  m.McVolume = testmeshes::enclosedVolume(mc);
+  m.OutputVolume = testmeshes::enclosedVolume(out);
   for (const VertexIDList& polygon : mc.Polygons) m.McPolygons += polygon.empty() ? 0 : 1;
-  m.OutputEuler = postfixtures::eulerCharacteristic(out);
+  m.OutputEuler = testmeshes::eulerCharacteristic(out);
   for (const VertexIDList& polygon : out.Polygons) {
     if (polygon.empty()) continue;
     ++m.Polygons;
@@ -109,6 +119,29 @@ inline Measurement measure(QuadDominantTessellor& c, bool features) {
   m.Integrity = out.checkIntegrity();
   out.setStatusOutput(log);
   return m;
+}
+
+// A controller that has read the mesh file at path (or, for an empty path, holds the given mesh),
+// fitted it into 50 x 50 x 50 as "Open" does, and remeshed it with the given settings. Throws
+// TessellorError when the mesh cannot be read or remeshed.
+inline std::unique_ptr<QuadDominantTessellor> remeshed(const std::string& path, int maxVoxels, bool features,
+                                                       bool exact, StatusOutput* log = nullptr,
+                                                       const testmeshes::MeshData* data = nullptr) {
+  auto c = std::make_unique<QuadDominantTessellor>();
+  c->setStatusOutput(log ? log : &NullOutput::instance());
+  if (data) {
+    testmeshes::build(c->getInputMesh(), *data);
+  } else {
+    PolygonStorageImportPLY importer;
+    importer.setStatusOutput(log);
+    importer.import(path, c->getInputMesh());
+  }
+  if (!c->getInputMesh().Vertices.empty()) c->getInputMesh().fitIntoVolume(50, 50, 50);
+  c->setMaxVoxels(maxVoxels);
+  c->setDetectSharpFeatures(features);
+  c->setExactDistance(exact);
+  c->remesh();
+  return c;
 }
 
 inline std::string share(int part, int whole) {

@@ -1,0 +1,252 @@
+// The pieces of the window without OpenGL: camera navigation, the view window's events, the log
+// and status controls, and the small conversions (offscreen platform).
+#include "MyOutput.h"
+#include "PolygonStorageNode.h"
+#include "QtTestApplication.h"
+#include "TCamera3D.h"
+#include "TFGLForm.h"
+#include "TextConversion.h"
+#include "UserDialogs.h"
+#include "WindowTiling.h"
+#include "base/TaskClock.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+using namespace tessellor;
+
+namespace {
+
+// Visible height at the centre for distance 100 and a 30 degree field of view: 200 tan 15 deg.
+const float H = 53.589838f;
+
+void expectVec(const vec3& v, float x, float y, float z, const std::string& what) {
+  EXPECT_NEAR(v[0], x, 1e-3f) << what;
+  EXPECT_NEAR(v[1], y, 1e-3f) << what;
+  EXPECT_NEAR(v[2], z, 1e-3f) << what;
+}
+
+}  // namespace
+
+// Keys and drags (dx, dy as fractions of the window; mode 0 orbit, 1 zoom, 2 pan, 3 nothing;
+// only button 1 moves) from the state after show: the centre, the distance and the eye after them.
+TEST(Camera, KeysAndDragsFromTheStateAfterShow) {
+  const float p = 0.03f * H, c = std::cos(-0.5f), s = std::sin(-0.5f);
+  const struct {
+    const char* What;
+    char Key;
+    float Dx, Dy;
+    int Button, Mode;
+    vec3 Center;
+    float Distance;
+  } cases[] = {
+      {"show", 0, 0, 0, 0, 0, vec3(0, 0, 0), 100},
+      {"i", 'i', 0, 0, 0, 0, vec3(0, p, 0), 100},
+      {"j", 'j', 0, 0, 0, 0, vec3(-p, 0, 0), 100},
+      {"k", 'k', 0, 0, 0, 0, vec3(0, -p, 0), 100},
+      {"l", 'l', 0, 0, 0, 0, vec3(p, 0, 0), 100},
+      {"z: dolly along forward", 'z', 0, 0, 0, 0, vec3(0, 0, 30), 100},
+      {"h", 'h', 0, 0, 0, 0, vec3(0, 0, -30), 100},
+      {"+", '+', 0, 0, 0, 0, vec3(0, 0, 0), 100 * std::exp(-0.5f)},
+      {"-", '-', 0, 0, 0, 0, vec3(0, 0, 0), 100 * std::exp(0.5f)},
+      {"shift: zoom by dy only", 0, 0.3f, 0.1f, 1, 1, vec3(0, 0, 0), 110.51709f},
+      {"ctrl: pan against the pointer", 0, 0.1f, 0.2f, 1, 2, vec3(-0.1f * H, 0.2f * H, 0), 100},
+      {"alt: nothing", 0, 0.1f, 0.2f, 1, 3, vec3(0, 0, 0), 100},
+      {"button 2: nothing", 0, 0.1f, 0.2f, 2, 0, vec3(0, 0, 0), 100},
+  };
+  for (const auto& k : cases) {
+    TCamera3D camera;
+    camera.reset();
+    camera.refreshAxes();
+    k.Key ? camera.keyPress(k.Key) : camera.mouseMove(k.Dx, k.Dy, k.Button, k.Mode);
+    camera.refreshAxes();
+    expectVec(camera.center, k.Center[0], k.Center[1], k.Center[2], k.What);
+    EXPECT_NEAR(camera.distance, k.Distance, 1e-3f) << k.What;
+    expectVec(camera.eye - camera.center, 0, 0, k.Distance, k.What);
+    EXPECT_NEAR(camera.farPlane, 2 * k.Distance + 200, 1e-3f) << k.What;
+  }
+  // Dragging down lifts the eye over the centre; dragging right swings it to the left.
+  TCamera3D camera;
+  camera.reset();
+  camera.mouseMove(0.0f, 0.1f, 1, 0);
+  camera.refreshAxes();
+  expectVec(camera.eye, 0, -s * 100, c * 100, "drag down");
+  camera = TCamera3D();
+  camera.mouseMove(0.1f, 0.0f, 1, 0);
+  camera.keyPress('r');  // resets centre and distance, keeps the orbit
+  camera.refreshAxes();
+  expectVec(camera.eye, s * 100, 0, c * 100, "drag right, then r: the orbit stays");
+  // Column major: the right row sits in m[0], m[4], m[8]; the translation column holds -e.r,
+  // -e.u, -e.f.
+  camera = TCamera3D();
+  camera.reset();
+  camera.center = vec3(3.0f, -2.0f, 5.0f);
+  camera.refreshAxes();
+  camera.computeViewMatrix();
+  const float expected[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -3, 2, -105, 1};
+  for (int i = 0; i < 16; ++i) EXPECT_NEAR(camera.modelview[i], expected[i], 1e-4f) << "element " << i;
+  // An up hint along the line of sight gives no frame; up keeps its last value.
+  TBaseCamera3D base;
+  base.eye = vec3(0, 5, 0);
+  base.upHint = vec3(0, 1, 0);
+  base.up = vec3(0.25f, 0.5f, 0.75f);
+  EXPECT_FALSE(base.refreshAxes());
+  expectVec(base.up, 0.25f, 0.5f, 0.75f, "up");
+}
+
+// Mouse, wheel and key events of a view window reach its camera with the right mode and scale:
+// Shift zooms by dy as a fraction of the window height, Ctrl pans (and shows the move cursor),
+// Alt does nothing even with the others held, no modifier orbits; the faces are thinned while a
+// button is held. The wheel zooms by 0.1 per step, by 1 with Shift, by 0.01 with Alt (Alt wins).
+TEST(ViewWindow, EventsReachTheCamera) {
+  qtTestApplication();
+  TFGLForm form;
+  ASSERT_EQ(form.size(), QSize(667, 494)) << "the default client size";
+  View& view = form.getView();
+  auto mouse = [&](QEvent::Type type, int x, int y, Qt::KeyboardModifiers modifiers) {
+    QMouseEvent event(type, QPointF(x, y), QPointF(x, y), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(&form, &event);
+  };
+  auto drag = [&](int dx, int dy, Qt::KeyboardModifiers modifiers) {
+    view.reset();
+    view.refreshAxes();
+    mouse(QEvent::MouseButtonPress, 100, 100, modifiers);
+    EXPECT_TRUE(form.isDragging() && form.isInteractive());
+    mouse(QEvent::MouseMove, 100 + dx, 100 + dy, modifiers);
+    mouse(QEvent::MouseButtonRelease, 100 + dx, 100 + dy, modifiers);
+    EXPECT_FALSE(form.isDragging() || form.isInteractive());
+    view.refreshAxes();
+  };
+  drag(30, 49, Qt::ShiftModifier);
+  EXPECT_NEAR(view.distance, 100.0f * std::exp(49.0f / 494.0f), 1e-3f);
+  drag(67, 0, Qt::ControlModifier);
+  EXPECT_NEAR(view.center[0], -(67.0f / 667.0f) * H, 1e-3f);
+  drag(50, 50, Qt::AltModifier | Qt::ShiftModifier);
+  EXPECT_EQ(view.distance, 100.0f);
+  EXPECT_EQ(view.center.length2(), 0.0f);
+  mouse(QEvent::MouseButtonPress, 5, 5, Qt::ControlModifier);
+  EXPECT_EQ(form.cursor().shape(), Qt::SizeAllCursor);
+  mouse(QEvent::MouseButtonRelease, 5, 5, Qt::NoModifier);
+  EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+  // The Ctrl key alone: window systems report the modifiers held before a modifier key's own event.
+  QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &ctrl);
+  EXPECT_EQ(form.cursor().shape(), Qt::SizeAllCursor);
+  const struct {
+    int Delta;
+    Qt::KeyboardModifiers Modifiers;
+    float Distance;
+  } wheels[] = {{-120, Qt::NoModifier, 100.0f * std::exp(-0.1f)},
+                {120, Qt::ShiftModifier, 100.0f * std::exp(1.0f)},
+                {120, Qt::AltModifier | Qt::ShiftModifier, 100.0f * std::exp(0.01f)}};
+  for (const auto& w : wheels) {
+    view.reset();
+    QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, w.Delta), Qt::NoButton, w.Modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&form, &event);
+    EXPECT_NEAR(view.distance, w.Distance, 1e-2f) << w.Delta;
+  }
+  view.reset();
+  for (auto [key, text] : {std::pair{Qt::Key_I, "i"}, {Qt::Key_Plus, "+"}, {Qt::Key_Q, "q"}, {Qt::Key_Left, ""}}) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+    QCoreApplication::sendEvent(&form, &event);
+  }
+  expectVec(view.center, 0, 0.03f * H, 0, "keys arrive as their characters");
+  EXPECT_NEAR(view.distance, 100.0f * std::exp(-0.5f), 1e-3f);
+  drag(0, 247, Qt::NoModifier);
+  EXPECT_NEAR(view.eye[1], -100.0f * std::sin(-2.5f), 1e-2f) << "half the height turns by 2.5 radians";
+  view.setViewport(0, 0, 800, 400);
+  view.setViewport(0, 0, 800, 0);
+  EXPECT_FLOAT_EQ(view.aspect, 2.0f) << "a collapsed view keeps the last aspect";
+}
+
+// The log frame; progress painted at once (without the event loop) and only when it changes;
+// beginTask shows the task and the red busy panel and resets the bar; a second begin restarts the
+// clock; finishOpenTask closes only a running task.
+TEST(MyOutput, TaskFrameStatusAndProgress) {
+  qtTestApplication();
+  QWidget window;
+  auto* memo = new QPlainTextEdit(&window);
+  auto* label = new QLabel(QStringLiteral("Status"), &window);
+  auto* busy = new QWidget(&window);
+  auto* progress = new QProgressBar(&window);
+  progress->setGeometry(30, 330, 209, 20);
+  window.resize(400, 400);
+  window.show();
+  QCoreApplication::processEvents();
+  MyOutput output;
+  output.attach(memo, label, busy, progress);
+  struct Paints : QObject {
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      Count += event->type() == QEvent::Paint;
+      return false;
+    }
+  } paints;
+  progress->installEventFilter(&paints);
+  output.setProgress(37);
+  const int painted = paints.Count;
+  EXPECT_GE(painted, 1);
+  output.setProgress(37);
+  EXPECT_EQ(paints.Count, painted) << "the same value again paints nothing";
+  output.finishOpenTask();
+  EXPECT_TRUE(memo->toPlainText().isEmpty()) << "nothing to close";
+  output.beginTask("Voxelization");
+  output.StartTick = TaskClock::ticks() - 500000u;  // as if the first task started long ago
+  output.beginTask("Marching");
+  EXPECT_EQ(label->text(), QStringLiteral("Marching"));
+  EXPECT_EQ(busy->palette().color(QPalette::Window), QColor(Qt::red));
+  EXPECT_EQ(progress->value(), 0);
+  output.writeLine("");
+  output.setProgress(50);
+  output.finishOpenTask();
+  EXPECT_EQ(label->text(), QString());
+  EXPECT_EQ(busy->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
+  EXPECT_EQ(progress->value(), 0);
+  EXPECT_FALSE(output.isBusy());
+  const QStringList log = memo->toPlainText().split(QLatin1Char('\n'));
+  ASSERT_EQ(log.size(), 7);
+  EXPECT_EQ(log[0], QStringLiteral("--------------- begin "));
+  EXPECT_EQ(log[3], QStringLiteral("Marching"));
+  EXPECT_EQ(log[4], QString()) << "an empty line is a line";
+  int ms = -1;
+  ASSERT_EQ(std::sscanf(log[5].toLatin1().constData(), "Duration: %d ms", &ms), 1) << log[5].toStdString();
+  EXPECT_LT(ms, 500000) << "measured from the second beginTask";
+  EXPECT_EQ(log[6], QStringLiteral("--------------- end"));
+  output.attach(nullptr, nullptr, nullptr, nullptr);
+}
+
+TEST(SmallPieces, ConversionsTilingThinningAndFilters) {
+  EXPECT_EQ(TextConversion::toInteger(QStringLiteral("-5")), -5);
+  EXPECT_FLOAT_EQ(TextConversion::toFloat(QStringLiteral("1e-3")), 0.001f);
+  for (const char* bad : {"abc", "", "1.5", "12abc", "99999999999"})
+    EXPECT_THROW(TextConversion::toInteger(QString::fromLatin1(bad)), ConversionError) << bad;
+  for (const char* bad : {"abc", "", "0,5", "nan", "inf", "1e60"})
+    EXPECT_THROW(TextConversion::toFloat(QString::fromLatin1(bad)), ConversionError) << bad;
+  EXPECT_EQ(TextConversion::formatGeneral4(0.3f), QStringLiteral("0.3")) << "the float nearest 0.3 shows as 0.3";
+  EXPECT_EQ(TextConversion::formatGeneral4(0.123456f), QStringLiteral("0.1235"));
+  EXPECT_FLOAT_EQ(TextConversion::toFloat(TextConversion::formatGeneral4(12345.0f)), 12350.0f);
+  // Halves round toward zero on odd sizes.
+  const WindowTiling odd = WindowTiling::forWorkArea(1367, 767);
+  EXPECT_EQ(odd.mainWindow, QRect(0, 0, 683, 767));
+  EXPECT_EQ(odd.outputView, QRect(683, 383, 683, 383));
+  // At most about 5000 faces while dragging; a thickness of 0 draws one pixel wide.
+  for (auto [polygons, step] : {std::pair<std::size_t, int>{4999, 1}, {5000, 2}, {10000, 3}, {15000, 4}})
+    EXPECT_EQ(PolygonStorageNode::faceStep(polygons), step) << polygons;
+  EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(0.0f), 1.0f);
+  EXPECT_EQ(QtUserDialogs::nameFilters(QStringLiteral("*.pc|*.pc|*.obj|*.obj")),
+            (QStringList{"*.pc (*.pc)", "*.obj (*.obj)"}));
+  EXPECT_EQ(TFGLForm::dragMode(Qt::ShiftModifier | Qt::ControlModifier), 2) << "the last test that holds wins";
+  EXPECT_EQ(TFGLForm::dragMode(Qt::ControlModifier | Qt::AltModifier), 3);
+  EXPECT_FLOAT_EQ(TFGLForm::wheelStep(Qt::AltModifier | Qt::ShiftModifier), 0.01f) << "Alt first";
+}
