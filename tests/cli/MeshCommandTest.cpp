@@ -48,7 +48,8 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   EXPECT_EQ(marching.Polygons.size(), 8u);
   ASSERT_EQ(marching.Vertices.size(), 6u);
   for (const Vertex& v : marching.Vertices)
-    EXPECT_NEAR(std::fabs(v.pos.x - 5) + std::fabs(v.pos.y - 6) + std::fabs(v.pos.z - 7), 1.0, 1e-5) << "half a step off";
+    EXPECT_NEAR(std::fabs(v.pos.x - 5) + std::fabs(v.pos.y - 6) + std::fabs(v.pos.z - 7), 1.0, 1e-5)
+        << "half a step off";
   ASSERT_EQ(output.Vertices.size(), 8u);
   ASSERT_EQ(output.Polygons.size(), 6u);
   for (const VertexIDList& face : output.Polygons) EXPECT_EQ(face.size(), 4u);
@@ -61,26 +62,6 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   ASSERT_EQ(obj.Exit, 0) << describe(obj);
   EXPECT_EQ(obj.Out, "");
   EXPECT_EQ(readFile(scratchPath("out.txt")).rfind("v ", 0), 0u);
-}
-
-// Half the cubes around the point are skipped: the edge towards the point without a distance still
-// gets a vertex (6 vertices, 4 triangles), and the output is one quad on the four centroids. With
-// one triangle left no vertex has three polygons: its dual vertex is kept although unused.
-TEST(MeshCommand, KeepsVerticesThatNoPolygonUses) {
-  const struct {
-    std::vector<std::vector<int>> Unmarked;
-    std::size_t McVertices, McPolygons, Vertices, Polygons;
-  } cases[] = {{{{3, 2, 2}}, 6, 4, 4, 1}, {{{3, 2, 2}, {2, 3, 2}, {2, 2, 3}}, 6, 1, 1, 0}};
-  for (const auto& c : cases) {
-    const std::string out = scratchPath("out.ply"), mc = scratchPath("mc.ply");
-    const CliRun run = runCli({"mesh", volumeFile("half.vol", c.Unmarked), "-o", out, "--mc-mesh", mc, "--quiet"});
-    ASSERT_EQ(run.Exit, 0) << describe(run);
-    PolygonStorage marching, output;
-    readMesh(mc, marching);
-    readMesh(out, output);
-    EXPECT_EQ(marching.Vertices.size() * 100 + marching.Polygons.size(), c.McVertices * 100 + c.McPolygons);
-    EXPECT_EQ(output.Vertices.size() * 100 + output.Polygons.size(), c.Vertices * 100 + c.Polygons);
-  }
 }
 
 // Both files or neither: a Marching Cubes mesh that cannot be written leaves the output unwritten,

@@ -127,22 +127,3 @@ TEST_F(RenderTest, OpenGlErrorIsReportedOnce) {
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(text, "end of View::paintGL:invalid enumerant");
 }
-
-// 10000 triangles facing the eye: every third face is drawn while a button is held.
-TEST_F(RenderTest, DraggingThinsOutTheFaces) {
-  testmeshes::MeshData grid{"grid", {}, {}, 1};
-  for (int j = 0; j <= 50; ++j)
-    for (int i = 0; i <= 100; ++i) grid.Positions.push_back({-20.0f + i * 0.4f, -10.0f + j * 0.4f, 0.0f});
-  for (int a = 0; a < 101 * 50; ++a)
-    if (a % 101 != 100) grid.Polygons.insert(grid.Polygons.end(), {{a, a + 1, a + 102}, {a, a + 102, a + 101}});
-  testmeshes::build(mesh, grid);
-  node.setDrawLines(false);
-  form->getView().setRootNode(&node);
-  const int full = count(frame()).blue;
-  ASSERT_GT(full, 5000);
-  form->interactive = true;
-  const int thinned = count(frame()).blue;
-  form->interactive = false;
-  EXPECT_TRUE(thinned > full / 5 && thinned < full / 2) << thinned << " of " << full;
-  EXPECT_EQ(count(frame()).blue, full) << "released: all faces again";
-}

@@ -2,13 +2,17 @@
 #include "mesh/PolygonStorageExportOBJ.h"
 #include "mesh/PolygonStorageExportPC.h"
 #include "mesh/PolygonStorageExportPLY.h"
+#include "mesh/PolygonStorageImportPLY.h"
 
 #include "base/TessellorError.h"
+#include "support/DiagnosticsCapture.h"
 #include "support/TestFiles.h"
 #include "support/TestMeshes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 using namespace tessellor;
@@ -35,22 +39,46 @@ std::string saved(const PolygonStorage& mesh, const char* name) {
   return testfiles::readFile(dir.file(name));
 }
 
+// The generated meshes, and the small shared ones when they are there (read as they stand).
+std::vector<testmeshes::MeshData> meshSet() {
+  std::vector<testmeshes::MeshData> set = testmeshes::allMeshes();
+  for (const char* name : {"cube_quad.ply", "open_cube.ply", "sphere.ply", "torus_quad.ply"}) {
+    const std::string path = testfiles::sharedDir() + "/meshes/" + name;
+    if (!testfiles::fileExists(path)) continue;
+    PolygonStorage mesh;
+    DiagnosticsCapture quiet;
+    PolygonStorageImportPLY().import(path, mesh);
+    testmeshes::MeshData data{
+        name, {}, mesh.Polygons, std::string(name) == "open_cube.ply" ? 1 : 2 - 2 * (name[0] == 't')};
+    for (const Vertex& v : mesh.Vertices) data.Positions.push_back(v.pos);
+    set.push_back(data);
+  }
+  return set;
+}
+
+std::string withoutNegativeZeros(std::string text) {
+  for (std::size_t pos; (pos = text.find("-0.000000")) != std::string::npos;) text.erase(pos, 1);
+  return text;
+}
+
 }  // namespace
 
 // Scale 2 and Offset (1, 0, 0); polygons: quad, deleted, triangle, pentagon, quad, two ids.
 TEST(Export, EveryWriterByteForByte) {
   PolygonStorage mesh;
-  for (V3 p : std::vector<V3>{{1, 1, 1}, {0, 0, 0}, {0.5f, -0.25f, 0}, {-1, 100, 0.125f}, {1234.5f, 0, 0}, {0.1f, 0, 0}, {-0.5f, 0, -3}})
+  for (V3 p : std::vector<V3>{
+           {1, 1, 1}, {0, 0, 0}, {0.5f, -0.25f, 0}, {-1, 100, 0.125f}, {1234.5f, 0, 0}, {0.1f, 0, 0}, {-0.5f, 0, -3}})
     mesh.addVertex(Vertex{p, {}, 0});
   mesh.Polygons = {{0, 1, 2, 3}, {}, {4, 5, 6}, {0, 1, 2, 3, 4}, {3, 2, 1, 0}, {5, 6}};
   mesh.setScale(2.0f);
   mesh.setOffset(1.0f, 0.0f, 0.0f);
-  const std::string coordinates[7] = {"3.000000 2.000000 2.000000",   "1.000000 0.000000 0.000000",
-                                      "2.000000 -0.500000 0.000000",  "-1.000000 200.000000 0.250000",
+  const std::string coordinates[7] = {"3.000000 2.000000 2.000000",    "1.000000 0.000000 0.000000",
+                                      "2.000000 -0.500000 0.000000",   "-1.000000 200.000000 0.250000",
                                       "2470.000000 0.000000 0.000000", "1.200000 0.000000 0.000000",
                                       "0.000000 0.000000 -6.000000"};
-  std::string ply = "ply\nformat ascii 1.0\nelement vertex 7\nproperty float32 x\nproperty float32 y\nproperty float32 z\n"
-                    "element face 6\nproperty list uint8 int32 vertex_indices\nend_header\n";
+  std::string ply =
+      "ply\nformat ascii 1.0\nelement vertex 7\nproperty float32 x\nproperty float32 y\nproperty float32 z\n"
+      "element face 6\nproperty list uint8 int32 vertex_indices\nend_header\n";
   std::string obj;
   for (const std::string& c : coordinates) {
     ply += c + "\n";
@@ -122,4 +150,52 @@ TEST(Export, FailedSaveLeavesTheExistingFileUntouched) {
   ASSERT_EQ(::stat(dir.file("keep.obj").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(dir.entries().size(), 3u) << "temporary files left behind";
+}
+
+// Every mesh keeps its index invariants and its Euler characteristic; the closed ones are closed
+// and oriented. Fitted into a 50 x 40 x 60 volume it lies in [1.5, n - 2.5] with its tightest
+// axis filled; its PLY file holds the original file coordinates, polygons (deleted ones written as
+// "0" come back deleted) and edges; written again, the file is the same.
+TEST(MeshSet, EveryMeshIsConsistentAndItsFittedFileReadsBackAsTheOriginal) {
+  testfiles::ScratchDir dir;
+  const std::vector<testmeshes::MeshData> set = meshSet();
+  EXPECT_GE(set.size(), testmeshes::allMeshes().size());
+  for (const testmeshes::MeshData& data : set) {
+    SCOPED_TRACE(data.Name);
+    PolygonStorage mesh;
+    testmeshes::build(mesh, data);
+    EXPECT_EQ(testmeshes::indexFault(mesh), "");
+    EXPECT_EQ(testmeshes::eulerCharacteristic(mesh), data.EulerCharacteristic);
+    EXPECT_EQ(data.Name.find("open") == std::string::npos ? testmeshes::closedOrientedFault(mesh) : "", "");
+    const float extent =
+        std::max({mesh.BBoxMax.x - mesh.BBoxMin.x, mesh.BBoxMax.y - mesh.BBoxMin.y, mesh.BBoxMax.z - mesh.BBoxMin.z});
+
+    ASSERT_TRUE(mesh.fitIntoVolume(50, 40, 60));
+    float lowest = 1e30f;
+    for (const Vertex& v : mesh.Vertices) lowest = std::min({lowest, v.pos.x, v.pos.y, v.pos.z});
+    EXPECT_GE(lowest, 1.5f - 1e-4f);
+    const float highest[3] = {mesh.BBoxMax.x - 47.5f, mesh.BBoxMax.y - 37.5f, mesh.BBoxMax.z - 57.5f};
+    EXPECT_LE(*std::max_element(highest, highest + 3), 1e-3f);
+    EXPECT_GE(*std::max_element(highest, highest + 3), -1e-3f) << "the tightest axis is filled";
+
+    const std::string first = dir.file("first.ply"), second = dir.file("second.ply");
+    PolygonStorageExportPLY().save(first, mesh);
+    PolygonStorage back;
+    PolygonStorageImportPLY().import(first, back);
+    EXPECT_EQ(back.Polygons, mesh.Polygons);
+    EXPECT_EQ(back.EdgeIndex.size(), mesh.EdgeIndex.size());
+    ASSERT_EQ(back.Vertices.size(), data.Positions.size());
+    for (std::size_t i = 0; i < data.Positions.size(); ++i) {
+      const V3 &got = back.Vertices[i].pos, &was = data.Positions[i],
+               expected = mesh.fileCoordinates(mesh.Vertices[i].pos);
+      ASSERT_NEAR(got.x, expected.x, 2e-6f * std::max(1.0f, std::fabs(expected.x))) << "vertex " << i;
+      ASSERT_NEAR(got.y, expected.y, 2e-6f * std::max(1.0f, std::fabs(expected.y))) << "vertex " << i;
+      ASSERT_NEAR(got.z, was.z, 1e-5f * extent + 1e-6f) << "vertex " << i;
+      ASSERT_NEAR(got.x, was.x, 1e-5f * extent + 1e-6f) << "vertex " << i;
+    }
+    // The same bytes again, except that a tiny negative value printed as -0.000000 comes back as
+    // -0, and -0 * Scale + 0 is +0.
+    PolygonStorageExportPLY().save(second, back);
+    EXPECT_EQ(withoutNegativeZeros(testfiles::readFile(second)), withoutNegativeZeros(testfiles::readFile(first)));
+  }
 }

@@ -96,46 +96,91 @@ TEST(PolygonStorage, EdgeIndexKeepsTheFirstTwoPolygonsOfAnEdge) {
   EXPECT_EQ(mesh.findEdge(PolygonStorage::makeEdgeKey(0, 1))->Second, -1);
 }
 
-TEST(PolygonStorage, FitIntoVolumeWorkedCases) {
+// s = min(96 / 2, 46 / 1, 46 / 1) = 46 with a border of 1.5; fitting again composes Scale and
+// Offset, so file coordinates still come back; a flat axis does not limit the scale. A mesh that
+// cannot be fitted (all points in one place, no vertices, no room inside the border) is left alone.
+TEST(PolygonStorage, FitIntoVolume) {
   PolygonStorage mesh;
   make(mesh, {{0, 0, 0}, {2, 0, 0}, {2, 1, 1}, {0.5f, 0.25f, 0.75f}}, {{0, 1, 2}, {0, 2, 3}});
   ASSERT_TRUE(mesh.fitIntoVolume(100, 50, 50));
-  // s = min(96 / 2, 46 / 1, 46 / 1) = 46, with a border of 1.5.
-  EXPECT_EQ(mesh.BBoxMin.x, 1.5f);
   EXPECT_EQ(mesh.BBoxMax.x, 93.5f);
-  EXPECT_EQ(mesh.BBoxMax.z, 47.5f);
   EXPECT_EQ(mesh.Vertices[3].pos.y, 0.25f * 46 + 1.5f);
-  EXPECT_FLOAT_EQ(mesh.Scale, 1.0f / 46.0f);
   EXPECT_FLOAT_EQ(mesh.Offset.x, -1.5f / 46.0f);
   EXPECT_FLOAT_EQ(mesh.Midpoints[0].pos.x, (1.5f + 93.5f + 93.5f) / 3) << "midpoints move along";
-  // Fitting again composes Scale and Offset: file coordinates still come back.
   ASSERT_TRUE(mesh.fitIntoVolume(30, 30, 30));
-  EXPECT_EQ(mesh.BBoxMax.x, 27.5f);
   EXPECT_NEAR(mesh.fileCoordinates(mesh.Vertices[3].pos).z, 0.75f, 1e-6f);
-  // A flat axis does not limit the scale: z has no extent, x gives s = 46 / 4.
   make(mesh, {{0, 0, 3}, {4, 0, 3}, {0, 2, 3}}, {{0, 1, 2}});
   ASSERT_TRUE(mesh.fitIntoVolume(50, 50, 50));
   EXPECT_EQ(mesh.BBoxMax.y, 2 * 11.5f + 1.5f);
-  EXPECT_FLOAT_EQ(mesh.fileCoordinates(mesh.Vertices[0].pos).z, 3.0f);
-  // clear keeps the edge index and the box.
-  mesh.clear();
-  EXPECT_EQ(mesh.EdgeIndex.size(), 3u);
-  EXPECT_EQ(mesh.BBoxMax.x, 47.5f);
-  EXPECT_EQ(mesh.Scale, 1.0f);
 }
 
 TEST(PolygonStorage, FitIntoVolumeRefusesWithoutChangingAnything) {
   RecordingOutput log;
-  PolygonStorage point, before;
+  PolygonStorage point, before, empty;
   point.setStatusOutput(&log);
   make(point, {{1, 2, 3}, {1, 2, 3}, {1, 2, 3}}, {{0, 1, 2}});
   before.copyContents(point);
-  EXPECT_FALSE(point.fitIntoVolume(50, 50, 50)) << "all points in one place";
+  EXPECT_FALSE(point.fitIntoVolume(50, 50, 50));
   EXPECT_EQ(testmeshes::meshDifference(before, point), "");
   EXPECT_NE(log.Lines.back().find("cannot be fitted"), std::string::npos) << log.Lines.back();
-  PolygonStorage empty;
-  EXPECT_FALSE(empty.fitIntoVolume(50, 50, 50)) << "no vertices";
+  EXPECT_FALSE(empty.fitIntoVolume(50, 50, 50));
   testmeshes::build(point, testmeshes::cube());
-  EXPECT_FALSE(point.fitIntoVolume(4, 50, 50)) << "no room inside the border";
+  EXPECT_FALSE(point.fitIntoVolume(4, 50, 50));
   EXPECT_EQ(point.Vertices[7].pos.x, 1.0f);
+}
+
+// A fan of 10 triangles around vertex 0, a 12-gon over the rim, a deleted polygon and an unused
+// vertex: every bucket edge of the block (0, 1, >= 9) is reached. No task frame around it.
+TEST(Diagnostics, StatisticsBlockCountsValencesAndPolygonSizes) {
+  PolygonStorage mesh;
+  for (int i = 0; i < 14; ++i) mesh.addVertex(Vertex{{float(i), float(i % 3), 0}, {}, 0});
+  for (int i = 1; i <= 10; ++i) mesh.Polygons.push_back({0, i, i + 1});
+  mesh.Polygons.push_back({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+  mesh.Polygons.push_back({});
+  mesh.buildIndex();
+  RecordingOutput log;
+  mesh.setStatusOutput(&log);
+  mesh.printStatistics();
+  // Valence: vertex 13 none, 12 one (the rim), 1 and 11 two, 2 .. 10 three, 0 ten.
+  EXPECT_EQ(log.Lines, testmeshes::statisticsBlock({1, 1, 2, 9, 0, 0, 0, 0, 0, 1}, {1, 0, 0, 10, 0, 0, 0, 0, 0, 1}));
+  EXPECT_TRUE(log.Tasks.empty());
+  // Valence 8 is its own bucket.
+  testmeshes::build(mesh, testmeshes::torus(8, 4));
+  log.Lines.clear();
+  mesh.printStatistics();
+  EXPECT_EQ(log.Lines[10], " 16 grad 8") << "half the vertices of the triangulated torus";
+}
+
+TEST(Diagnostics, IdListsAreCutAt94CharactersAndIdsOutsideTheMeshAreReported) {
+  auto formatted = [](const VertexIDList& list, int size = 100) {
+    std::vector<char> buffer(static_cast<std::size_t>(size) + 16, 'X');
+    PolygonStorage::formatIdList(list, buffer.data(), size);
+    return std::string(buffer.data());
+  };
+  EXPECT_EQ(formatted({-1, 0, 7}), "-1|0|7|");
+  // 31 ids of two digits fill 93 characters; the 32nd ("41|") is cut after its first character.
+  VertexIDList list;
+  std::string first;
+  for (int id = 10; id <= 45; ++id) list.push_back(id);
+  for (int id = 10; id <= 40; ++id) first += std::to_string(id) + "|";
+  EXPECT_EQ(formatted(list), first + "4");
+  EXPECT_EQ(formatted(VertexIDList(60, 1)).size(), 94u) << "47 ids of '1|' fill 94; the 48th does not start";
+  EXPECT_EQ(formatted({123456, 7}, 10), "1234") << "size - 6 characters";
+
+  PolygonStorage mesh;
+  RecordingOutput log;
+  mesh.setStatusOutput(&log);
+  testmeshes::build(mesh, testmeshes::cube());
+  mesh.Polygons.push_back(VertexIDList(list.begin(), list.end()));
+  ASSERT_TRUE(mesh.fitIntoVolume(20, 20, 20));
+  log.Lines.clear();
+  mesh.printPolygon(6);
+  mesh.printVertex(7);
+  for (int id : {-1, 8}) mesh.printVertex(id);
+  for (int id : {-5, 7}) mesh.printPolygon(id);
+  ASSERT_EQ(log.Lines.size(), 7u);
+  EXPECT_EQ(log.Lines[0], "Polygon 6");
+  EXPECT_EQ(log.Lines[1], first + "4") << "cut the same way inside Msg";
+  EXPECT_EQ(log.Lines[2], "pos = (17.5|17.5|17.5) n = (0.57735|0.57735|0.57735)") << "stored, not file coordinates";
+  for (std::size_t i = 3; i < 7; ++i) EXPECT_NE(log.Lines[i].find("out of range"), std::string::npos) << log.Lines[i];
 }

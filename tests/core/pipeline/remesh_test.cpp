@@ -38,19 +38,22 @@ TEST(Remesh, ClosedMeshesStayClosedAndEveryMeshGivesTrianglesAndQuads) {
   std::vector<Case> cases{{"generated torus", 100000, false, 0}, {"generated torus", 1000000, false, 0}};
   if (testfiles::fileExists(MeshDir + "sphere.ply")) {
     for (int voxels : {100000, 1000000})
-      for (Case c : {Case{"sphere.ply", voxels, false, 2}, Case{"knot.ply", voxels, false, 0}, Case{"knot.ply", voxels, true, 0},
-                     Case{"joint.ply", voxels, true, -2}})
+      for (Case c : {Case{"sphere.ply", voxels, false, 2}, Case{"knot.ply", voxels, false, 0},
+                     Case{"knot.ply", voxels, true, 0}, Case{"joint.ply", voxels, true, -2}})
         cases.push_back(c);
     for (const std::string& path : testfiles::filesIn(MeshDir))
       if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ply") == 0)
-        for (bool features : {false, true}) cases.push_back({path.substr(MeshDir.size()), 100000, false, INT_MIN, features});
+        for (bool features : {false, true})
+          cases.push_back({path.substr(MeshDir.size()), 100000, false, INT_MIN, features});
   }
   remeshmeasure::printHeader();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name + " at " + std::to_string(c.Voxels) + (c.Exact ? ", exact" : "") + (c.Features ? ", features" : ""));
+    SCOPED_TRACE(c.Name + " at " + std::to_string(c.Voxels) + (c.Exact ? ", exact" : "") +
+                 (c.Features ? ", features" : ""));
     RecordingOutput log;
     const bool generated = c.Name == "generated torus";
-    auto controller = remeshmeasure::remeshed(MeshDir + c.Name, c.Voxels, c.Features, c.Exact, &log, generated ? &Torus : nullptr);
+    auto controller =
+        remeshmeasure::remeshed(MeshDir + c.Name, c.Voxels, c.Features, c.Exact, &log, generated ? &Torus : nullptr);
     const remeshmeasure::Measurement m = remeshmeasure::measure(*controller, c.Features);
     remeshmeasure::printRow(c.Name, c.Voxels, m);
     EXPECT_EQ(m.BadPolygons, 0) << "polygons with other than three or four corners";
@@ -82,9 +85,13 @@ TEST(Remesh, PublicFunctionsKeepTheFrameAndTheResultsArePinned) {
     RemeshOptions Options;
     std::uint64_t Pin;
   };
-  std::vector<Case> cases{{"torus", Torus, RemeshOptions{20000}, 0x3cb006b42b83a791},
-                          {"octahedron, features", testmeshes::octahedron(), RemeshOptions{30000, true, 0.34f}, 0x325702ac10c10830},
-                          {"sharp prism, exact, features", testmeshes::sharpPrism(), RemeshOptions{50000, true, 0.5f, true}, 0x638151727d562905}};
+  std::vector<Case> cases{
+      {"torus", Torus, RemeshOptions{20000}, 0x3cb006b42b83a791},
+      {"octahedron, features", testmeshes::octahedron(), RemeshOptions{30000, true, 0.34f}, 0x325702ac10c10830},
+      {"sharp prism, exact, features", testmeshes::sharpPrism(), RemeshOptions{50000, true, 0.5f, true},
+       0x638151727d562905},
+      {"open cube, features", testmeshes::triangulated(testmeshes::allMeshes()[7]), RemeshOptions{20000, true},
+       0xe2a597b83d767914}};
   testfiles::ScratchDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -2,6 +2,7 @@
 // log, and the distance field of every closed mesh of the asset suite against brute force.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cmath>
 
@@ -94,8 +95,9 @@ TEST(Voxelizer, EqualDistancesGoToTheEarlierPolygonInBothModes) {
     for (bool lowerFirst : {true, false}) {
       Rig rig(10, exact);
       const float z0 = lowerFirst ? 1.5f : 2.5f, z1 = lowerFirst ? 2.5f : 1.5f;
-      rig.mesh({{1.5f, 1.5f, z0}, {5.5f, 1.5f, z0}, {1.5f, 5.5f, z0}, {1.5f, 1.5f, z1}, {5.5f, 1.5f, z1}, {1.5f, 5.5f, z1}},
-               {{0, 1, 2}, {3, 4, 5}});
+      rig.mesh(
+          {{1.5f, 1.5f, z0}, {5.5f, 1.5f, z0}, {1.5f, 5.5f, z0}, {1.5f, 1.5f, z1}, {5.5f, 1.5f, z1}, {1.5f, 5.5f, z1}},
+          {{0, 1, 2}, {3, 4, 5}});
       rig.Voxelizer.voxelize();
       EXPECT_EQ(rig.distance(2, 2, 2), lowerFirst ? 0.5f : -0.5f) << (exact ? "exact" : "default") << lowerFirst;
     }
@@ -107,8 +109,13 @@ TEST(Voxelizer, EqualDistancesGoToTheEarlierPolygonInBothModes) {
 TEST(Voxelizer, SkippedPolygonsAreCountedAndLogged) {
   for (bool exact : {false, true}) {
     Rig rig(10, exact);
-    rig.mesh({{1.5f, 1.5f, 1.5f}, {1.5f, 3.5f, 1.5f}, {3.5f, 1.5f, 1.5f}, {3.5f, 3.5f, 1.5f}, {5.5f, 5.5f, 5.5f},
-              {6.5f, 6.5f, 6.5f}, {7.5f, 7.5f, 7.5f}},
+    rig.mesh({{1.5f, 1.5f, 1.5f},
+              {1.5f, 3.5f, 1.5f},
+              {3.5f, 1.5f, 1.5f},
+              {3.5f, 3.5f, 1.5f},
+              {5.5f, 5.5f, 5.5f},
+              {6.5f, 6.5f, 6.5f},
+              {7.5f, 7.5f, 7.5f}},
              {{0, 2, 3, 1}, {4, 4, 5}, {4, 5, 6}, {0, 2, 3}});
     rig.Mesh.Polygons.push_back({0, 1});
     DiagnosticsCapture capture;
@@ -139,8 +146,8 @@ TEST(Voxelizer, RegionClassificationCoversThePlane) {
     float S, T;
     int Region;
     float Sp, Tp;
-  } worked[] = {{1.25f, 1.25f, 4, 0.5f, 0.5f}, {-0.25f, -0.25f, 5, 0, 0}, {3, 0.5f, 6, 1, 0},
-                {0.5f, 3, 7, 0, 1},            {0.5f, -3, 2, 0.5f, 0},   {-3, 0.5f, 3, 0, 0.5f}};
+  } worked[] = {{1.25f, 1.25f, 4, 0.5f, 0.5f}, {-0.25f, -0.25f, 5, 0, 0}, {3, 0.5f, 6, 1, 0}, {0.5f, 3, 7, 0, 1},
+                {0.5f, -3, 2, 0.5f, 0},        {-3, 0.5f, 3, 0, 0.5f}};
   for (const auto& w : worked) {
     EXPECT_EQ(PolygonStorageVoxelizerDual::classifyRegion(w.S, w.T, sp, tp), w.Region) << w.S << ", " << w.T;
     EXPECT_EQ(sp, w.Sp);
@@ -181,7 +188,8 @@ TEST(Voxelizer, DistanceFieldsOfClosedMeshesAgreeWithBruteForce) {
             for (int z = lo[2]; z <= hi[2]; ++z) {
               const double q[3] = {double(x), double(y), double(z)};
               double& d = meshDistance[rig.Volume.index(x, y, z)];
-              d = std::min(d, fixtures::referenceDistance(q, m.Vertices[t[0]].pos, m.Vertices[t[1]].pos, m.Vertices[t[2]].pos));
+              d = std::min(
+                  d, fixtures::referenceDistance(q, m.Vertices[t[0]].pos, m.Vertices[t[1]].pos, m.Vertices[t[2]].pos));
             }
       }
       int near = 0, faults = 0;
@@ -200,7 +208,8 @@ TEST(Voxelizer, DistanceFieldsOfClosedMeshesAgreeWithBruteForce) {
               fault = "side";
             near += d < 1.0;
             if (!fault.empty() && faults++ < 5)
-              ADD_FAILURE() << fault << " at (" << x << ", " << y << ", " << z << "): stored " << stored << ", true " << d;
+              ADD_FAILURE() << fault << " at (" << x << ", " << y << ", " << z << "): stored " << stored << ", true "
+                            << d;
           }
       EXPECT_GT(near, 200);
     }
@@ -219,4 +228,44 @@ TEST(TriangleClosestPoint, ShearedTriangleBesideItsFirstEdge) {
   EXPECT_EQ(p[1], 1.5);
   EXPECT_EQ(triangle.find(below, p), TriangleClosestPoint::EdgeAB);
   EXPECT_NEAR(p[0], 3.2, 1e-12);
+}
+
+// Worked chains: edges (a, b, first polygon, second polygon) and the lines they give.
+TEST(SharpFeatures, ChainingExamples) {
+  struct Case {
+    const char* Name;
+    std::vector<std::array<int, 4>> Edges;
+    VertexIDListList Lines;
+  };
+  const Case cases[] = {
+      {"chain of three: the line reads from the far end", {{1, 2, 0, 1}, {2, 3, 2, 3}, {3, 4, 4, 5}}, {{4, 3, 2, 1}}},
+      // 2-3 shares polygon 1 with 1-2: 1-2 alone gives two ids and is dropped.
+      {"continuation stops at a shared polygon", {{1, 2, 0, 1}, {2, 3, 1, 3}, {3, 4, 4, 5}}, {{4, 3, 2}}},
+      {"closed chain starts and ends at the upper end",
+       {{0, 1, 10, 11}, {1, 2, 12, 13}, {0, 2, 14, 15}},
+       {{1, 0, 2, 1}}},
+      {"first candidate in key order: (2, 5) before (5, 6)", {{1, 5, 0, 1}, {2, 5, 2, 3}, {5, 6, 4, 7}}, {{2, 5, 1}}},
+      {"candidate sharing a polygon is passed over", {{1, 5, 0, 1}, {2, 5, 1, 3}, {5, 6, 4, 7}}, {{6, 5, 1}}},
+      {"boundary edges continue along boundary edges of another polygon",
+       {{1, 2, 0, -1}, {2, 3, 0, -1}, {3, 4, 1, -1}, {4, 5, 2, 6}},
+       {{4, 3, 2}}},
+  };
+  for (const Case& c : cases) {
+    SharpFeatures f;
+    for (const auto& e : c.Edges) f.SharpEdges[PolygonStorage::makeEdgeKey(e[0], e[1])] = EdgeEntryData{e[2], e[3]};
+    f.buildFeatureLines();
+    EXPECT_EQ(f.FeatureLines, c.Lines) << c.Name;
+    EXPECT_TRUE(f.SharpEdges.empty()) << c.Name << ": the chaining consumes the edges";
+  }
+}
+
+// Boundary edges are sharp whatever the threshold: the boundary of a square of two triangles,
+// where 1-2 follows 0-1 in the same triangle. (Creases by threshold: the pinned octahedron.)
+TEST(SharpFeatures, BoundaryEdgesAreSharp) {
+  PolygonStorage mesh;
+  SharpFeatures f;
+  f.setMesh(&mesh);
+  testmeshes::build(mesh, {"", {{2, 2, 2}, {6, 2, 2}, {6, 6, 2}, {2, 6, 2}}, {{0, 1, 2}, {0, 2, 3}}, 1});
+  f.detectSharpEdges(0.0f);
+  EXPECT_EQ(f.FeatureLines, (VertexIDListList{{1, 0, 3}, {3, 2, 1}}));
 }
