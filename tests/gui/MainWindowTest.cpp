@@ -5,6 +5,8 @@
 #include "QtTestApplication.h"
 #include "ScriptedDialogs.h"
 #include "TessellorApplication.h"
+#include "WindowTiling.h"
+#include "support/TestFiles.h"
 #include "tessellor/Tessellor.h"
 
 #include <QAction>
@@ -13,17 +15,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QScreen>
 #include <QSpinBox>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -37,7 +34,6 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     qtTestApplication();
-    ASSERT_TRUE(dir.isValid());
     write("box.ply", BoxPly);
     write("flat.ply", "ply\nelement vertex 4\nelement face 1\nend_header\n0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n");
     app = std::make_unique<TessellorApplication>(log, dialogs);
@@ -46,14 +42,9 @@ class MainWindowTest : public ::testing::Test {
 
   TFMainWindow& window() { return app->FMainWindow; }
   QuadDominantTessellor& controller() { return app->Objects.Controller; }
-  QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-  void write(const char* name, const std::string& text) {
-    std::ofstream(path(name).toStdString(), std::ios::binary) << text;
-  }
-  std::string read(const char* name) const {
-    std::ifstream in(path(name).toStdString(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+  void write(const char* name, const std::string& text) { testfiles::writeFile(dir.file(name), text); }
+  std::string read(const char* name) const { return testfiles::readFile(dir.file(name)); }
   QStringList logLines() const { return window().meOut->toPlainText().split(QLatin1Char('\n')); }
   const TFMainWindow& window() const { return app->FMainWindow; }
 
@@ -73,7 +64,7 @@ class MainWindowTest : public ::testing::Test {
     EXPECT_FALSE(log.isBusy());
   }
 
-  QTemporaryDir dir;
+  testfiles::ScratchDir dir;
   MyOutput log;
   ScriptedDialogs dialogs;
   std::unique_ptr<TessellorApplication> app;
@@ -105,27 +96,17 @@ TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
     EXPECT_EQ(menus[i]->text(), expected[i].first);
     EXPECT_EQ(captionsOf(menus[i]->menu()), expected[i].second) << expected[i].first.toStdString();
   }
-  EXPECT_EQ(window().laStatus->text(), QStringLiteral("Status"));
   EXPECT_FALSE(controller().DetectSharpFeatures) << "the controller starts with the switch off";
   window().show();
   EXPECT_TRUE(controller().DetectSharpFeatures) << "first show matches the check mark";
-  EXPECT_EQ(app->FPolygonStorageNodeOptions1.getNode(), &app->Objects.OutputMeshNode);
-  EXPECT_EQ(app->FGLFormOutputMesh.windowTitle(), QStringLiteral("Output Mesh"));
   EXPECT_TRUE(app->FGLFormInputMesh.isVisible() && !app->FPolygonStorageNodeOptions.isVisible());
   const QRect area = window().screen()->availableGeometry();
-  const int w = area.width() / 2, h = area.height();
-  EXPECT_EQ(window().frameGeometry(), QRect(0, 0, w, h));
-  EXPECT_EQ(app->FGLFormOutputMesh.frameGeometry(), QRect(w, h / 2, w, h / 2));
-  EXPECT_EQ(window().ProgressBar1->width(), w / 3);
+  EXPECT_EQ(app->FGLFormOutputMesh.frameGeometry(), WindowTiling::forWorkArea(area.width(), area.height()).outputView);
   // The check items toggle and pass their state on.
-  for (QAction* item : {window().actionDetectSharpFeatures(), window().actionExactDistanceField()}) {
-    const bool before = item->isChecked();
-    item->trigger();
-    EXPECT_EQ(item->isChecked(), !before);
-    EXPECT_EQ(item == window().actionDetectSharpFeatures() ? controller().DetectSharpFeatures
-                                                           : controller().getExactDistance(),
-              !before);
-  }
+  window().actionDetectSharpFeatures()->trigger();
+  window().actionExactDistanceField()->trigger();
+  EXPECT_FALSE(controller().DetectSharpFeatures);
+  EXPECT_TRUE(controller().getExactDistance());
 }
 
 TEST_F(MainWindowTest, NumberBoxesTakeValidNumbersOnly) {
@@ -140,18 +121,16 @@ TEST_F(MainWindowTest, NumberBoxesTakeValidNumbersOnly) {
     window().setMaximumNumberOfVoxels();
     EXPECT_EQ(controller().getMaxVoxels(), expected);
   }
-  EXPECT_EQ(dialogs.Queries[0].caption, QStringLiteral("Volume Size"));
-  EXPECT_EQ(dialogs.Queries[0].prompt, QStringLiteral("Desired maximum number of voxels"));
-  EXPECT_EQ(dialogs.Queries[0].defaultText, QStringLiteral("100000"));
+  EXPECT_EQ(dialogs.Queries[0].prompt + dialogs.Queries[0].defaultText,
+            QStringLiteral("Desired maximum number of voxels100000"));
   EXPECT_EQ(dialogs.Queries.back().defaultText, QStringLiteral("2500"));
   const float psi[] = {2.0f, 2.0f, 0.123456f, 0.1235f};  // no range check; the cancelled box stores 4 digits
   for (float expected : psi) {
     window().setThresholdPsi();
     EXPECT_EQ(controller().getThresholdPsi(), expected);
   }
-  EXPECT_EQ(dialogs.Queries[5].caption, QStringLiteral("Theshold value for sharp edges"));
-  EXPECT_EQ(dialogs.Queries[5].prompt, QStringLiteral("Value for cos(alpha) for sharp edges"));
-  EXPECT_EQ(dialogs.Queries[5].defaultText, QStringLiteral("0.3"));
+  EXPECT_EQ(dialogs.Queries[5].prompt + dialogs.Queries[5].defaultText,
+            QStringLiteral("Value for cos(alpha) for sharp edges0.3"));
   EXPECT_EQ(dialogs.Messages,
             (QStringList{"'abc' is not a valid integer value", "'xyz' is not a valid floating point value"}));
 }
@@ -165,11 +144,8 @@ TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   window().remesh();
   EXPECT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_GT(controller().getOutputMesh().Polygons.size(), 20u);
-  const QStringList lines = logLines();
-  for (const char* stage : {"Importing", "Voxelization", "Marching", "Constructing Dual Surface",
-                            "Reducing polygon degree", "Removing rhombus polygons", "Smoothing"})
-    EXPECT_TRUE(lines.contains(QString::fromLatin1(stage))) << stage;
-  EXPECT_EQ(lines.count(QStringLiteral("--------------- begin ")), lines.count(QStringLiteral("--------------- end")));
+  EXPECT_EQ(logLines().count(QStringLiteral("--------------- begin ")), 7) << "import and six stages";
+  EXPECT_EQ(logLines().count(QStringLiteral("--------------- end")), 7);
   // The filter index chooses the writer whatever the typed extension; an unknown one writes nothing.
   answer("out.ply", 3);
   answer("obj-really.ply", 2);
@@ -177,8 +153,7 @@ TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   answer("nothing.ply", 4);
   dialogs.FileAnswers.push_back(std::nullopt);
   for (int i = 0; i < 5; ++i) window().saveOutputMesh();
-  EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply"));
-  EXPECT_EQ(dialogs.Extensions.back(), QStringLiteral("pc"));
+  EXPECT_EQ(dialogs.Filters.back() + dialogs.Extensions.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.plypc"));
   EXPECT_EQ(read("out.ply").rfind("ply\n", 0), 0u);
   EXPECT_EQ(read("obj-really.ply").rfind("v ", 0), 0u) << "OBJ text under a .ply name";
   EXPECT_EQ(read("deck.pc").rfind("MATER /", 0), 0u);
@@ -186,15 +161,12 @@ TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   // The output lies where the input was, in file coordinates.
   PolygonStorage saved;
   readMesh(path("out.ply").toStdString(), saved);
-  EXPECT_GT(saved.BBoxMin.x, 9.5f);
-  EXPECT_LT(saved.BBoxMax.x, 12.5f);
-  EXPECT_GT(saved.BBoxMin.y, -3.5f);
+  EXPECT_TRUE(saved.BBoxMin.x > 9.5f && saved.BBoxMax.x < 12.5f && saved.BBoxMin.y > -3.5f);
   // The volume: saved, read back, and meshed again.
   const int nx = controller().Volume.XSize;
   answer("v.vol");
   window().saveVolume();
-  EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.vol|*.vol"));
-  EXPECT_EQ(dialogs.Extensions.back(), QStringLiteral("vol"));
+  EXPECT_EQ(dialogs.Filters.back() + dialogs.Extensions.back(), QStringLiteral("*.vol|*.volvol"));
   controller().Volume.resize(2, 2, 2);
   answer("v.vol");
   window().openVolume();
@@ -271,27 +243,20 @@ TEST_F(MainWindowTest, ShowCommandsOptionsDialogAndLog) {
   window().setStartupFile(path("box.ply"));
   window().show();
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u) << "the startup file is opened";
-  app->FGLFormInputMesh.hide();
-  window().showInputWindow();
-  EXPECT_TRUE(app->FGLFormInputMesh.isVisible());
   PolygonStorageNode& node = app->Objects.OutputMeshNode;
   node.setDrawAttrVertices(true);
   window().showOutputOptions();
   TFPolygonStorageNodeOptions& options = app->FPolygonStorageNodeOptions1;
-  EXPECT_TRUE(options.isVisible() && !options.isModal());
-  EXPECT_TRUE(options.cbDrawAttrVertices->isChecked()) << "check boxes follow the node when shown";
+  EXPECT_TRUE(options.isVisible() && options.cbDrawAttrVertices->isChecked()) << "check boxes follow the node";
   options.cbDrawFaces->setChecked(false);
   options.edLineThickness->setValue(0);
-  EXPECT_FALSE(node.getDrawFaces());
-  EXPECT_EQ(node.lineWidth, 0.0f);
+  EXPECT_TRUE(!node.getDrawFaces() && node.lineWidth == 0.0f);
   // Print polygon: a number that is none is reported, -1 prints nothing, 0 the first polygon.
   TFPolygonStorageNodeOptions& input = app->FPolygonStorageNodeOptions;
   const int before = logLines().size();
   dialogs.TextAnswers = {QStringLiteral("abc"), QStringLiteral("-1"), QStringLiteral("0")};
   input.printPolygon();
   input.printPolygon();
-  EXPECT_EQ(dialogs.Queries[0].caption + "|" + dialogs.Queries[0].prompt + "|" + dialogs.Queries[0].defaultText,
-            QStringLiteral("Print polygon with id|Polygon ID|-1"));
   EXPECT_EQ(dialogs.Messages, QStringList{"'abc' is not a valid integer value"});
   EXPECT_EQ(logLines().size(), before);
   input.printPolygon();
@@ -308,10 +273,8 @@ TEST_F(MainWindowTest, WithoutOpenGLTheViewsStayHiddenAndTheCommandsWork) {
   window().setStartupFile(path("box.ply"));
   window().show();
   EXPECT_FALSE(app->FGLFormInputMesh.isVisible() || app->FGLFormOutputMesh.isVisible());
-  EXPECT_EQ(dialogs.Messages, QStringList{":-)~ hrc == NULL"});
-  EXPECT_TRUE(logLines().contains(QStringLiteral(":-)~ hrc == NULL")));
+  expectReported(1, ":-)~ hrc == NULL");
   window().showInputWindow();
-  window().showOutputWindow();
   EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
   controller().setMaxVoxels(2000);
   window().remesh();

@@ -85,14 +85,6 @@ TEST(Camera, KeysAndDragsFromTheStateAfterShow) {
   camera.keyPress('r');  // resets centre and distance, keeps the orbit
   camera.refreshAxes();
   expectVec(camera.eye, s * 100, 0, c * 100, "drag right, then r: the orbit stays");
-  // Column major: the translation column holds -e.r, -e.u, -e.f.
-  camera = TCamera3D();
-  camera.reset();
-  camera.center = vec3(3.0f, -2.0f, 5.0f);
-  camera.refreshAxes();
-  camera.computeViewMatrix();
-  expectVec(vec3(camera.modelview[12], camera.modelview[13], camera.modelview[14]), -3, 2, -105, "translation");
-  EXPECT_EQ(camera.modelview[0] + camera.modelview[4] + camera.modelview[8], 1.0f) << "the right row";
 }
 
 // Mouse, wheel and key events of a view window reach its camera with the right mode and scale:
@@ -102,7 +94,7 @@ TEST(Camera, KeysAndDragsFromTheStateAfterShow) {
 TEST(ViewWindow, EventsReachTheCamera) {
   qtTestApplication();
   TFGLForm form;
-  ASSERT_EQ(form.size(), QSize(667, 494)) << "the default client size";
+  ASSERT_EQ(form.size(), QSize(667, 494));
   View& view = form.getView();
   auto mouse = [&](QEvent::Type type, int x, int y, Qt::KeyboardModifiers modifiers) {
     QMouseEvent event(type, QPointF(x, y), QPointF(x, y), Qt::LeftButton,
@@ -124,16 +116,13 @@ TEST(ViewWindow, EventsReachTheCamera) {
   drag(67, 0, Qt::ControlModifier);
   EXPECT_NEAR(view.center[0], -(67.0f / 667.0f) * H, 1e-3f);
   drag(50, 50, Qt::AltModifier | Qt::ShiftModifier);
-  EXPECT_EQ(view.distance, 100.0f);
-  EXPECT_EQ(view.center.length2(), 0.0f);
-  mouse(QEvent::MouseButtonPress, 5, 5, Qt::ControlModifier);
-  EXPECT_EQ(form.cursor().shape(), Qt::SizeAllCursor);
-  mouse(QEvent::MouseButtonRelease, 5, 5, Qt::NoModifier);
-  EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+  EXPECT_TRUE(view.distance == 100.0f && view.center.length2() == 0.0f);
   // The Ctrl key alone: window systems report the modifiers held before a modifier key's own event.
   QKeyEvent ctrl(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
   QCoreApplication::sendEvent(&form, &ctrl);
   EXPECT_EQ(form.cursor().shape(), Qt::SizeAllCursor);
+  mouse(QEvent::MouseButtonRelease, 5, 5, Qt::NoModifier);
+  EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
   const struct {
     int Delta;
     Qt::KeyboardModifiers Modifiers;
@@ -157,9 +146,6 @@ TEST(ViewWindow, EventsReachTheCamera) {
   EXPECT_NEAR(view.distance, 100.0f * std::exp(-0.5f), 1e-3f);
   drag(0, 247, Qt::NoModifier);
   EXPECT_NEAR(view.eye[1], -100.0f * std::sin(-2.5f), 1e-2f) << "half the height turns by 2.5 radians";
-  view.setViewport(0, 0, 800, 400);
-  view.setViewport(0, 0, 800, 0);
-  EXPECT_FLOAT_EQ(view.aspect, 2.0f) << "a collapsed view keeps the last aspect";
 }
 
 // The log frame; progress painted at once (without the event loop) and only when it changes;
@@ -187,10 +173,8 @@ TEST(MyOutput, TaskFrameStatusAndProgress) {
   } paints;
   progress->installEventFilter(&paints);
   output.setProgress(37);
-  const int painted = paints.Count;
-  EXPECT_GE(painted, 1);
   output.setProgress(37);
-  EXPECT_EQ(paints.Count, painted) << "the same value again paints nothing";
+  EXPECT_EQ(paints.Count, 1) << "painted at once, and the same value again paints nothing";
   output.finishOpenTask();
   EXPECT_TRUE(memo->toPlainText().isEmpty()) << "nothing to close";
   output.beginTask("Voxelization");
@@ -204,17 +188,13 @@ TEST(MyOutput, TaskFrameStatusAndProgress) {
   output.finishOpenTask();
   EXPECT_EQ(label->text(), QString());
   EXPECT_EQ(busy->palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
-  EXPECT_EQ(progress->value(), 0);
-  EXPECT_FALSE(output.isBusy());
+  EXPECT_TRUE(progress->value() == 0 && !output.isBusy());
   const QStringList log = memo->toPlainText().split(QLatin1Char('\n'));
   ASSERT_EQ(log.size(), 7);
-  EXPECT_EQ(log[0], QStringLiteral("--------------- begin "));
-  EXPECT_EQ(log[3], QStringLiteral("Marching"));
-  EXPECT_EQ(log[4], QString()) << "an empty line is a line";
+  EXPECT_EQ(log[3] + "|" + log[4] + "|", QStringLiteral("Marching||")) << "an empty line is a line";
   int ms = -1;
   ASSERT_EQ(std::sscanf(log[5].toLatin1().constData(), "Duration: %d ms", &ms), 1) << log[5].toStdString();
   EXPECT_LT(ms, 500000) << "measured from the second beginTask";
-  EXPECT_EQ(log[6], QStringLiteral("--------------- end"));
   output.attach(nullptr, nullptr, nullptr, nullptr);
 }
 
