@@ -28,7 +28,7 @@ struct CommandSyntax {
   const char* Name;
   const char* Summary;      // one line, for the list of commands
   const char* Description;  // the rest of --help, before the options ("" for none)
-  const char* Input;        // shown in the usage line, e.g. "IN.ply"
+  const char* Input;        // shown in the usage line, e.g. "IN"
   std::vector<OptionSyntax> Options;
   bool OutputRequired = false;  // -o OUT must be given
 };

@@ -7,9 +7,10 @@ using namespace tessellor;
 
 const CommandSyntax& ConvertCommand::syntax() const {
   static const CommandSyntax syntax{"convert",
-                                    "Read a PLY mesh and write it as PLY, OBJ or a .pc deck.",
-                                    "The mesh is written as imported, in the coordinates of the input file.\n",
-                                    "IN.ply",
+                                    "Read a mesh and write it as PLY, OBJ or a .pc deck.",
+                                    "IN is a mesh file: PLY (ASCII or binary), STL (ASCII or binary), OBJ or OFF, told by\n"
+                                    "its content. The mesh is written as imported, in the coordinates of the input file.\n",
+                                    "IN",
                                     {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
                                     true};
   return syntax;
@@ -18,7 +19,7 @@ const CommandSyntax& ConvertCommand::syntax() const {
 void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const MeshFormat format = args.outputFormat();
   if (isVolumePath(args.input()))
-    throw UsageError("convert reads a PLY mesh; '" + args.input() + "' names a volume file");
+    throw UsageError("convert reads a mesh; '" + args.input() + "' names a volume file");
   PolygonStorage mesh;
   readMesh(args.input(), mesh, &output);
   writeMesh(args.output(), mesh, format);

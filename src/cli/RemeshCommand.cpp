@@ -8,13 +8,14 @@ using namespace tessellor;
 const CommandSyntax& RemeshCommand::syntax() const {
   static const CommandSyntax syntax{
       "remesh",
-      "Read a PLY mesh and write a quad-dominant remeshing of it.",
+      "Read a mesh and write a quad-dominant remeshing of it.",
+      "IN is a mesh file: PLY (ASCII or binary), STL (ASCII or binary), OBJ or OFF, told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
       "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
       "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
       "and smoothed once. The result is written in the coordinates of the input file, every vertex\n"
       "and polygon entry included.\n",
-      "IN.ply",
+      "IN",
       {CommonOptions::Output,
        CommonOptions::Format,
        InputPipeline::MaxVoxels,
