@@ -86,7 +86,7 @@ void PlyBinaryReader::checkDeclarations() const {
 double PlyBinaryReader::readNumber(PlyHeader::Type type) {
   unsigned char bytes[8];
   const int size = PlyHeader::sizeOf(type);
-  Input.read(bytes, static_cast<std::size_t>(size), "an element");
+  Input.read(bytes, static_cast<std::size_t>(size), Within.c_str());
   if (Swap) std::reverse(bytes, bytes + size);
   switch (type) {
     case PlyHeader::Type::Int8: {
@@ -133,19 +133,19 @@ double PlyBinaryReader::readNumber(PlyHeader::Type type) {
 }
 
 // Integer types hold at most 32 bits: every value is exact as a double.
-long long PlyBinaryReader::readInteger(PlyHeader::Type type, const char*) {
+long long PlyBinaryReader::readInteger(PlyHeader::Type type) {
   return static_cast<long long>(readNumber(type));
 }
 
 void PlyBinaryReader::skipProperty(const PlyHeader::Property& property) {
   if (!property.IsList) {
-    Input.skip(PlyHeader::sizeOf(property.ValueType), "an element");
+    Input.skip(PlyHeader::sizeOf(property.ValueType), Within.c_str());
     return;
   }
   const long long at = Input.Offset;
-  const long long count = readInteger(property.CountType, "a list count");
+  const long long count = readInteger(property.CountType);
   if (count < 0) failAtByte(at, "negative list count " + std::to_string(count));
-  Input.skip(count * PlyHeader::sizeOf(property.ValueType), "a list");
+  Input.skip(count * PlyHeader::sizeOf(property.ValueType), Within.c_str());
 }
 
 void PlyBinaryReader::read(PolygonStorage& mesh) {
@@ -154,6 +154,7 @@ void PlyBinaryReader::read(PolygonStorage& mesh) {
   if (vertex >= 0) VertexCount = Header.Elements[static_cast<std::size_t>(vertex)].Count;
   const int face = Header.firstOf(PlyHeader::Role::Face);
   for (int e = 0; e < static_cast<int>(Header.Elements.size()); ++e) {
+    Within = "element " + Header.Elements[static_cast<std::size_t>(e)].Name;
     if (e == vertex)
       readVertices(mesh, e);
     else if (e == face)
@@ -211,7 +212,7 @@ void PlyBinaryReader::readFaces(PolygonStorage& mesh, int element) {
         continue;
       }
       const long long at = Input.Offset;
-      const long long corners = readInteger(property.CountType, "a face");
+      const long long corners = readInteger(property.CountType);
       if (corners < 0) failAtByte(at, "face has a negative corner count");
       const int indexBytes = PlyHeader::sizeOf(property.ValueType);
       if (corners > Input.remaining() / indexBytes)
@@ -219,7 +220,7 @@ void PlyBinaryReader::readFaces(PolygonStorage& mesh, int element) {
       polygon.reserve(static_cast<std::size_t>(corners));
       for (long long j = 0; j < corners; ++j) {
         const long long indexAt = Input.Offset;
-        const long long id = readInteger(property.ValueType, "a face");
+        const long long id = readInteger(property.ValueType);
         if (id < 0 || id >= VertexCount)
           failAtByte(indexAt, "vertex index " + std::to_string(id) + " outside the vertex range 0.." +
                                   std::to_string(VertexCount - 1));
@@ -240,8 +241,8 @@ void PlyBinaryReader::skipElement(int element) {
     const long long bytes = minimumBytes(skipped);
     if (bytes == 0) return;
     if (skipped.Count > Input.remaining() / bytes)
-      failAtByte(Input.Offset, "file ends inside element " + skipped.Name);
-    Input.skip(skipped.Count * bytes, "an element");
+      failAtByte(Input.Offset, "file ends inside " + Within);
+    Input.skip(skipped.Count * bytes, Within.c_str());
     return;
   }
   for (long long i = 0; i < skipped.Count; ++i)

@@ -26,7 +26,7 @@ class PlyBinaryReader {
   [[noreturn]] void failAtByte(long long offset, const std::string& reason) const;
   void checkDeclarations() const;
   double readNumber(PlyHeader::Type type);
-  long long readInteger(PlyHeader::Type type, const char* what);
+  long long readInteger(PlyHeader::Type type);
   void skipProperty(const PlyHeader::Property& property);
   void readVertices(PolygonStorage& mesh, int element);
   void readFaces(PolygonStorage& mesh, int element);
@@ -39,6 +39,7 @@ class PlyBinaryReader {
   StatusOutput* Output;
   bool Reverse;
   bool Swap;
+  std::string Within;  // "element NAME", for messages
   long long VertexCount = 0;
   int ProgressCounter = 0;
 };
