@@ -24,6 +24,26 @@ struct Shape {
   std::vector<VertexIDList> Polygons;
 };
 
+// The shape with its vertices numbered in the order the polygons first use them, as an STL
+// reader numbers them.
+inline Shape numberedByFirstUse(const Shape& shape) {
+  Shape result;
+  std::vector<int> ids(shape.Positions.size(), -1);
+  for (const VertexIDList& polygon : shape.Polygons) {
+    VertexIDList renumbered;
+    for (int id : polygon) {
+      int& mapped = ids[static_cast<std::size_t>(id)];
+      if (mapped < 0) {
+        mapped = static_cast<int>(result.Positions.size());
+        result.Positions.push_back(shape.Positions[static_cast<std::size_t>(id)]);
+      }
+      renumbered.push_back(mapped);
+    }
+    result.Polygons.push_back(renumbered);
+  }
+  return result;
+}
+
 inline std::string number(float value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.17g", static_cast<double>(value));  // exact as a double

@@ -14,8 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 namespace {
 
 using meshfiles::Shape;
@@ -54,22 +52,8 @@ std::vector<std::string> logLines(const RecordingOutput& log, const std::string&
   return lines;
 }
 
-// Vertex ids in the order the polygons first use them, as an STL reader numbers them.
 Shape numberedByFirstUse(const testmeshes::MeshData& data) {
-  Shape shape;
-  std::map<int, int> ids;
-  for (const VertexIDList& polygon : data.Polygons) {
-    VertexIDList renumbered;
-    for (int id : polygon) {
-      if (!ids.count(id)) {
-        ids[id] = static_cast<int>(shape.Positions.size());
-        shape.Positions.push_back(data.Positions[static_cast<std::size_t>(id)]);
-      }
-      renumbered.push_back(ids[id]);
-    }
-    shape.Polygons.push_back(renumbered);
-  }
-  return shape;
+  return meshfiles::numberedByFirstUse(Shape{data.Positions, data.Polygons});
 }
 
 struct Reference {
