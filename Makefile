@@ -53,7 +53,7 @@ format-check:
 
 # Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target. Not part of `make test`.
 FUZZ_SECONDS ?= 300
-FUZZ_TARGETS = fuzz_ply_import fuzz_volume_read fuzz_pipeline
+FUZZ_TARGETS = fuzz_ply_import fuzz_stl_import fuzz_obj_import fuzz_off_import fuzz_volume_read fuzz_pipeline
 fuzz:
 	@missing=""; for p in clang-14 libclang-rt-14-dev; do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update && \
@@ -61,7 +61,7 @@ fuzz:
 	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DTESSELLOR_FUZZ=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@for t in $(FUZZ_TARGETS); do \
-	  c=$${t#fuzz_}; case $$c in ply_import) c=ply;; volume_read) c=volume;; esac; \
+	  c=$${t#fuzz_}; c=$${c%_import}; c=$${c%_read}; \
 	  mkdir -p fuzz-out/$$t fuzz-out/artifacts; \
 	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
 	  TMPDIR=$$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ) ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=32 \

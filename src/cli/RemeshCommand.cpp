@@ -9,7 +9,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
   static const CommandSyntax syntax{
       "remesh",
       "Read a mesh and write a quad-dominant remeshing of it.",
-      "IN is a mesh file: PLY (ASCII or binary), STL (ASCII or binary), OBJ or OFF, told by its content.\n"
+      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
       "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
       "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"

@@ -90,8 +90,8 @@ inline void putScalar(std::string& out, const std::string& type, double value, b
 inline std::string plyBinary(const Shape& s, bool bigEndian, const std::string& coordinate = "float",
                              const std::string& count = "uchar", const std::string& index = "int") {
   std::string t = std::string("ply\nformat binary_") + (bigEndian ? "big" : "little") + "_endian 1.0\nelement vertex " +
-                  std::to_string(s.Positions.size()) + "\nproperty float nx\nproperty " + coordinate +
-                  " x\nproperty " + coordinate + " y\nproperty " + coordinate +
+                  std::to_string(s.Positions.size()) + "\nproperty float nx\nproperty " + coordinate + " x\nproperty " +
+                  coordinate + " y\nproperty " + coordinate +
                   " z\nproperty uchar red\nelement edge 1\nproperty int vertex1\nproperty int vertex2\nelement face " +
                   std::to_string(s.Polygons.size()) + "\nproperty uchar flags\nproperty list " + count + " " + index +
                   " vertex_indices\nproperty list uchar float texcoord\nend_header\n";

@@ -29,8 +29,7 @@ void MeshImportFrame::Progress::at(long long done) {
   Output->setProgress(percent);
 }
 
-void MeshImportFrame::run(const std::string& fileName, PolygonStorage& mesh, StatusOutput* output,
-                          const Reader& read) {
+void MeshImportFrame::run(const std::string& fileName, PolygonStorage& mesh, StatusOutput* output, const Reader& read) {
   if (output) {
     output->beginTask("Importing");
     output->writeLine(fileName.c_str());

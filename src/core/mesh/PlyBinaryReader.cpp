@@ -58,7 +58,8 @@ void PlyBinaryReader::checkDeclarations() const {
   for (const PlyHeader::Element& element : Header.Elements) {
     if (element.Count < 0) failAtLine(element.Line, "negative count of element " + element.Name);
     for (const PlyHeader::Property& property : element.Properties) {
-      if (property.ValueType == PlyHeader::Type::Unknown || (property.IsList && property.CountType == PlyHeader::Type::Unknown))
+      if (property.ValueType == PlyHeader::Type::Unknown ||
+          (property.IsList && property.CountType == PlyHeader::Type::Unknown))
         failAtLine(property.Line, "property of unknown type");
       if (property.IsList && !PlyHeader::isInteger(property.CountType))
         failAtLine(property.Line, "list count of a floating-point type");
@@ -133,9 +134,7 @@ double PlyBinaryReader::readNumber(PlyHeader::Type type) {
 }
 
 // Integer types hold at most 32 bits: every value is exact as a double.
-long long PlyBinaryReader::readInteger(PlyHeader::Type type) {
-  return static_cast<long long>(readNumber(type));
-}
+long long PlyBinaryReader::readInteger(PlyHeader::Type type) { return static_cast<long long>(readNumber(type)); }
 
 void PlyBinaryReader::skipProperty(const PlyHeader::Property& property) {
   if (!property.IsList) {
@@ -240,8 +239,7 @@ void PlyBinaryReader::skipElement(int element) {
     // Fixed-size instances are skipped at once; a count the file cannot back is refused.
     const long long bytes = minimumBytes(skipped);
     if (bytes == 0) return;
-    if (skipped.Count > Input.remaining() / bytes)
-      failAtByte(Input.Offset, "file ends inside " + Within);
+    if (skipped.Count > Input.remaining() / bytes) failAtByte(Input.Offset, "file ends inside " + Within);
     Input.skip(skipped.Count * bytes, Within.c_str());
     return;
   }

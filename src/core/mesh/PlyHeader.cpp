@@ -23,10 +23,11 @@ PlyHeader::Type PlyHeader::typeFromName(const std::string& name) {
   static const struct {
     const char* Name;
     Type Value;
-  } Names[] = {{"char", Type::Int8},     {"int8", Type::Int8},       {"uchar", Type::UInt8},   {"uint8", Type::UInt8},
-               {"short", Type::Int16},   {"int16", Type::Int16},     {"ushort", Type::UInt16}, {"uint16", Type::UInt16},
-               {"int", Type::Int32},     {"int32", Type::Int32},     {"uint", Type::UInt32},   {"uint32", Type::UInt32},
-               {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
+  } Names[] = {
+      {"char", Type::Int8},     {"int8", Type::Int8},       {"uchar", Type::UInt8},    {"uint8", Type::UInt8},
+      {"short", Type::Int16},   {"int16", Type::Int16},     {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
+      {"int", Type::Int32},     {"int32", Type::Int32},     {"uint", Type::UInt32},    {"uint32", Type::UInt32},
+      {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
   for (const auto& entry : Names)
     if (name == entry.Name) return entry.Value;
   return Type::Unknown;

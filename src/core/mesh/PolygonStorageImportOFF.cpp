@@ -145,7 +145,8 @@ class OffReader {
     if (!TextNumbers::readInteger(token.Text, token.Size, value))
       fail(Lines.LineNumber, std::string(what) + " count \"" + shortened(token.Text) + "\" is not a whole number");
     if (value < 0) fail(Lines.LineNumber, std::string("negative ") + what + " count " + std::to_string(value));
-    if (value > INT_MAX) fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(value) + " is too large");
+    if (value > INT_MAX)
+      fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(value) + " is too large");
     return value;
   }
 

@@ -207,8 +207,8 @@ class PlyReader {
     for (long long j = 1; j <= corners; ++j) {
       const long long id = TextNumbers::parseInteger(Tokens[first + static_cast<std::size_t>(j)]);
       if (id < 0 || id >= VertexCount)
-        fail(Lines.LineNumber, "vertex index " + std::to_string(id) + " outside the vertex range 0.." +
-                                   std::to_string(VertexCount - 1));
+        fail(Lines.LineNumber,
+             "vertex index " + std::to_string(id) + " outside the vertex range 0.." + std::to_string(VertexCount - 1));
       polygon.push_back(static_cast<int>(id));
     }
     // order_ccw: the file lists the corners the other way round.
@@ -279,10 +279,15 @@ class PlyReader {
         for (long long i = 0; i < FaceCount; ++i) {
           nextElementLine("faces", FaceCount);
           TextLineReader::splitBlanks(Line, Tokens);
-          propertyPositions(element, positions);
-          if (positions.size() <= static_cast<std::size_t>(list))
-            fail(Lines.LineNumber, "face line has fewer values than its properties declare");
-          addPolygon(mesh, positions[static_cast<std::size_t>(list)]);
+          std::size_t first = 0;  // without declared properties the line is "k i1 .. ik"
+          if (!element.Properties.empty()) {
+            propertyPositions(element, positions);
+            if (positions.size() <= static_cast<std::size_t>(list))
+              fail(Lines.LineNumber, "face line has fewer values than its properties declare");
+            first = positions[static_cast<std::size_t>(list)];
+          }
+          if (Tokens.empty()) fail(Lines.LineNumber, "face line has no corner count");
+          addPolygon(mesh, first);
           if (i % step == 0) progress();
         }
       } else {

@@ -126,8 +126,7 @@ class AsciiStlReader {
     }
     if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
     if (state == State::BeforeSolid) fail(Lines.LineNumber + 1, "file is empty");
-    if (state != State::InSolid && state != State::AfterSolid)
-      fail(facetLine, "file ends inside this facet");
+    if (state != State::InSolid && state != State::AfterSolid) fail(facetLine, "file ends inside this facet");
   }
 
  private:
@@ -143,8 +142,7 @@ class AsciiStlReader {
 
   bool nextLine() {
     if (!Lines.next(Line)) return false;
-    if (Lines.LineTooLong)
-      fail("line longer than " + std::to_string(TextLineReader::MaxLineBytes) + " bytes");
+    if (Lines.LineTooLong) fail("line longer than " + std::to_string(TextLineReader::MaxLineBytes) + " bytes");
     TextLineReader::splitWhitespace(Line, Tokens);
     return true;
   }

@@ -48,8 +48,8 @@ bool TextNumbers::readInteger(const char* text, std::size_t size, long long& val
   long long result = 0;
   for (; c < end; ++c) {
     if (*c < '0' || *c > '9') return false;
+    if (result > (Limit - (*c - '0')) / 10) return false;
     result = result * 10 + (*c - '0');
-    if (result > Limit) return false;
   }
   value = negative ? -result : result;
   return true;

@@ -105,9 +105,10 @@ TEST(ImportFormats, SameShapeInEveryFormatReadsBackAsTheAsciiPly) {
 TEST(ImportFormats, BinaryPlyOfEveryScalarTypeAndByteOrder) {
   const testmeshes::MeshData cube = testmeshes::cube(0.0f, 1.0f);
   Reference r(Shape{cube.Positions, cube.Polygons});
-  const char* const rows[][3] = {{"char", "uchar", "char"},  {"uchar", "char", "uchar"}, {"short", "ushort", "short"},
-                                 {"ushort", "short", "ushort"}, {"int", "uint", "int"},   {"uint", "int", "uint"},
-                                 {"float", "uchar", "int"},  {"double", "ushort", "uint"}};
+  const char* const rows[][3] = {{"char", "uchar", "char"},    {"uchar", "char", "uchar"},
+                                 {"short", "ushort", "short"}, {"ushort", "short", "ushort"},
+                                 {"int", "uint", "int"},       {"uint", "int", "uint"},
+                                 {"float", "uchar", "int"},    {"double", "ushort", "uint"}};
   for (const auto& row : rows)
     for (bool bigEndian : {false, true})
       r.expectSame(std::string(row[0]) + "-" + row[1] + "-" + row[2] + (bigEndian ? "-be" : "-le") + ".ply",
@@ -144,12 +145,13 @@ TEST(ImportFormats, PlyHeadersTheSimpleReadingWouldMisreadAreFollowed) {
                      "0 0 1 XYZ", "", ""),
                MeshFileFormat::PLY);
   // An element between vertices and faces: the simple reading lost the last faces.
-  r.expectSame("edges-between.ply",
-               ascii("element vertex " + v + "\nproperty float x\nproperty float y\nproperty float z\nelement edge 2\n" +
-                         "property int vertex1\nproperty int vertex2\nelement face " + f +
-                         "\nproperty list uchar int vertex_indices\nend_header\n",
-                     "XYZ", "0 1\n1 2\n", ""),
-               MeshFileFormat::PLY);
+  r.expectSame(
+      "edges-between.ply",
+      ascii("element vertex " + v + "\nproperty float x\nproperty float y\nproperty float z\nelement edge 2\n" +
+                "property int vertex1\nproperty int vertex2\nelement face " + f +
+                "\nproperty list uchar int vertex_indices\nend_header\n",
+            "XYZ", "0 1\n1 2\n", ""),
+      MeshFileFormat::PLY);
   // An element before the vertices; x y z after a list; a flag before "vertex_index".
   r.expectSame("element-first.ply",
                ascii("element material 1\nproperty uchar red\nelement vertex " + v +
@@ -162,8 +164,8 @@ TEST(ImportFormats, PlyHeadersTheSimpleReadingWouldMisreadAreFollowed) {
 
 TEST(ImportFormats, ContentDecidesTheFormatAndTheExtensionOnlyBreaksTies) {
   const Shape triangle{{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}};
-  const std::string noise = std::string(4, '\0') + "\x7f\x80\xff binary noise of no format, long enough for STL" +
-                            std::string(40, '\x02');
+  const std::string noise =
+      std::string(4, '\0') + "\x7f\x80\xff binary noise of no format, long enough for STL" + std::string(40, '\x02');
   const struct {
     std::string Contents, Extension;
     MeshFileFormat Expected;
@@ -231,7 +233,8 @@ TEST(ImportFormats, MalformedFilesAreRefusedWithTheirLineOrByteAndChangeNothing)
       {"c.ply", head + "property float x\nproperty float y\nproperty float z\nend_header\n" + std::string(24, '\0'),
        W::Byte, static_cast<long long>(head.size()) + 62 + 24, "file ends inside element vertex"},
       {"d.ply", head + "property float16 x\nend_header\n", W::Line, 4, "unknown type"},
-      {"e.ply", "ply\nformat ascii 1.0\nelement edge 0\nelement vertex 1\nproperty float x\nproperty float y\nend_header\n",
+      {"e.ply",
+       "ply\nformat ascii 1.0\nelement edge 0\nelement vertex 1\nproperty float x\nproperty float y\nend_header\n",
        W::Line, 4, "no properties x, y and z"},
   };
   meshtest::ScratchDir dir;
