@@ -72,7 +72,8 @@ fuzz:
 	done
 
 # Side by side with OpenVDB (meshToSignedDistanceField + volumeToMesh) and scikit-image's
-# marching_cubes, in a Release build of its own. Not part of `make test`. PEER_ARGS go to
+# marching_cubes, in a Release build of its own (Debian's Python, which has the Debian packages).
+# Not part of `make test`. PEER_ARGS go to
 # peer_bench (e.g. PEER_ARGS="--with-1e8 --reps 3"); SKIMAGE_ARGS to mc_vs_skimage.py.
 PEER_ARGS ?=
 SKIMAGE_ARGS ?=
@@ -88,7 +89,7 @@ bench-peers: deps
 	  -DTESSELLOR_BUILD_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build build-peers -j $(JOBS) --target tessellor-cli openvdb_remesh peer_bench mc_time
 	build-peers/bench/peers/peer_bench $(PEER_ARGS)
-	python3 bench/peers/mc_vs_skimage.py --cli build-peers/src/cli/tessellor-cli \
+	/usr/bin/python3 bench/peers/mc_vs_skimage.py --cli build-peers/src/cli/tessellor-cli \
 	  --mc-time build-peers/bench/mc_time $(SKIMAGE_ARGS)
 
 clean:

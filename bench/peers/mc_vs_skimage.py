@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Marching Cubes 33 alone against scikit-image's marching_cubes (Lewiner) on the same volumes.
 
 Volumes: a dense signed distance field of a sphere (every grid point has a value, so both sweep

@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -48,10 +50,16 @@ std::vector<std::pair<int, int>> pieces(int n) {
   return ranges;
 }
 
-// One layer of grid points: the distances, x fastest, and per row the range of x that can hold
-// values.
+// Per grid point: bit 0 set when it has a value, bit 1 when its clamped value is positive (the
+// "no distance" mark, a large positive value, counts as positive).
+constexpr std::uint8_t HasValue = 1;
+constexpr std::uint8_t Positive = 2;
+
+// One layer of grid points: the distances and their codes, x fastest, and per row the range of x
+// that can hold values.
 struct DistanceLayer {
   std::vector<float> Values;
+  std::vector<std::uint8_t> Codes;
   std::vector<int> Begin;
   std::vector<int> End;
   int SizeX = 0;
@@ -59,35 +67,63 @@ struct DistanceLayer {
   void read(const GenericVolumeStorage& volume, int z) {
     SizeX = volume.getXSize();
     const int ny = volume.getYSize();
-    Values.resize(static_cast<std::size_t>(SizeX) * static_cast<std::size_t>(ny));
+    const std::size_t n = static_cast<std::size_t>(SizeX) * static_cast<std::size_t>(ny);
+    Values.resize(n);
+    Codes.resize(n);
     Begin.resize(static_cast<std::size_t>(ny));
     End.resize(static_cast<std::size_t>(ny));
     volume.getDistanceLayer(z, Values.data(), Begin.data(), End.data());
+    const float* v = Values.data();
+    std::uint8_t* c = Codes.data();
+    for (std::size_t i = 0; i < n; ++i)
+      c[i] = static_cast<std::uint8_t>((v[i] != NoValue ? HasValue : 0) |
+                                       (std::fabs(v[i]) < Epsilon || v[i] > 0.0f ? Positive : 0));
   }
   const float* row(int y) const {
     return Values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(SizeX);
   }
+  const std::uint8_t* codes(int y) const {
+    return Codes.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(SizeX);
+  }
 };
 
-// The edge vertices of one grid point (x, y) of layer z, in the order x, y, z: calls
-// vertex(direction, u) for each of its three forward edges whose end values change sign, and
-// none(direction) for the others. next is layer z + 1 (null for the last layer). A neighbour
-// marked "no distance" counts as a large positive value; every cube around such an edge is
-// skipped by the sweep, so its vertex stays unreferenced.
+// Eight codes from p as one word.
+std::uint64_t codeWord(const std::uint8_t* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  return w;
+}
+constexpr std::uint64_t EachByte = 0x0101010101010101ull;
+
+// True when grid points x .. x + 7 of row y of a layer and all their forward neighbours have one
+// and the same code, so that none of them has a cut edge. x + 8 must lie inside the row.
+bool uniformRun(const DistanceLayer& layer, const DistanceLayer* next, int x, int y, int ny) {
+  const std::uint8_t* codes = layer.codes(y);
+  const std::uint64_t a = codeWord(codes + x);
+  if (a != codes[x] * EachByte || codeWord(codes + x + 1) != a) return false;
+  if (y < ny - 1 && codeWord(layer.codes(y + 1) + x) != a) return false;
+  return !next || codeWord(next->codes(y) + x) == a;
+}
+
+// The edge vertices of grid point (x, y) of layer z, which has a value, in the order x, y, z:
+// calls vertex(direction, neighbour value) for each of its three forward edges whose end values
+// change sign, and none(direction) for the others. next is layer z + 1 (null for the last
+// layer); at the border of the grid the neighbour is the point itself. A neighbour marked "no
+// distance" counts as a large positive value; every cube around such an edge is skipped by the
+// sweep, so its vertex stays unreferenced.
 template <class Cut, class Uncut>
-void pointEdges(const DistanceLayer& layer, const DistanceLayer* next, int x, int y, int ny, float w, Cut vertex,
-                Uncut none) {
-  const float* row = layer.row(y);
-  const float wn[3] = {x < layer.SizeX - 1 ? row[x + 1] : w, y < ny - 1 ? layer.row(y + 1)[x] : w,
-                       next ? next->row(y)[x] : w};
-  w = clamped(w);
+void pointEdges(const DistanceLayer& layer, const DistanceLayer* next, int x, int y, int ny, Cut vertex, Uncut none) {
+  const std::size_t at = static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * layer.SizeX;
+  const std::size_t up = at + static_cast<std::size_t>(layer.SizeX);
+  const std::uint8_t c = layer.Codes[at];
+  const std::uint8_t cn[3] = {x < layer.SizeX - 1 ? layer.Codes[at + 1] : c, y < ny - 1 ? layer.Codes[up] : c,
+                              next ? next->Codes[at] : c};
   for (int d = 0; d < 3; ++d) {
-    const float n = clamped(wn[d]);
-    if ((w > 0.0f) == (n > 0.0f)) {
+    if (((c ^ cn[d]) & Positive) == 0) {
       none(d);
       continue;
     }
-    vertex(d, w / (w - n));
+    vertex(d, d == 0 ? layer.Values[at + 1] : d == 1 ? layer.Values[up] : next->Values[at]);
   }
 }
 
@@ -108,11 +144,18 @@ void edgeVertices(const GenericVolumeStorage& volume, int z0, int z1, VertexPiec
     const std::size_t before = out.Vertices.size();
     for (int y = 0; y < ny; ++y) {
       const float* row = layer.row(y);
-      for (int x = layer.Begin[static_cast<std::size_t>(y)]; x < layer.End[static_cast<std::size_t>(y)]; ++x) {
-        if (row[x] == NoValue) continue;
+      const std::uint8_t* codes = layer.codes(y);
+      const int end = layer.End[static_cast<std::size_t>(y)];
+      for (int x = layer.Begin[static_cast<std::size_t>(y)]; x < end; ++x) {
+        // Inside and outside the surface, whole runs of points have no cut edge.
+        while (x + 8 < layer.SizeX && x < end && uniformRun(layer, last ? nullptr : &next, x, y, ny)) x += 8;
+        if (x >= end) break;
+        if (!(codes[x] & HasValue)) continue;
+        const float w = clamped(row[x]);
         pointEdges(
-            layer, last ? nullptr : &next, x, y, ny, row[x],
-            [&](int d, float u) {
+            layer, last ? nullptr : &next, x, y, ny,
+            [&](int d, float neighbour) {
+              const float u = w / (w - clamped(neighbour));
               Vertex v;
               v.pos = V3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
               (d == 0 ? v.pos.x : d == 1 ? v.pos.y : v.pos.z) += u;
@@ -190,15 +233,22 @@ void SlabSweep::layerIds(const DistanceLayer& layer, const DistanceLayer* next, 
   // sweep looks ids up at corners of cubes whose corners all carry values.
   int id = LayerFirstId[static_cast<std::size_t>(z)];
   for (int y = 0; y < SizeY; ++y) {
-    const float* row = layer.row(y);
-    for (int x = layer.Begin[static_cast<std::size_t>(y)]; x < layer.End[static_cast<std::size_t>(y)]; ++x) {
+    const std::uint8_t* codes = layer.codes(y);
+    const int end = layer.End[static_cast<std::size_t>(y)];
+    for (int x = layer.Begin[static_cast<std::size_t>(y)]; x < end; ++x) {
       int* slot = ids.data() + (static_cast<std::size_t>(x) + static_cast<std::size_t>(y) * SizeX) * 3;
-      if (row[x] == NoValue) {
+      while (x + 8 < SizeX && x < end && uniformRun(layer, next, x, y, SizeY)) {
+        std::fill(slot, slot + 24, -1);
+        x += 8;
+        slot += 24;
+      }
+      if (x >= end) break;
+      if (!(codes[x] & HasValue)) {
         slot[0] = slot[1] = slot[2] = -1;
         continue;
       }
       pointEdges(
-          layer, next, x, y, SizeY, row[x], [&](int d, float) { slot[d] = id++; }, [&](int d) { slot[d] = -1; });
+          layer, next, x, y, SizeY, [&](int d, float) { slot[d] = id++; }, [&](int d) { slot[d] = -1; });
     }
   }
   TS_ASSERT(id == LayerFirstId[static_cast<std::size_t>(z) + 1]);
@@ -235,25 +285,37 @@ void SlabSweep::sweepSlab() {
     const float* a1 = lower.row(_j + 1);
     const float* b0 = upper.row(_j);
     const float* b1 = upper.row(_j + 1);
-    for (_i = begin; _i < end - 1; ++_i) {
-      const float v[8] = {a0[_i], a0[_i + 1], a1[_i + 1], a1[_i], b0[_i], b0[_i + 1], b1[_i + 1], b1[_i]};
-      bool skip = false;
-      unsigned lut = 0;
-      for (int p = 0; p < 8; ++p) {
-        // A corner without a distance leaves the cube out: no surface, no count.
-        if (v[p] == NoValue) {
-          skip = true;
+    const std::uint8_t* ca0 = lower.codes(_j);
+    const std::uint8_t* ca1 = lower.codes(_j + 1);
+    const std::uint8_t* cb0 = upper.codes(_j);
+    const std::uint8_t* cb1 = upper.codes(_j + 1);
+    int empty = 0;
+    for (int i = begin; i < end - 1; ++i) {
+      // Eight cubes at a time where all their corners have one code: inside or outside the
+      // surface (case 0), or all without a distance (left out).
+      while (i + 8 < end) {
+        const std::uint64_t a = codeWord(ca0 + i);
+        if (a != ca0[i] * EachByte || codeWord(ca0 + i + 1) != a || codeWord(ca1 + i) != a ||
+            codeWord(ca1 + i + 1) != a || codeWord(cb0 + i) != a || codeWord(cb0 + i + 1) != a ||
+            codeWord(cb1 + i) != a || codeWord(cb1 + i + 1) != a)
           break;
-        }
-        _cube[p] = clamped(v[p]);
-        if (_cube[p] > 0.0f) lut |= 1u << p;
+        if (a & HasValue) empty += 8;
+        i += 8;
       }
-      if (skip) continue;
-      _lutEntry = static_cast<std::uint8_t>(lut);
+      if (i >= end - 1) break;
+      const std::uint8_t c[8] = {ca0[i], ca0[i + 1], ca1[i + 1], ca1[i], cb0[i], cb0[i + 1], cb1[i + 1], cb1[i]};
+      // A corner without a distance leaves the cube out: no surface, no count.
+      if (!(c[0] & c[1] & c[2] & c[3] & c[4] & c[5] & c[6] & c[7] & HasValue)) continue;
+      unsigned lut = 0;
+      for (int p = 0; p < 8; ++p) lut |= static_cast<unsigned>(c[p] >> 1) << p;
       if (lut == 0 || lut == 255) {
-        ++_caseStatistics[0];  // case 0, which emits nothing
+        ++empty;  // case 0, which emits nothing
         continue;
       }
+      _i = i;
+      _lutEntry = static_cast<std::uint8_t>(lut);
+      const float v[8] = {a0[i], a0[i + 1], a1[i + 1], a1[i], b0[i], b0[i + 1], b1[i + 1], b1[i]};
+      for (int p = 0; p < 8; ++p) _cube[p] = clamped(v[p]);
       const Tiling tiling = processCube();
       if (!tiling.Row) continue;
       if (tiling.Polygons)
@@ -261,6 +323,7 @@ void SlabSweep::sweepSlab() {
       else
         addTriangles(tiling.Row, tiling.Count, tiling.Centre ? addCenterVertex() : -1);
     }
+    _caseStatistics[0] += empty;
   }
 }
 
