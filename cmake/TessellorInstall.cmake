@@ -31,5 +31,7 @@ endforeach()
 if(TESSELLOR_PARALLEL)
   string(APPEND TESSELLOR_PC_LIBS " -ltbb")
 endif()
+# The prefix is found relative to the .pc file, so a copied or relocated install still works.
+file(RELATIVE_PATH TESSELLOR_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tessellor.pc.in ${PROJECT_BINARY_DIR}/tessellor.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tessellor.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
