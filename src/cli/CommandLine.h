@@ -35,9 +35,10 @@ struct CommandSyntax {
 
 // The options every command shares, for building a CommandSyntax.
 namespace CommonOptions {
-extern const OptionSyntax Output;  // -o OUT
-extern const OptionSyntax Format;  // --format ply|obj|pc
-extern const OptionSyntax Quiet;   // --quiet
+extern const OptionSyntax Output;   // -o OUT
+extern const OptionSyntax Format;   // --format ply|obj|pc
+extern const OptionSyntax Quiet;    // --quiet
+extern const OptionSyntax Threads;  // --threads N
 }  // namespace CommonOptions
 
 // Parsed arguments of one command: one input file, options given as "--name value",

@@ -23,6 +23,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
        InputPipeline::Psi,
        InputPipeline::ExactDistance,
        {"--save-volume", "V.vol", "also write the distance volume"},
+       CommonOptions::Threads,
        CommonOptions::Quiet},
       true};
   return syntax;

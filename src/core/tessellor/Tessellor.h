@@ -14,12 +14,17 @@
 
 #include <string>
 
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 #include "mesh/PolygonStorage.h"
 #include "volume/VolumeStorageDF.h"
 
 namespace tessellor {
+
+// Threads: setThreadCount(n) (base/Parallel.h) sets how many threads the parallel passes use, for
+// every call that follows: 0 (the default) all cores, 1 the calling thread only. Every result is
+// the same for any count.
 
 // The version of the library, "MAJOR.MINOR.PATCH".
 const char* version();
