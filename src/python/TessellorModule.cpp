@@ -134,8 +134,9 @@ void writeArrays(const py::object& path, const py::handle& V, const py::handle& 
   writeMesh(file, mesh, meshFormat);
 }
 
-py::tuple remeshArrays(const py::handle& V, const py::handle& F, const py::object& maxVoxels, const py::object& elementSize,
-                 const py::object& targetFaces, const std::string& mode, bool features, double psi) {
+py::tuple remeshArrays(const py::handle& V, const py::handle& F, const py::object& maxVoxels,
+                       const py::object& elementSize, const py::object& targetFaces, const std::string& mode,
+                       bool features, double psi) {
   const RemeshOptions options = remeshOptions(maxVoxels, elementSize, targetFaces, mode, features, psi);
   PolygonStorage input, output;
   python::meshFromArrays(V, F, input);
@@ -165,7 +166,8 @@ PYBIND11_MODULE(tessellor, m) {
   m.def("read", &readArrays, py::arg("path"),
         "read(path) -> (V, F)\n\nReads a mesh file as it stands (file coordinates). Raises tessellor.Error for a "
         "file that cannot be read or is malformed, naming the file and the line or byte.");
-  m.def("write", &writeArrays, py::arg("path"), py::arg("V"), py::arg("F"), py::kw_only(), py::arg("format") = py::none(),
+  m.def("write", &writeArrays, py::arg("path"), py::arg("V"), py::arg("F"), py::kw_only(),
+        py::arg("format") = py::none(),
         "write(path, V, F, *, format=None)\n\nWrites a mesh; the writer is format ('ply', 'obj', 'pc') or the "
         "path's extension. An existing file is replaced only by a complete one.");
   m.def("remesh", &remeshArrays, py::arg("V"), py::arg("F"), py::kw_only(), py::arg("max_voxels") = py::none(),
