@@ -13,6 +13,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 using namespace tessellor;
 namespace fs = std::filesystem;
@@ -75,9 +76,17 @@ std::vector<BatchItem> BatchRunner::plan(const std::vector<std::string>& inputs,
 
 std::size_t BatchRunner::run(std::vector<BatchItem>& items, const Work& work) {
   Diagnostics::setSink(&collectDiagnostic, nullptr);
+  // Largest files first, so that a large file does not start last and leave the other threads idle.
+  std::vector<std::pair<std::uintmax_t, std::size_t>> order;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(items[i].Input, error);
+    order.emplace_back(error ? 0 : size, i);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
-    for (std::size_t i = next++; i < items.size(); i = next++) runOne(items[i], work);
+    for (std::size_t i = next++; i < order.size(); i = next++) runOne(items[order[i].second], work);
   };
   const std::size_t threads = std::min<std::size_t>(Jobs, items.size());
   if (threads <= 1) {

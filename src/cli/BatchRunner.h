@@ -40,7 +40,7 @@ class BatchRunner {
   static std::vector<BatchItem> plan(const std::vector<std::string>& inputs, const std::string& outputDir,
                                      const std::string& extension);
 
-  // Runs work on every item; returns the number of failed items.
+  // Runs work on every item, the largest input files first; returns the number of failed items.
   std::size_t run(std::vector<BatchItem>& items, const Work& work);
 
   // The table of every file: status, seconds, polygons and quad share.
