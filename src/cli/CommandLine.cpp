@@ -9,6 +9,8 @@ namespace CommonOptions {
 const OptionSyntax Output{"-o", "OUT", "output file"};
 const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
+const OptionSyntax Threads{"--threads", "N",
+                           "threads for the parallel passes (default 0: all cores); outputs are the same"};
 const OptionSyntax OutputDir{"--output-dir", "DIR",
                              "several inputs: write each output into DIR, named after its input"};
 const OptionSyntax Jobs{"--jobs", "N", "with --output-dir: files worked on at once (default: the number of cores)"};

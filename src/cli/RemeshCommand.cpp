@@ -12,7 +12,8 @@ using namespace tessellor;
 const CommandSyntax& RemeshCommand::syntax() const {
   static const CommandSyntax syntax{
       "remesh",
-      "Read a PLY mesh and write a quad-dominant remeshing of it.",
+      "Read a mesh and write a quad-dominant remeshing of it.",
+      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
       "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
       "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
@@ -23,7 +24,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
       "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
       "the others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
       "output, and the exit status is 1 when any file failed.\n",
-      "IN.ply",
+      "IN",
       {CommonOptions::Output,
        CommonOptions::Format,
        InputPipeline::MaxVoxels,
@@ -31,6 +32,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
        InputPipeline::Psi,
        InputPipeline::ExactDistance,
        {"--save-volume", "V.vol", "also write the distance volume", true},
+       CommonOptions::Threads,
        CommonOptions::OutputDir,
        CommonOptions::Jobs,
        CommonOptions::Quiet},
