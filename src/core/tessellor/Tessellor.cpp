@@ -1,14 +1,19 @@
 #include "tessellor/Tessellor.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
+#include "mesh/PolygonStorageExportBDF.h"
+#include "mesh/PolygonStorageExportINP.h"
 #include "mesh/PolygonStorageExportOBJ.h"
 #include "mesh/PolygonStorageExportPC.h"
 #include "mesh/PolygonStorageExportPLY.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
+#include "pipeline/VolumeSizing.h"
 #include "volume/VolumeStorageDF_IO.h"
 
 namespace tessellor {
@@ -25,10 +30,11 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status) {
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
+                                                      int budget) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
-  controller->setMaxVoxels(options.maxVoxels);
+  controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
   controller->setExactDistance(options.exactDistance);
@@ -53,6 +59,10 @@ bool meshFormatFromName(const std::string& name, MeshFormat& format) {
     format = MeshFormat::OBJ;
   else if (lower == "pc")
     format = MeshFormat::PC;
+  else if (lower == "inp")
+    format = MeshFormat::INP;
+  else if (lower == "bdf")
+    format = MeshFormat::BDF;
   else
     return false;
   return true;
@@ -74,32 +84,101 @@ void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* statu
 void writeMesh(const std::string& path, const PolygonStorage& mesh) {
   MeshFormat format;
   if (!meshFormatFromPath(path, format))
-    throw FileError(path, "cannot tell the format from the extension (.ply, .obj or .pc)");
+    throw FileError(path, "cannot tell the format from the extension (.ply, .obj, .pc, .inp or .bdf)");
   writeMesh(path, mesh, format);
 }
 
 void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format) {
+  writeMesh(path, mesh, format, WriteOptions{});
+}
+
+void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format, const WriteOptions& options) {
   switch (format) {
     case MeshFormat::PLY:
-      PolygonStorageExportPLY().save(path, mesh);
+      PolygonStorageExportPLY().save(path, mesh, options.fullPrecision);
       break;
     case MeshFormat::OBJ:
-      PolygonStorageExportOBJ().save(path, mesh);
+      PolygonStorageExportOBJ().save(path, mesh, options.fullPrecision);
       break;
     case MeshFormat::PC:
-      PolygonStorageExportPC().save(path, mesh);
+      PolygonStorageExportPC().save(path, mesh, options.fullPrecision);
+      break;
+    case MeshFormat::INP:
+      PolygonStorageExportINP().save(path, mesh);
+      break;
+    case MeshFormat::BDF:
+      PolygonStorageExportBDF().save(path, mesh);
       break;
   }
 }
+
+MeshCleanup::Result removeUnusedEntries(PolygonStorage& mesh, StatusOutput* status) {
+  return MeshCleanup::compact(mesh, status);
+}
+
+MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status) { return MeshCleanup::repair(mesh, status); }
 
 void fitIntoWorkingBox(PolygonStorage& mesh) {
   // A mesh that cannot be fitted (no extent at all) stays as read; sizing the volume says why.
   if (!mesh.Vertices.empty()) mesh.fitIntoVolume(50, 50, 50);
 }
 
+int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
+  const bool bySize = options.elementSize != 0.0, byFaces = options.targetFaces != 0;
+  if (bySize && byFaces) throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
+  if (bySize && !(options.elementSize > 0.0 && std::isfinite(options.elementSize)))
+    throw ProcessingError("Cannot size the volume: the element size must be a positive number");
+  if (byFaces && options.targetFaces < 0)
+    throw ProcessingError("Cannot size the volume: the face count must be positive");
+  // A mesh without vertices cannot be sized; the pipeline says so.
+  if (input.Vertices.empty()) return options.maxVoxels;
+
+  // The bounding box and placement the pipeline will start from, without copying the mesh.
+  PolygonStorage fitted;
+  fitted.Vertices.push_back(input.Vertices[0]);
+  fitted.BBoxMin = input.BBoxMin;
+  fitted.BBoxMax = input.BBoxMax;
+  fitted.Scale = input.Scale;
+  fitted.Offset = input.Offset;
+  fitIntoWorkingBox(fitted);
+
+  int budget = options.maxVoxels;
+  const char* advice = "lower the maximum voxel count";
+  if (bySize) {
+    budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
+    advice = "choose a larger element size";
+  } else if (byFaces) {
+    const double area = VolumeSizing::surfaceArea(input);
+    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no area");
+    budget = VolumeSizing::budgetForVoxelSize(
+        fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
+    advice = "ask for fewer faces";
+  }
+  VolumeSizing::checkMemory(fitted, budget, advice);
+  return budget;
+}
+
+namespace {
+
+// The budget for a run, with a log line when it comes from a size in model units.
+int budgetFor(const PolygonStorage& input, const RemeshOptions& options, StatusOutput* status) {
+  const int budget = voxelBudget(input, options);
+  if (status && (options.elementSize > 0.0 || options.targetFaces > 0)) {
+    char line[200];
+    if (options.elementSize > 0.0)
+      std::snprintf(line, sizeof line, "Element size %g: voxel budget %d", options.elementSize, budget);
+    else
+      std::snprintf(line, sizeof line, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
+    status->writeLine(line);
+  }
+  return budget;
+}
+
+}  // namespace
+
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
             StatusOutput* status, VolumeStorageDF* volume) {
-  auto controller = makeController(options, status);
+  auto controller = makeController(options, status, budgetFor(input, options, status));
   fittedInput(*controller, input);
   controller->remesh();
   output.swapContents(controller->OutputMesh);
@@ -108,14 +187,14 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
                   StatusOutput* status) {
-  auto controller = makeController(options, status);
+  auto controller = makeController(options, status, budgetFor(input, options, status));
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
 }
 
 void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh) {
-  auto controller = makeController(RemeshOptions{}, status);
+  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels);
   std::swap(controller->Volume, volume);
   try {
     controller->outputMeshFromVolume();
