@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/TessellorError.h"
 #include "mesh/PolygonStorage.h"
@@ -88,11 +90,11 @@ int VolumeSizing::budgetForVoxelSize(const PolygonStorage& fitted, double wanted
   return static_cast<int>(lo);
 }
 
-double VolumeSizing::surfaceArea(const PolygonStorage& mesh) {
+double VolumeSizing::triangleArea(const PolygonStorage& mesh) {
   double area = 0.0;
   const int vertices = static_cast<int>(mesh.Vertices.size());
   for (const VertexIDList& polygon : mesh.Polygons) {
-    if (polygon.size() < 3) continue;
+    if (polygon.size() != 3) continue;
     bool valid = true;
     for (int id : polygon) valid = valid && id >= 0 && id < vertices;
     if (!valid) continue;
@@ -107,6 +109,37 @@ double VolumeSizing::surfaceArea(const PolygonStorage& mesh) {
     }
   }
   return area;
+}
+
+double VolumeSizing::medianEdge(const PolygonStorage& mesh) {
+  std::vector<std::pair<int, int>> edges;
+  const int vertices = static_cast<int>(mesh.Vertices.size());
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    if (polygon.size() < 3) continue;
+    for (std::size_t i = 0; i < polygon.size(); ++i) {
+      const int a = polygon[i], b = polygon[(i + 1) % polygon.size()];
+      if (a != b && a >= 0 && b >= 0 && a < vertices && b < vertices) edges.emplace_back(std::min(a, b), std::max(a, b));
+    }
+  }
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  if (edges.empty()) return 0.0;
+  std::vector<double> lengths;
+  lengths.reserve(edges.size());
+  for (const auto& e : edges) {
+    const V3 a = mesh.fileCoordinates(mesh.Vertices[e.first].pos), b = mesh.fileCoordinates(mesh.Vertices[e.second].pos);
+    const double x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
+    lengths.push_back(std::sqrt(x * x + y * y + z * z));
+  }
+  std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
+  return lengths[lengths.size() / 2];
+}
+
+long long VolumeSizing::faceCount(const PolygonStorage& mesh) {
+  long long count = 0;
+  for (const VertexIDList& polygon : mesh.Polygons)
+    if (polygon.size() >= 3) ++count;
+  return count;
 }
 
 double VolumeSizing::availableBytes() {

@@ -1,6 +1,7 @@
 #include "tessellor/Tessellor.h"
 
 #include <cctype>
+#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -123,6 +124,42 @@ void fitIntoWorkingBox(PolygonStorage& mesh) {
   if (!mesh.Vertices.empty()) mesh.fitIntoVolume(50, 50, 50);
 }
 
+namespace {
+
+// The bounding box and placement the pipeline starts from, without copying the mesh.
+void fittedFrame(const PolygonStorage& input, PolygonStorage& fitted) {
+  fitted.Vertices.push_back(input.Vertices[0]);
+  fitted.BBoxMin = input.BBoxMin;
+  fitted.BBoxMax = input.BBoxMax;
+  fitted.Scale = input.Scale;
+  fitted.Offset = input.Offset;
+  fitIntoWorkingBox(fitted);
+}
+
+const char* adviceFor(const RemeshOptions& options) {
+  if (options.elementSize > 0.0) return "choose a larger element size";
+  if (options.targetFaces > 0) return "ask for fewer faces";
+  return "lower the maximum voxel count";
+}
+
+void logLine(StatusOutput* status, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+void logLine(StatusOutput* status, const char* format, ...) {
+  if (!status) return;
+  char line[200];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  status->writeLine(line);
+}
+
+}  // namespace
+
 int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   const bool bySize = options.elementSize != 0.0, byFaces = options.targetFaces != 0;
   if (bySize && byFaces) throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
@@ -133,61 +170,68 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   // A mesh without vertices cannot be sized; the pipeline says so.
   if (input.Vertices.empty()) return options.maxVoxels;
 
-  // The bounding box and placement the pipeline will start from, without copying the mesh.
   PolygonStorage fitted;
-  fitted.Vertices.push_back(input.Vertices[0]);
-  fitted.BBoxMin = input.BBoxMin;
-  fitted.BBoxMax = input.BBoxMax;
-  fitted.Scale = input.Scale;
-  fitted.Offset = input.Offset;
-  fitIntoWorkingBox(fitted);
-
+  fittedFrame(input, fitted);
   int budget = options.maxVoxels;
-  const char* advice = "lower the maximum voxel count";
   if (bySize) {
     budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
-    advice = "choose a larger element size";
   } else if (byFaces) {
-    const double area = VolumeSizing::surfaceArea(input);
-    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no area");
+    const double area = VolumeSizing::triangleArea(input);
+    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
     budget = VolumeSizing::budgetForVoxelSize(
         fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
-    advice = "ask for fewer faces";
   }
-  VolumeSizing::checkMemory(fitted, budget, advice);
+  VolumeSizing::checkMemory(fitted, budget, adviceFor(options));
   return budget;
 }
-
-namespace {
-
-// The budget for a run, with a log line when it comes from a size in model units.
-int budgetFor(const PolygonStorage& input, const RemeshOptions& options, StatusOutput* status) {
-  const int budget = voxelBudget(input, options);
-  if (status && (options.elementSize > 0.0 || options.targetFaces > 0)) {
-    char line[200];
-    if (options.elementSize > 0.0)
-      std::snprintf(line, sizeof line, "Element size %g: voxel budget %d", options.elementSize, budget);
-    else
-      std::snprintf(line, sizeof line, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
-    status->writeLine(line);
-  }
-  return budget;
-}
-
-}  // namespace
 
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
             StatusOutput* status, VolumeStorageDF* volume) {
-  auto controller = makeController(options, status, budgetFor(input, options, status));
+  int budget = voxelBudget(input, options);
+  const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
+  if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
+  if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
+  auto controller = makeController(options, status, budget);
   fittedInput(*controller, input);
   controller->remesh();
+
+  if (bySize || byFaces) {
+    // The calibration holds for typical surfaces; this one tells its own ratio, so a clear miss
+    // is run once more with the voxel edge corrected by it.
+    const double voxel = controller->OutputMesh.Scale;
+    double corrected = voxel;
+    if (bySize) {
+      const double edge = VolumeSizing::medianEdge(controller->OutputMesh);
+      logLine(status, "Median edge %g", edge);
+      if (edge > 0.0 && std::fabs(edge / options.elementSize - 1.0) > VolumeSizing::EdgeTolerance)
+        corrected = voxel * options.elementSize / edge;
+    } else {
+      const double faces = static_cast<double>(VolumeSizing::faceCount(controller->OutputMesh));
+      logLine(status, "Faces %.0f", faces);
+      if (faces > 0.0 && std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
+        corrected = voxel * std::sqrt(faces / static_cast<double>(options.targetFaces));
+    }
+    if (corrected != voxel) {
+      PolygonStorage fitted;
+      fittedFrame(input, fitted);
+      const int again = VolumeSizing::budgetForVoxelSize(fitted, corrected);
+      if (again != budget) {
+        VolumeSizing::checkMemory(fitted, again, adviceFor(options));
+        logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
+        budget = again;
+        controller = makeController(options, status, budget);
+        fittedInput(*controller, input);
+        controller->remesh();
+      }
+    }
+  }
   output.swapContents(controller->OutputMesh);
   if (volume) *volume = std::move(controller->Volume);
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
                   StatusOutput* status) {
-  auto controller = makeController(options, status, budgetFor(input, options, status));
+  auto controller = makeController(options, status, voxelBudget(input, options));
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
