@@ -32,8 +32,11 @@ bool sizesFor(const PolygonStorage& fitted, int budget, int n[3]) {
   return true;
 }
 
-// Room for the meshes beside the voxels: the volume is most of the memory a run takes.
-constexpr double MemoryPerVoxel = sizeof(VoxelData) * 1.25;
+// Measured peaks of whole runs: the voxels, and about 1.5 KiB per output polygon for the Marching
+// Cubes mesh, the output mesh and their indices (2 KiB here), and what the program itself takes.
+constexpr double MemoryPerVoxel = sizeof(VoxelData);
+constexpr double MemoryPerSurfaceCell = 2048.0;
+constexpr double MemoryBase = 32.0 * 1048576.0;
 
 }  // namespace
 
@@ -164,11 +167,13 @@ double VolumeSizing::availableBytes() {
   return bytes;
 }
 
-void VolumeSizing::checkMemory(const PolygonStorage& fitted, int budget, const char* advice) {
+void VolumeSizing::checkMemory(const PolygonStorage& fitted, int budget, double area, const char* advice) {
   int n[3];
   if (fitted.Vertices.empty() || !sizesFor(fitted, budget, n)) return;  // the pipeline says why
   const double voxels = static_cast<double>(n[0]) * n[1] * n[2];
-  const double needed = voxels * MemoryPerVoxel;
+  const double edge = voxelSize(fitted, budget);
+  const double cells = edge > 0.0 ? FacesPerArea * area / (edge * edge) : 0.0;
+  const double needed = voxels * MemoryPerVoxel + cells * MemoryPerSurfaceCell + MemoryBase;
   const double available = availableBytes();
   if (needed <= available) return;
   char text[400];

@@ -36,9 +36,9 @@ class VolumeSizing {
   // The number of polygons with three or more corners.
   static long long faceCount(const PolygonStorage& mesh);
   // Throws ProcessingError "Cannot allocate a volume of X x Y x Z voxels (N MiB needed, M MiB
-  // available); ADVICE" when the volume that budget gives would not fit in the memory this
-  // process can have.
-  static void checkMemory(const PolygonStorage& fitted, int budget, const char* advice);
+  // available); ADVICE" when a run at that budget would not fit in the memory this process can
+  // have: the voxels, and the meshes for a surface of the given triangle area (file units).
+  static void checkMemory(const PolygonStorage& fitted, int budget, double area, const char* advice);
   // Bytes this process can still allocate: the available memory, or less under an address-space
   // limit.
   static double availableBytes();

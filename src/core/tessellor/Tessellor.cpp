@@ -172,16 +172,16 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
 
   PolygonStorage fitted;
   fittedFrame(input, fitted);
+  const double area = VolumeSizing::triangleArea(input);
   int budget = options.maxVoxels;
   if (bySize) {
     budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
   } else if (byFaces) {
-    const double area = VolumeSizing::triangleArea(input);
     if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
     budget = VolumeSizing::budgetForVoxelSize(
         fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
   }
-  VolumeSizing::checkMemory(fitted, budget, adviceFor(options));
+  VolumeSizing::checkMemory(fitted, budget, area, adviceFor(options));
   return budget;
 }
 
@@ -216,7 +216,7 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
       fittedFrame(input, fitted);
       const int again = VolumeSizing::budgetForVoxelSize(fitted, corrected);
       if (again != budget) {
-        VolumeSizing::checkMemory(fitted, again, adviceFor(options));
+        VolumeSizing::checkMemory(fitted, again, VolumeSizing::triangleArea(input), adviceFor(options));
         logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
         budget = again;
         controller = makeController(options, status, budget);

@@ -43,7 +43,9 @@ void expectSound(const PolygonStorage& mesh, int euler, const std::string& name)
   EXPECT_EQ(r.EulerCharacteristic, euler) << name;
   for (const auto* shapes : {&r.QuadShape, &r.TriangleShape}) {
     for (const ShapeStatistics& s : *shapes) {
-      if (std::string(s.Name) == "scaled_jacobian" && s.Count > 0) EXPECT_GT(s.Min, MeshCleanup::MinScaledJacobian) << name;
+      if (std::string(s.Name) == "scaled_jacobian" && s.Count > 0) {
+        EXPECT_GT(s.Min, MeshCleanup::MinScaledJacobian) << name;
+      }
     }
   }
 }
