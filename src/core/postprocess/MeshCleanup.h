@@ -32,7 +32,7 @@ class MeshCleanup {
   };
 
   // Elements at or below this scaled Jacobian are mended by repair.
-  static constexpr double MinScaledJacobian = 1e-3;
+  static constexpr double MinScaledJacobian = 0.02;
 
   // Both keep Scale, Offset and every vertex record; they rebuild VIndex, EdgeIndex and the
   // midpoints, and repair also the vertex normals. Lines go to status (may be null) in a task
