@@ -3,7 +3,9 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
-PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri
+# Every package a default-on component needs; configure fails when one is missing.
+PACKAGES = cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libqt6opengl6-dev \
+  libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build test test-sanitize format-check demo fuzz clean

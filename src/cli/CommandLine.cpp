@@ -103,7 +103,6 @@ MeshFormat CommandLine::formatOfPath(const std::string& path) {
   return format;
 }
 
-
 std::string CommandLine::usage(const CommandSyntax& syntax) {
   std::string text = std::string("Usage: tessellor-cli ") + syntax.Name + " " + syntax.Input;
   for (const OptionSyntax& option : syntax.Options) {

@@ -1,8 +1,8 @@
 #include "tessellor/Tessellor.h"
 
 #include <cctype>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -80,6 +80,25 @@ void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* statu
   importer.setStatusOutput(status);
   mesh.setStatusOutput(status);
   importer.import(path, mesh);
+}
+
+void prepareMesh(PolygonStorage& mesh) {
+  const long long vertexCount = static_cast<long long>(mesh.Vertices.size());
+  for (std::size_t v = 0; v < mesh.Vertices.size(); ++v) {
+    const V3& p = mesh.Vertices[v].pos;
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+      throw ProcessingError("vertex " + std::to_string(v) + " has a coordinate that is not finite");
+  }
+  for (std::size_t p = 0; p < mesh.Polygons.size(); ++p)
+    for (int id : mesh.Polygons[p])
+      if (id < 0 || id >= vertexCount)
+        throw ProcessingError("polygon " + std::to_string(p) + " refers to vertex " + std::to_string(id) + " of " +
+                              std::to_string(vertexCount));
+  mesh.computeBoundingBox();
+  mesh.buildIndex();
+  // Polygons of fewer than three corners are emptied here; their edges must leave the index.
+  if (mesh.computeMidpoints() > 0) mesh.buildEdgeIndex();
+  mesh.computeVertexNormals();
 }
 
 void writeMesh(const std::string& path, const PolygonStorage& mesh) {

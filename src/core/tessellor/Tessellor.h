@@ -40,6 +40,12 @@ bool isVolumePath(const std::string& path);
 // Reads a mesh file as it stands (Scale 1, Offset 0) into mesh, with its indices built.
 void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* status = nullptr);
 
+// Builds what the pipeline needs of a mesh filled by hand (Vertices and Polygons): the vertex and
+// edge indices, midpoints, normals and bounding box, as a reader leaves them. Polygons of fewer
+// than three corners are emptied. Throws ProcessingError, changing nothing, for a vertex id out
+// of range or a coordinate that is not finite.
+void prepareMesh(PolygonStorage& mesh);
+
 // Writes mesh in the coordinates of the file it came from; the format is taken from the path's
 // extension. Throws FileError for an unknown extension or a file that cannot be written; an
 // existing file is replaced only by a complete one.

@@ -46,9 +46,9 @@ class PolygonStorageVoxelizerDual {
   static int classifyRegion(float s, float t, float& sp, float& tp);
 
   StatusOutput* Output = &NullOutput::instance();  // not owned
-  GenericVolumeStorage* Volume = nullptr;  // not owned
-  PolygonStorage* Mesh = nullptr;          // not owned
-  SharpFeatures* Features = nullptr;       // not owned
+  GenericVolumeStorage* Volume = nullptr;          // not owned
+  PolygonStorage* Mesh = nullptr;                  // not owned
+  SharpFeatures* Features = nullptr;               // not owned
   float ThresholdPsi = 0.3f;
   int SkippedPolygons = 0;
   // Off: the chosen point of a region is found in the triangle's affine parameters, which
