@@ -43,6 +43,7 @@ class Mender {
     for (const Vertex& v : mesh.Vertices) {
       Positions.push_back({v.pos.x, v.pos.y, v.pos.z});
       Attributes.push_back(v.attr);
+      Source.push_back(static_cast<int>(Source.size()));
     }
     Around.resize(mesh.Vertices.size());
     for (std::size_t p = 0; p < mesh.Polygons.size(); ++p) {
@@ -68,6 +69,8 @@ class Mender {
         if (mendPolygon(p)) ++changes;
       if (changes == 0) break;
     }
+    const int vertices = static_cast<int>(Positions.size());
+    for (int v = 0; v < vertices; ++v) separateFans(v);
     for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
       const std::size_t n = Polygons[p].size();
       if ((n == 3 || n == 4) && (scaledJacobian(p) <= MeshCleanup::MinScaledJacobian || foldedBack(p)))
@@ -92,7 +95,7 @@ class Mender {
         continue;
       }
       newId[v] = static_cast<int>(vertices.size());
-      Vertex record = mesh.Vertices[v];
+      Vertex record = mesh.Vertices[Source[v]];
       if (movedVertices) {
         record.pos = V3{static_cast<float>(Positions[v][0]), static_cast<float>(Positions[v][1]),
                         static_cast<float>(Positions[v][2])};
@@ -303,6 +306,72 @@ class Mender {
     return false;
   }
 
+  // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
+  // the first gets a vertex of its own in the same place, so that each vertex has one fan.
+  void separateFans(int v) {
+    const std::vector<int> around = polygonsAround(v);
+    if (around.size() < 2) return;
+    std::vector<std::pair<int, int>> sides;  // the neighbours before and after v in each polygon
+    for (int p : around) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
+      sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
+    }
+    std::vector<int> fan(around.size());
+    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
+    const auto root = [&fan](int i) {
+      while (fan[i] != i) i = fan[i] = fan[fan[i]];
+      return i;
+    };
+    for (std::size_t i = 0; i < around.size(); ++i)
+      for (std::size_t j = i + 1; j < around.size(); ++j)
+        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
+            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
+          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
+              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
+    std::vector<int> vertexOfFan(around.size(), -1);
+    vertexOfFan[0] = v;  // the first fan keeps v
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      if (vertexOfFan[r] < 0) {
+        vertexOfFan[r] = static_cast<int>(Positions.size());
+        Positions.push_back(Positions[v]);
+        Attributes.push_back(Attributes[v]);
+        Source.push_back(Source[v]);
+        Around.emplace_back();
+        ++Counts.SeparatedFans;
+      }
+    }
+    // Fans that touched in one point would still touch: each copy moves a twentieth of the way
+    // towards the middle of its fan's neighbours, which parts them without folding anything.
+    std::vector<P3> middle(around.size(), P3{0.0, 0.0, 0.0});
+    std::vector<int> count(around.size(), 0);
+    const P3 at = Positions[v];
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      for (int w : {sides[i].first, sides[i].second}) {
+        for (int k = 0; k < 3; ++k) middle[r][k] += Positions[w][k];
+        ++count[r];
+      }
+    }
+    bool pinched = false;
+    for (std::size_t i = 1; i < around.size(); ++i) pinched = pinched || root(static_cast<int>(i)) != 0;
+    if (!pinched) return;
+    for (std::size_t r = 0; r < around.size(); ++r) {
+      if (count[r] == 0) continue;
+      for (int k = 0; k < 3; ++k)
+        Positions[vertexOfFan[r]][k] = at[k] + 0.05 * (middle[r][k] / count[r] - at[k]);
+    }
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      if (r == 0) continue;
+      for (int& id : Polygons[around[i]])
+        if (id == v) id = vertexOfFan[r];
+      index(around[i]);
+    }
+  }
+
   // The edge neighbours of v, and whether an edge out of v has a single polygon.
   void neighbours(int v, std::vector<int>& result, bool& boundary) const {
     std::unordered_map<int, int> uses;
@@ -372,6 +441,7 @@ class Mender {
 
   std::vector<P3> Positions;
   std::vector<std::uint8_t> Attributes;
+  std::vector<int> Source;  // the mesh's vertex each one copies
   std::vector<VertexIDList> Polygons;
   std::vector<int> Origin;
   std::vector<std::vector<int>> Around;
@@ -445,6 +515,7 @@ MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* stat
   const Result result = mender.Counts;
   report(status, "Collapsed edges: %d", result.CollapsedEdges);
   report(status, "Split polygons: %d", result.SplitPolygons);
+  if (result.SeparatedFans > 0) report(status, "Vertices added where fans touched: %d", result.SeparatedFans);
   report(status, "Removed polygons: %d", result.RemovedPolygons);
   report(status, "Removed vertices: %d", result.RemovedVertices);
   if (result.RemainingDegenerate > 0) report(status, "Degenerate elements left: %d", result.RemainingDegenerate);

@@ -17,7 +17,9 @@ class StatusOutput;
 //   - a polygon that names one vertex twice is cut there into its loops; loops of fewer than
 //     three vertices go (two polygons that enclose nothing go with them);
 //   - a quad folded over one corner (scaled Jacobian at or below the limit) is split along the
-//     diagonal that gives two triangles facing the quad's way.
+//     diagonal that gives two triangles facing the quad's way;
+//   - where the polygons around a vertex form fans that touch only there, each further fan gets a
+//     vertex of its own in the same place.
 // Edges are collapsed only where the surface stays manifold; elements that cannot be mended so
 // are left and counted. Positions move only where an edge of non-zero length is collapsed: the
 // merged vertex takes the position of the feature vertex among the two, else their midpoint.
@@ -28,6 +30,7 @@ class MeshCleanup {
     int RemovedVertices = 0;  // vertices no polygon used any more
     int CollapsedEdges = 0;
     int SplitPolygons = 0;    // polygons cut into loops or folded quads cut into triangles
+    int SeparatedFans = 0;    // vertices added where fans of polygons touched in one vertex
     int RemainingDegenerate = 0;  // triangles and quads still at or below the scaled-Jacobian limit
   };
 

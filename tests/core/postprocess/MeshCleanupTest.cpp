@@ -134,3 +134,22 @@ TEST(MeshCleanup, SoundMeshesKeepTheirGeometry) {
     EXPECT_EQ(polygonsByPosition(mesh), polygonsByPosition(original)) << data.Name;
   }
 }
+
+TEST(MeshCleanup, FansTouchingInOneVertexArePartedThere) {
+  // Two cubes that share only the corner (1, 1, 1): vertex 7 of the first is vertex 0 of the second.
+  testmeshes::MeshData a = testmeshes::cube(0.0f, 1.0f), b = testmeshes::cube(1.0f, 2.0f);
+  testmeshes::MeshData both{"two cubes on one corner", a.Positions, a.Polygons, 4};
+  for (int v = 1; v < 8; ++v) both.Positions.push_back(b.Positions[v]);
+  for (const VertexIDList& polygon : b.Polygons) {
+    VertexIDList moved;
+    for (int id : polygon) moved.push_back(id == 0 ? 7 : id + 7);
+    both.Polygons.push_back(moved);
+  }
+  PolygonStorage mesh;
+  testmeshes::build(mesh, both);
+  EXPECT_EQ(measureMeshQuality(mesh).NonManifoldVertices, 1);
+  const MeshCleanup::Result result = MeshCleanup::repair(mesh);
+  EXPECT_EQ(result.SeparatedFans, 1);
+  EXPECT_EQ(mesh.Vertices.size(), 16u);
+  expectSound(mesh, 4, both.Name);
+}
