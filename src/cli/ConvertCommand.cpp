@@ -1,6 +1,7 @@
 #include "ConvertCommand.h"
 
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 
 using namespace tessellor;
@@ -21,5 +22,6 @@ void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
     throw UsageError("convert reads a PLY mesh; '" + args.input() + "' names a volume file");
   PolygonStorage mesh;
   readMesh(args.input(), mesh, &output);
+  throwIfInterrupted(&SignalInterrupter::instance());
   writeMesh(args.output(), mesh, format);
 }

@@ -1,6 +1,7 @@
 #include "MeshCommand.h"
 
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 #include "base/TessellorError.h"
 
@@ -81,7 +82,8 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   VolumeStorageDF volume;
   readVolume(args.input(), volume);
   PolygonStorage remeshed, mcMesh;
-  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr);
+  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr, &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.

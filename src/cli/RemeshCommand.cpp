@@ -1,6 +1,7 @@
 #include "RemeshCommand.h"
 
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "InputPipeline.h"
 
 using namespace tessellor;
@@ -37,7 +38,9 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   PolygonStorage mesh, remeshed;
   InputPipeline::read(args, mesh, output);
   VolumeStorageDF volume;
-  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr);
+  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr,
+         &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
 
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);

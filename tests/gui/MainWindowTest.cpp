@@ -2,10 +2,17 @@
 #include "MyOutput.h"
 #include "QtTestApplication.h"
 #include "ScriptedDialogs.h"
+#include "ProgramSettings.h"
 #include "TessellorApplication.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -16,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -91,6 +99,43 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TessellorApplication> app;
 };
 
+QAction* menuItem(QMainWindow& window, const QString& menu, const QString& item) {
+  for (QAction* title : window.menuBar()->actions())
+    if (title->text() == menu)
+      for (QAction* action : title->menu()->actions())
+        if (action->text() == item) return action;
+  return nullptr;
+}
+
+// The box of the pixels a view drew besides its white background and the axes at the origin.
+QRect drawnBox(TFGLForm& view) {
+  const QImage image = view.grabFramebuffer();
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      const bool white = p.red() > 245 && p.green() > 245 && p.blue() > 245;
+      const int high = (p.red() > 250) + (p.green() > 250) + (p.blue() > 250);
+      const int low = (p.red() < 5) + (p.green() < 5) + (p.blue() < 5);
+      if (!white && !(high == 1 && low == 2)) box |= QRect(x, y, 1, 1);
+    }
+  return box;
+}
+
+// The mesh fills most of the view in one direction, all of it in sight, around the middle.
+void expectFramed(TFGLForm& view, const std::string& what) {
+  const QRect box = drawnBox(view);
+  const QSize size = view.grabFramebuffer().size();
+  ASSERT_FALSE(box.isEmpty()) << what << ": nothing drawn";
+  const double wide = static_cast<double>(box.width()) / size.width();
+  const double high = static_cast<double>(box.height()) / size.height();
+  EXPECT_GT(std::max(wide, high), 0.6) << what << ": " << wide << " x " << high << " of the view";
+  EXPECT_TRUE(box.left() > 0 && box.top() > 0 && box.right() < size.width() - 1 && box.bottom() < size.height() - 1)
+      << what << ": clipped at the edge";
+  EXPECT_NEAR(box.center().x(), size.width() / 2, size.width() * 0.05) << what;
+  EXPECT_NEAR(box.center().y(), size.height() / 2, size.height() * 0.05) << what;
+}
+
 QStringList captionsOf(const QMenu* menu) {
   QStringList result;
   for (const QAction* action : menu->actions())
@@ -106,11 +151,11 @@ TEST_F(MainWindowTest, MenuCaptions) {
   ASSERT_EQ(menus.size(), 5);
   const QStringList titles = {"Input Mesh", "Volume", "Remeshing", "Output Mesh", "Log File"};
   const QList<QStringList> items = {
-      {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
+      {"Open", "Open Recent", "Save As ...", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
        "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
-      {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
+      {"Open", "Save As ...", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Clear"},
   };
   for (int i = 0; i < 5; ++i) {
@@ -340,13 +385,147 @@ TEST_F(MainWindowTest, RemeshWithoutInputIsReported) {
   EXPECT_TRUE(logHasLine(dialogs.Messages[0]));
 }
 
-TEST_F(MainWindowTest, StartupFileAndClearLog) {
+TEST_F(MainWindowTest, StartupFileDropRecentFilesAndClearLog) {
   window().setStartupFile(boxFile);
   window().show();
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
   EXPECT_FALSE(logText().isEmpty());
+  EXPECT_EQ(ProgramSettings::recentFiles().value(0), QFileInfo(boxFile).absoluteFilePath()) << "remembered";
   window().clearLog();
   EXPECT_TRUE(logText().isEmpty());
+
+  // A file dropped on an output view opens as the output mesh; on the window, as the input mesh.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(boxFile)});
+  auto drop = [&data](QWidget* target) {
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent dropped(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &dropped);
+  };
+  drop(&app->FGLFormOutputMesh);
+  EXPECT_EQ(controller().getOutputMesh().Vertices.size(), 8u);
+  controller().getInputMesh().clear();
+  drop(&window());
+  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
+
+  // A later run lists it under Open Recent, and opens it from there.
+  app.reset();
+  app = std::make_unique<TessellorApplication>(log, dialogs);
+  window().show();
+  emit window().recentFilesMenu()->aboutToShow();
+  ASSERT_FALSE(window().recentFilesMenu()->actions().isEmpty());
+  window().recentFilesMenu()->actions().first()->trigger();
+  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
+  EXPECT_TRUE(dialogs.Messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, UnreadableStartupFileIsReportedAtStart) {
+  const QString stl = path("part.stl");
+  std::ofstream(stl.toStdString()) << "solid part\nendsolid part\n";
+  window().setStartupFile(stl);
+  window().show();
+  ASSERT_EQ(dialogs.Messages.size(), 1) << "a message box at start";
+  EXPECT_TRUE(dialogs.Messages[0].contains(QStringLiteral("part.stl"))) << dialogs.Messages[0].toStdString();
+  EXPECT_TRUE(logHasLine(dialogs.Messages[0])) << "and the same line in the log";
+  EXPECT_TRUE(controller().getInputMesh().Vertices.empty());
+}
+
+TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
+  std::vector<QString> files = {boxFile};
+  const QString bunny = QString::fromLatin1(TESSELLOR_SHARED_DIR "/meshes/bunny.ply");
+  if (QFileInfo::exists(bunny)) files.push_back(bunny);
+  for (const QString& file : files) {
+    app.reset();
+    app = std::make_unique<TessellorApplication>(log, dialogs);
+    window().setStartupFile(file);
+    window().show();
+    const std::string name = QFileInfo(file).fileName().toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " opened");
+    menuItem(window(), QStringLiteral("Remeshing"), QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"))
+        ->trigger();
+    ASSERT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " in the voxel frame");
+    expectFramed(app->FGLFormOutputMesh, name + " remeshed");
+  }
+}
+
+TEST_F(MainWindowTest, LongRemeshKeepsTheWindowAnsweringAndCancelChangesNothing) {
+  showAndOpenBox();
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  ASSERT_GT(controller().getOutputMesh().Polygons.size(), 20u);
+  TFGLForm& outputView = app->FGLFormOutputMesh;
+  const std::vector<Vertex> input = controller().getInputMesh().Vertices;
+  const std::vector<Vertex> output = controller().getOutputMesh().Vertices;
+  const std::size_t mcPolygons = controller().getMCMesh().Polygons.size();
+  const std::size_t voxels = controller().Volume.Voxels.size();
+  const vec3 center = outputView.getView().center;
+  const float distance = outputView.getView().distance;
+
+  // While it runs: timer events arrive, the output view repaints, the conflicting commands are
+  // off and Cancel is on; the third tick presses Cancel.
+  controller().setMaxVoxels(4000000);
+  QAction* remeshItem =
+      menuItem(window(), QStringLiteral("Remeshing"), QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"));
+  int ticks = 0, paints = 0;
+  bool disabledWhileRunning = true;
+  struct PaintCounter : QObject {
+    int* count;
+    const TFMainWindow* window;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint && window->isBusy()) ++*count;
+      return false;
+    }
+  } counter;
+  counter.count = &paints;
+  counter.window = &window();
+  outputView.installEventFilter(&counter);
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!window().isBusy()) return;
+    ++ticks;
+    disabledWhileRunning = disabledWhileRunning && !remeshItem->isEnabled() && window().bnCancel->isEnabled();
+    outputView.update();
+    if (ticks == 3) window().bnCancel->click();
+  });
+  timer.start(10);
+  QElapsedTimer clock;
+  clock.start();
+  remeshItem->trigger();
+  timer.stop();
+  outputView.removeEventFilter(&counter);
+
+  EXPECT_GE(ticks, 3) << "timer events while it ran";
+  EXPECT_GE(paints, 1) << "the view repainted while it ran";
+  EXPECT_TRUE(disabledWhileRunning);
+  EXPECT_LT(clock.elapsed(), 20000);
+  EXPECT_EQ(logText().split(QLatin1Char('\n')).last(), QStringLiteral("Cancelled"));
+  EXPECT_TRUE(dialogs.Messages.isEmpty()) << "a cancel is not an error";
+  EXPECT_FALSE(window().isBusy());
+  EXPECT_FALSE(log.isBusy());
+  EXPECT_TRUE(remeshItem->isEnabled());
+  EXPECT_FALSE(window().bnCancel->isEnabled());
+
+  // Everything as it was, the output view's camera included.
+  ASSERT_EQ(controller().getInputMesh().Vertices.size(), input.size());
+  for (std::size_t i = 0; i < input.size(); ++i)
+    EXPECT_EQ(controller().getInputMesh().Vertices[i].pos.x, input[i].pos.x) << "input vertex " << i;
+  ASSERT_EQ(controller().getOutputMesh().Vertices.size(), output.size());
+  for (std::size_t i = 0; i < output.size(); ++i)
+    EXPECT_EQ(controller().getOutputMesh().Vertices[i].pos.y, output[i].pos.y) << "output vertex " << i;
+  EXPECT_EQ(controller().getMCMesh().Polygons.size(), mcPolygons);
+  EXPECT_EQ(controller().Volume.Voxels.size(), voxels);
+  EXPECT_EQ(app->Objects.OutputMeshNode.getStorage(), &controller().getOutputMesh());
+  EXPECT_EQ(outputView.getView().distance, distance);
+  EXPECT_EQ((outputView.getView().center - center).length2(), 0.0f);
+
+  // The stop request is spent: the mesh's own commands and the next run go through.
+  app->FPolygonStorageNodeOptions1.smooth();
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  EXPECT_TRUE(dialogs.Messages.isEmpty());
+  EXPECT_EQ(logText().split(QLatin1Char('\n')).last(), QStringLiteral("--------------- end"));
 }
 
 TEST_F(MainWindowTest, ShowCommandsAndOptionsDialog) {

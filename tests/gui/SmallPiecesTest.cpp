@@ -4,6 +4,7 @@
 #include "TextConversion.h"
 #include "UserDialogs.h"
 #include "WindowTiling.h"
+#include "support/TestMeshes.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,24 @@ TEST(PolygonStorageNode, FaceThinningStep) {
 TEST(PolygonStorageNode, ZeroLineThicknessDrawsWidthOne) {
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(0.0f), 1.0f) << "thickness 0 still draws";
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(3.0f), 3.0f);
+}
+
+TEST(PolygonStorageNode, BoundsCoverTheUsedVerticesInDrawnCoordinates) {
+  PolygonStorage mesh;
+  testmeshes::build(mesh, testmeshes::cube(2.0f, 4.0f));
+  Vertex unused;  // a pass leaves vertices no polygon uses (at the origin, say): not framed
+  mesh.addVertex(unused);
+  mesh.Polygons[5].clear();  // a deleted polygon
+  PolygonStorageNode node;
+  vec3 lo, hi;
+  EXPECT_FALSE(node.bounds(lo, hi)) << "no mesh";
+  node.setStorage(&mesh);
+  node.scale = vec3(1.0f, 2.0f, 1.0f);
+  ASSERT_TRUE(node.bounds(lo, hi));
+  EXPECT_EQ(lo[0], 2.0f);
+  EXPECT_EQ(lo[1], 4.0f) << "scaled as drawn";
+  EXPECT_EQ(hi[1], 8.0f);
+  EXPECT_EQ(hi[2], 4.0f);
 }
 
 TEST(UserDialogs, FilterPairsBecomeNameFilters) {

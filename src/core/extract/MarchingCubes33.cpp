@@ -205,6 +205,7 @@ void MarchingCubes33::computeIntersectionPoints() {
   // A volume with a size of 0 has no grid points, however large its other sizes.
   if (_sizeX == 0 || _sizeY == 0 || _sizeZ == 0) return;
   for (int z = 0; z < _sizeZ; ++z) {
+    throwIfInterrupted(_interrupter);
     for (int y = 0; y < _sizeY; ++y) {
       for (int x = 0; x < _sizeX; ++x, ++index) {
         float w = value(x, y, z);
@@ -608,6 +609,7 @@ void MarchingCubes33::extract() {
 
     const bool hasCubes = _sizeX > 1 && _sizeY > 1 && _sizeZ > 1;
     for (_k = 0; hasCubes && _k < _sizeZ - 1; ++_k) {
+      throwIfInterrupted(_interrupter);
       for (_j = 0; _j < _sizeY - 1; ++_j) {
         for (_i = 0; _i < _sizeX - 1; ++_i) {
           _lutEntry = 0;

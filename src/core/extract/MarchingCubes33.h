@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "mesh/PolygonStorage.h"
 
 #include <cstdint>
@@ -35,6 +36,8 @@ class MarchingCubes33 {
   void setVolume(const GenericVolumeStorage* volume) { _volume = volume; }
   void setMesh(PolygonStorage* mesh) { _mesh = mesh; }
   void setStatusOutput(StatusOutput* output) { _output = output; }
+  // Polled once per slab; a stop throws Cancelled and the mesh keeps its previous contents.
+  void setInterrupter(NullInterrupter* interrupter) { _interrupter = interrupter; }
 
   // Frees the id arrays and the vertex buffer; sizes back to -1.
   void release();
@@ -73,6 +76,7 @@ class MarchingCubes33 {
   const GenericVolumeStorage* _volume = nullptr;
   PolygonStorage* _mesh = nullptr;
   StatusOutput* _output = nullptr;
+  NullInterrupter* _interrupter = nullptr;
   int _caseStatistics[SubcaseCount] = {};
   int _sizeX = -1;
   int _sizeY = -1;

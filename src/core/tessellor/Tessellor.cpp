@@ -26,9 +26,11 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status) {
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
+                                                      NullInterrupter* interrupter) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
+  controller->setInterrupter(interrupter);
   controller->setMaxVoxels(options.maxVoxels);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
@@ -118,8 +120,8 @@ void fitIntoWorkingBox(PolygonStorage& mesh) {
 }
 
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
-            VolumeStorageDF* volume) {
-  auto controller = makeController(options, status);
+            VolumeStorageDF* volume, NullInterrupter* interrupter) {
+  auto controller = makeController(options, status, interrupter);
   fittedInput(*controller, input);
   controller->remesh();
   output.swapContents(controller->OutputMesh);
@@ -127,15 +129,16 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
-                  StatusOutput* status) {
-  auto controller = makeController(options, status);
+                  StatusOutput* status, NullInterrupter* interrupter) {
+  auto controller = makeController(options, status, interrupter);
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
 }
 
-void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh) {
-  auto controller = makeController(RemeshOptions{}, status);
+void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh,
+                  NullInterrupter* interrupter) {
+  auto controller = makeController(RemeshOptions{}, status, interrupter);
   std::swap(controller->Volume, volume);
   try {
     controller->outputMeshFromVolume();
