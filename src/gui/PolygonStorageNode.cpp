@@ -125,11 +125,20 @@ void PolygonStorageNode::draw(bool interactive) {
   glPopMatrix();
 
   if (drawLines) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    const float opacity =
+        outlineOpacity(static_cast<double>(viewport[2]) * static_cast<double>(viewport[3]), mesh.Polygons.size());
     glDisable(GL_LIGHTING);
-    glColor3f(0.0f, 0.0f, 0.0f);
+    if (opacity < 1.0f) {
+      glEnable(GL_BLEND);
+      glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
+    glColor4f(0.0f, 0.0f, 0.0f, opacity);
     glLineWidth(effectiveLineWidth(lineWidth));
     drawOutlinesOf(mesh);
     glLineWidth(1.0f);
+    glDisable(GL_BLEND);
   }
 
   glDisable(GL_LIGHTING);

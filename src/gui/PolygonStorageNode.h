@@ -46,6 +46,14 @@ class PolygonStorageNode : public Node {
   static int faceStep(std::size_t polygonEntries) { return static_cast<int>(polygonEntries / 5000 + 1); }
   // OpenGL has no zero-width lines; a thickness of 0 (or less) draws one pixel wide.
   static float effectiveLineWidth(float width) { return width < 1.0f ? 1.0f : width; }
+  // Outlines are black, but where the polygons are only a few pixels large on average (a dense
+  // scan filling the view) they would hide the faces: they are then blended in, down to 0.25.
+  static float outlineOpacity(double viewportPixels, std::size_t polygons) {
+    const double perPolygon = viewportPixels / static_cast<double>(polygons > 0 ? polygons : 1);
+    return static_cast<float>(perPolygon >= 24.0  ? 1.0
+                              : perPolygon <= 6.0 ? 0.25
+                                                  : 0.25 + 0.75 * (perPolygon - 6.0) / 18.0);
+  }
   // The colour of a scaled Jacobian: red at 0 and below, through yellow and green, blue at 1.
   static void qualityColour(float value, float rgb[3]);
   // Faces are drawn in this colour unless coloured by quality.

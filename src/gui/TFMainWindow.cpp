@@ -245,6 +245,10 @@ void TFMainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+  // The program ends with this window: the views and dialogs must not keep it running.
+  for (QWidget* window : std::initializer_list<QWidget*>{FGLFormInputMesh, FGLFormOutputMesh,
+                                                         FPolygonStorageNodeOptions, FPolygonStorageNodeOptions1})
+    if (window != nullptr) window->close();
 }
 
 namespace {

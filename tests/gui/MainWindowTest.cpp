@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QLabel>
 #include <QMenuBar>
@@ -464,7 +465,7 @@ TEST_F(MainWindowTest, LongRemeshKeepsTheWindowAnsweringAndCancelChangesNothing)
   const float distance = outputView.getView().distance;
 
   // While it runs: timer events arrive, the output view repaints, the conflicting commands are
-  // off and Cancel is on; the third tick presses Cancel.
+  // off and Cancel is on; on the third tick Esc is pressed in the output view.
   controller().setMaxVoxels(4000000);
   QAction* remeshItem =
       menuItem(window(), QStringLiteral("Remeshing"), QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"));
@@ -487,8 +488,10 @@ TEST_F(MainWindowTest, LongRemeshKeepsTheWindowAnsweringAndCancelChangesNothing)
     ++ticks;
     disabledWhileRunning = disabledWhileRunning && !remeshItem->isEnabled() && window().bnCancel->isEnabled();
     outputView.update();
-    if (ticks == 3) window().bnCancel->click();
+    if (ticks == 3) QTest::keyClick(&outputView, Qt::Key_Escape);
   });
+  outputView.activateWindow();  // keys go to the active window
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&outputView));
   timer.start(10);
   QElapsedTimer clock;
   clock.start();
@@ -550,6 +553,10 @@ TEST_F(MainWindowTest, ShowCommandsAndOptionsDialog) {
   EXPECT_FALSE(node.getVisible());
   window().showInputOptions();
   EXPECT_TRUE(app->FPolygonStorageNodeOptions.isVisible());
+  // Closing the main window closes the others, so that the program ends.
+  window().close();
+  EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
+  EXPECT_FALSE(app->FPolygonStorageNodeOptions.isVisible());
 }
 
 TEST_F(MainWindowTest, OptionsDialogIdBoxes) {
