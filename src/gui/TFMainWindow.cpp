@@ -30,6 +30,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <new>
@@ -338,7 +339,19 @@ void TFMainWindow::formShow() {
     if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
   }
 
-  if (!StartupFile.isEmpty()) openInputMeshFile(StartupFile);
+  if (!StartupFile.isEmpty()) QTimer::singleShot(0, this, [this] { openStartupFile(); });
+}
+
+void TFMainWindow::openStartupFile() {
+  // Once the window is on screen, so that a message about the file has the window behind it.
+  const QWindow* handle = windowHandle();
+  if (handle != nullptr && !handle->isExposed() && ++StartupWaits < 100) {
+    QTimer::singleShot(20, this, [this] { openStartupFile(); });
+    return;
+  }
+  const QString file = StartupFile;
+  StartupFile.clear();
+  if (!file.isEmpty()) openInputMeshFile(file);
 }
 
 template <class Command>

@@ -45,8 +45,9 @@ class TFMainWindow : public QMainWindow {
   // The windows wired at first show.
   void setSecondaryWindows(TFGLForm* inputView, TFGLForm* outputView, TFPolygonStorageNodeOptions* inputOptions,
                            TFPolygonStorageNodeOptions* outputOptions);
-  // A mesh to open as the input mesh right after the first show (from the command line).
+  // A mesh to open as the input mesh once the window is first on screen (from the command line).
   void setStartupFile(const QString& fileName) { StartupFile = fileName; }
+  bool hasPendingStartupFile() const { return !StartupFile.isEmpty(); }
   // Without OpenGL the view windows cannot be shown (the toolkit fails when it composes them);
   // the first show then reports the missing rendering context instead of showing them.
   void setViewsAvailable(bool available) { ViewsAvailable = available; }
@@ -111,6 +112,7 @@ class TFMainWindow : public QMainWindow {
   bool openMeshFile(PolygonStorage& mesh, const QString& fileName);
   void saveMesh(PolygonStorage& mesh);
   void fillRecentFilesMenu();
+  void openStartupFile();
   // Runs a command; errors end it with a log line and a message box, a cancel with "Cancelled".
   template <class Command>
   bool guarded(Command command);
@@ -140,6 +142,7 @@ class TFMainWindow : public QMainWindow {
   FlagInterrupter Stop;
   bool Busy = false;
   bool CloseRequested = false;
+  int StartupWaits = 0;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;

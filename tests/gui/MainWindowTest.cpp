@@ -86,6 +86,16 @@ class MainWindowTest : public ::testing::Test {
   bool logHasLine(const QString& line) const { return logText().split(QLatin1Char('\n')).contains(line); }
   QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
+  // Shows the window with a file from the command line and waits until it is opened.
+  void showWithStartupFile(const QString& file) {
+    window().setStartupFile(file);
+    window().show();
+    QElapsedTimer clock;
+    clock.start();
+    while ((window().hasPendingStartupFile() || window().isBusy()) && clock.elapsed() < 30000)
+      QCoreApplication::processEvents();
+  }
+
   void showAndOpenBox() {
     window().show();
     dialogs.FileAnswers.push_back(ScriptedDialogs::FileAnswer{boxFile, 1});
@@ -387,8 +397,7 @@ TEST_F(MainWindowTest, RemeshWithoutInputIsReported) {
 }
 
 TEST_F(MainWindowTest, StartupFileDropRecentFilesAndClearLog) {
-  window().setStartupFile(boxFile);
-  window().show();
+  showWithStartupFile(boxFile);
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
   EXPECT_FALSE(logText().isEmpty());
   EXPECT_EQ(ProgramSettings::recentFiles().value(0), QFileInfo(boxFile).absoluteFilePath()) << "remembered";
@@ -424,8 +433,7 @@ TEST_F(MainWindowTest, StartupFileDropRecentFilesAndClearLog) {
 TEST_F(MainWindowTest, UnreadableStartupFileIsReportedAtStart) {
   const QString stl = path("part.stl");
   std::ofstream(stl.toStdString()) << "solid part\nendsolid part\n";
-  window().setStartupFile(stl);
-  window().show();
+  showWithStartupFile(stl);
   ASSERT_EQ(dialogs.Messages.size(), 1) << "a message box at start";
   EXPECT_TRUE(dialogs.Messages[0].contains(QStringLiteral("part.stl"))) << dialogs.Messages[0].toStdString();
   EXPECT_TRUE(logHasLine(dialogs.Messages[0])) << "and the same line in the log";
@@ -439,8 +447,7 @@ TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
   for (const QString& file : files) {
     app.reset();
     app = std::make_unique<TessellorApplication>(log, dialogs);
-    window().setStartupFile(file);
-    window().show();
+    showWithStartupFile(file);
     const std::string name = QFileInfo(file).fileName().toStdString();
     expectFramed(app->FGLFormInputMesh, name + " opened");
     menuItem(window(), QStringLiteral("Remeshing"), QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"))
@@ -588,8 +595,7 @@ TEST_F(MainWindowTest, OptionsDialogIdBoxes) {
 
 TEST_F(MainWindowTest, WithoutOpenGLTheViewsStayHidden) {
   window().setViewsAvailable(false);
-  window().setStartupFile(boxFile);
-  window().show();
+  showWithStartupFile(boxFile);
   EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
   EXPECT_FALSE(app->FGLFormOutputMesh.isVisible());
   ASSERT_EQ(dialogs.Messages.size(), 1);
