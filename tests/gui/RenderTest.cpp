@@ -217,17 +217,11 @@ TEST_F(RenderTest, HeadlightShadesACurvedSurface) {
 
 TEST_F(RenderTest, QualityColoursAndLegend) {
   // A square (scaled Jacobian 1) and a parallelogram of 45 degrees (0.71) beside it.
-  mesh.clear();
-  const V3 corners[] = {{-28, -8, 0}, {-12, -8, 0}, {-12, 8, 0}, {-28, 8, 0},
-                        {4, -8, 0},   {16, -8, 0},  {32, 8, 0},  {20, 8, 0}};
-  for (const V3& p : corners) {
-    Vertex v;
-    v.pos = p;
-    mesh.addVertex(v);
-  }
-  mesh.Polygons = {{0, 1, 2, 3}, {4, 5, 6, 7}};
-  mesh.buildIndex();
-  mesh.computeMidpoints();
+  testmeshes::build(
+      mesh, {"quads",
+             {{-28, -8, 0}, {-12, -8, 0}, {-12, 8, 0}, {-28, 8, 0}, {4, -8, 0}, {16, -8, 0}, {32, 8, 0}, {20, 8, 0}},
+             {{0, 1, 2, 3}, {4, 5, 6, 7}},
+             0});
   form->resize(480, 400);  // room for the legend beside the mesh
   form->getView().setRootNode(&node);
   const QRect legend(form->width() - 80, 0, 80, 60);

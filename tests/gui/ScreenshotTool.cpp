@@ -82,8 +82,7 @@ int main(int argc, char* argv[]) {
   TessellorApplication program(log, dialogs);
   program.FMainWindow.setStartupFile(QString::fromLocal8Bit(argv[1]));
   program.FMainWindow.show();
-  while (program.FMainWindow.hasPendingStartupFile() || program.FMainWindow.isBusy())
-    QCoreApplication::processEvents();
+  while (program.FMainWindow.hasPendingStartupFile() || program.FMainWindow.isBusy()) QCoreApplication::processEvents();
   settle();
 
   chooseMenuItem(program.FMainWindow, "Remeshing", "Remesh: Input Mesh -> Volume -> Output Mesh");
