@@ -85,8 +85,12 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.
+  const int open = countOpenEdges(remeshed);
+  const std::string openWarning =
+      args.output() + ": the output mesh is not closed (" + std::to_string(open) + " open edges)";
   if (!writeMC) {
     writeMesh(args.output(), remeshed, format);
+    if (open > 0) output.warning(openWarning);
     return;
   }
   struct stat existing;
@@ -101,4 +105,5 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   }
   writeMesh(args.output(), remeshed, format);
   staged.moveTo(mcPath);
+  if (open > 0) output.warning(openWarning);
 }

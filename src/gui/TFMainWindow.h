@@ -48,7 +48,9 @@ class TFMainWindow : public QMainWindow {
   void setMaximumNumberOfVoxels();
   void setDetectSharpFeatures(bool on);
   void setThresholdPsi();
+  // The two mode items are exclusive; with neither checked the classic mode runs.
   void setExactDistance(bool on);
+  void setRobustInsideOutside(bool on);
   void volumeFromInputMesh();
   void outputMeshFromVolume();
   void remesh();
@@ -67,6 +69,7 @@ class TFMainWindow : public QMainWindow {
 
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }
   QAction* actionExactDistanceField() const { return acExactDistanceField; }
+  QAction* actionRobustInsideOutside() const { return acRobustInsideOutside; }
 
   QFrame* Panel3 = nullptr;
   QPlainTextEdit* meOut = nullptr;
@@ -99,6 +102,7 @@ class TFMainWindow : public QMainWindow {
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions1 = nullptr;
   QAction* acDetectSharpFeatures = nullptr;
   QAction* acExactDistanceField = nullptr;
+  QAction* acRobustInsideOutside = nullptr;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;
