@@ -10,27 +10,26 @@ using namespace tessellor;
 const CommandSyntax& RemeshCommand::syntax() const {
   static const std::string description =
       std::string(
-      "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
-      "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
-      "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
-      "and smoothed once. The result is written in the coordinates of the input file, every vertex\n"
-      "and polygon entry included.\n")
-      + "\n" + InputPipeline::ModeDescription;
-  static const CommandSyntax syntax{
-      "remesh",
-      "Read a PLY mesh and write a quad-dominant remeshing of it.",
-      description.c_str(),
-      "IN.ply",
-      {CommonOptions::Output,
-       CommonOptions::Format,
-       InputPipeline::MaxVoxels,
-       InputPipeline::Features,
-       InputPipeline::Psi,
-       InputPipeline::Mode,
-       InputPipeline::ExactDistance,
-       {"--save-volume", "V.vol", "also write the distance volume"},
-       CommonOptions::Quiet},
-      true};
+          "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
+          "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
+          "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
+          "and smoothed once. The result is written in the coordinates of the input file, every vertex\n"
+          "and polygon entry included.\n") +
+      "\n" + InputPipeline::ModeDescription;
+  static const CommandSyntax syntax{"remesh",
+                                    "Read a PLY mesh and write a quad-dominant remeshing of it.",
+                                    description.c_str(),
+                                    "IN.ply",
+                                    {CommonOptions::Output,
+                                     CommonOptions::Format,
+                                     InputPipeline::MaxVoxels,
+                                     InputPipeline::Features,
+                                     InputPipeline::Psi,
+                                     InputPipeline::Mode,
+                                     InputPipeline::ExactDistance,
+                                     {"--save-volume", "V.vol", "also write the distance volume"},
+                                     CommonOptions::Quiet},
+                                    true};
   return syntax;
 }
 

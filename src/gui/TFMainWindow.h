@@ -4,7 +4,9 @@
 
 struct GlobalObjects;
 class MyOutput;
-namespace tessellor { class PolygonStorage; }
+namespace tessellor {
+class PolygonStorage;
+}
 
 using namespace tessellor;
 class QAction;

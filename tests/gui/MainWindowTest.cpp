@@ -109,7 +109,8 @@ TEST_F(MainWindowTest, MenuCaptions) {
       {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field",
-       "Robust Inside/Outside", "-", "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
+       "Robust Inside/Outside", "-", "Input Mesh -> Volume", "Volume -> Output Mesh",
+       "Remesh: Input Mesh -> Volume -> Output Mesh"},
       {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
       {"Clear"},
   };
@@ -170,12 +171,9 @@ TEST_F(MainWindowTest, FirstShowWiresAndTiles) {
     QAction* Item;
     bool Exact, Robust;
     VoxelizationMode Mode;
-  } steps[] = {{nullptr, false, false, VoxelizationMode::Classic},
-               {exact, true, false, VoxelizationMode::Exact},
-               {robust, false, true, VoxelizationMode::Robust},
-               {exact, true, false, VoxelizationMode::Exact},
-               {exact, false, false, VoxelizationMode::Classic},
-               {robust, false, true, VoxelizationMode::Robust},
+  } steps[] = {{nullptr, false, false, VoxelizationMode::Classic}, {exact, true, false, VoxelizationMode::Exact},
+               {robust, false, true, VoxelizationMode::Robust},    {exact, true, false, VoxelizationMode::Exact},
+               {exact, false, false, VoxelizationMode::Classic},   {robust, false, true, VoxelizationMode::Robust},
                {robust, false, false, VoxelizationMode::Classic}};
   for (const auto& step : steps) {
     if (step.Item) step.Item->trigger();

@@ -97,7 +97,8 @@ inline MeshData holes(const PolygonStorage& mesh, float longest, int count, unsi
     for (std::size_t k = 0; k < p.size(); ++k) {
       const V3& a = m.Positions[static_cast<std::size_t>(p[k])];
       const V3& b = m.Positions[static_cast<std::size_t>(p[(k + 1) % p.size()])];
-      edge = std::max(edge, std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)));
+      edge =
+          std::max(edge, std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)));
     }
     if (p.size() == 3 && edge < longest) candidates.push_back(t);
   }

@@ -13,7 +13,8 @@ int countOpenEdges(const PolygonStorage& mesh) {
     for (std::size_t i = 0; i < polygon.size(); ++i) {
       const int a = polygon[i], b = polygon[(i + 1) % polygon.size()];
       if (a == b) continue;
-      const std::uint32_t lo = static_cast<std::uint32_t>(std::min(a, b)), hi = static_cast<std::uint32_t>(std::max(a, b));
+      const std::uint32_t lo = static_cast<std::uint32_t>(std::min(a, b)),
+                          hi = static_cast<std::uint32_t>(std::max(a, b));
       edges.push_back((static_cast<std::uint64_t>(lo) << 32) | hi);
     }
   }

@@ -123,8 +123,8 @@ void fitIntoWorkingBox(PolygonStorage& mesh) {
   if (!mesh.Vertices.empty()) mesh.fitIntoVolume(50, 50, 50);
 }
 
-void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
-            StatusOutput* status, VolumeStorageDF* volume) {
+void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
+            VolumeStorageDF* volume) {
   auto controller = makeController(options, status);
   fittedInput(*controller, input);
   controller->remesh();

@@ -19,7 +19,8 @@ int signOf(Wide v) { return (v > 0) - (v < 0); }
 
 // Twice the signed area of (u, w, p) in the plane (b, c).
 Wide orient(std::int64_t ub, std::int64_t uc, std::int64_t wb, std::int64_t wc, std::int64_t pb, std::int64_t pc) {
-  return static_cast<Wide>(wb - ub) * static_cast<Wide>(pc - uc) - static_cast<Wide>(wc - uc) * static_cast<Wide>(pb - ub);
+  return static_cast<Wide>(wb - ub) * static_cast<Wide>(pc - uc) -
+         static_cast<Wide>(wc - uc) * static_cast<Wide>(pb - ub);
 }
 
 // The side of the directed edge u -> w on which the point (pb + eps, pc + eps^2) lies, eps
@@ -75,6 +76,57 @@ bool AxisRayCrossing::latticeRange(int axis, const Triangle& t, const int size[3
     if (lo[k] > hi[k]) return false;
   }
   return true;
+}
+
+void AxisRayCrossing::scan(int axis, const Triangle& t, const int size[3], const std::vector<V3>& positions,
+                           std::vector<LatticeHit>& hits) const {
+  int lo[2], hi[2];
+  if (!latticeRange(axis, t, size, lo, hi)) return;
+  const int b = (axis + 1) % 3, c = (axis + 2) % 3;
+  const std::array<std::int64_t, 3>* corner[3] = {&Fixed[static_cast<std::size_t>(t[0])],
+                                                  &Fixed[static_cast<std::size_t>(t[1])],
+                                                  &Fixed[static_cast<std::size_t>(t[2])]};
+  const Wide area =
+      orient((*corner[0])[b], (*corner[0])[c], (*corner[1])[b], (*corner[1])[c], (*corner[2])[b], (*corner[2])[c]);
+  if (area == 0) return;
+  const int s = signOf(area);
+  // Edge e runs from corner e to corner e + 1. Its orientation against the point (pb, pc) is
+  // (wb - ub)(pc - uc) - (wc - uc)(pb - ub): linear, so one lattice step adds a constant. On the
+  // edge's line the symbolic offset decides, as in side().
+  Wide row[3], stepB[3], stepC[3];
+  int onLine[3];
+  for (int e = 0; e < 3; ++e) {
+    const std::array<std::int64_t, 3>& u = *corner[e];
+    const std::array<std::int64_t, 3>& w = *corner[(e + 1) % 3];
+    row[e] = orient(u[b], u[c], w[b], w[c], lattice(lo[0]), lattice(lo[1]));
+    stepB[e] = -static_cast<Wide>(w[c] - u[c]) * Unit;
+    stepC[e] = static_cast<Wide>(w[b] - u[b]) * Unit;
+    onLine[e] = u[c] != w[c] ? (u[c] > w[c] ? 1 : -1) : (w[b] > u[b]) - (w[b] < u[b]);
+  }
+  // Where a line meets the triangle's plane, from the plane's equation in double precision (the
+  // exact tests above decide whether it does), kept within the triangle's extent along the axis.
+  double q[3][3];
+  for (int k = 0; k < 3; ++k)
+    for (int j = 0; j < 3; ++j) q[k][j] = coordinate(positions[static_cast<std::size_t>(t[k])], j);
+  const double e1[3] = {q[1][0] - q[0][0], q[1][1] - q[0][1], q[1][2] - q[0][2]};
+  const double e2[3] = {q[2][0] - q[0][0], q[2][1] - q[0][1], q[2][2] - q[0][2]};
+  const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+  const double lowest = std::min({q[0][axis], q[1][axis], q[2][axis]});
+  const double highest = std::max({q[0][axis], q[1][axis], q[2][axis]});
+  for (int lc = lo[1]; lc <= hi[1]; ++lc) {
+    Wide v[3] = {row[0], row[1], row[2]};
+    for (int lb = lo[0]; lb <= hi[0]; ++lb) {
+      bool in = true;
+      for (int e = 0; e < 3 && in; ++e) in = (v[e] != 0 ? signOf(v[e]) : onLine[e]) == s;
+      if (in) {
+        double at = q[0][axis];
+        if (n[axis] != 0) at -= (n[b] * (lb - q[0][b]) + n[c] * (lc - q[0][c])) / n[axis];
+        hits.push_back({lb, lc, std::min(highest, std::max(lowest, at)), s});
+      }
+      for (int e = 0; e < 3; ++e) v[e] += stepB[e];
+    }
+    for (int e = 0; e < 3; ++e) row[e] += stepC[e];
+  }
 }
 
 int AxisRayCrossing::cross(int axis, std::int64_t pb, std::int64_t pc, const Triangle& t,

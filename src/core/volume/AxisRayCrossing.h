@@ -32,6 +32,20 @@ class AxisRayCrossing {
   // clipped to 0..size - 1) on axis (a + 1) % 3 and on axis (a + 2) % 3. False when none.
   bool latticeRange(int axis, const Triangle& t, const int size[3], int lo[2], int hi[2]) const;
 
+  // A lattice line that crosses a triangle: its coordinates across the axis (b on (a + 1) % 3,
+  // c on (a + 2) % 3), where along the axis it meets the triangle, and the sign of the triangle's
+  // normal component along the axis.
+  struct LatticeHit {
+    int B, C;
+    double At;
+    int Sign;
+  };
+  // Appends the crossings of t with the lattice lines parallel to axis of a grid of the given
+  // size, as cross() would find them one by one; the orientation tests step from line to line
+  // exactly, by integer increments.
+  void scan(int axis, const Triangle& t, const int size[3], const std::vector<V3>& positions,
+            std::vector<LatticeHit>& hits) const;
+
   // Whether the line parallel to axis through the fixed-point point (pb, pc) crosses t. Returns
   // 0 if not, else the sign of the component along the axis of t's normal (1 or -1), and writes
   // the coordinate along the axis where the line meets t's plane to `at`.

@@ -16,35 +16,27 @@ void GridLineWinding::build(const AxisRayCrossing& rays, const std::vector<V3>& 
     family.Across[1] = size[(axis + 2) % 3];
     const std::size_t lines = static_cast<std::size_t>(family.Across[0]) * static_cast<std::size_t>(family.Across[1]);
     Hits.clear();
-    for (const Triangle& t : triangles) {
-      int lo[2], hi[2];
-      if (!rays.latticeRange(axis, t, size, lo, hi)) continue;
-      for (int c = lo[1]; c <= hi[1]; ++c)
-        for (int b = lo[0]; b <= hi[0]; ++b) {
-          double at = 0;
-          const int s = rays.cross(axis, rays.lattice(b), rays.lattice(c), t, positions, at);
-          // A face whose normal points along the line is left there.
-          if (s != 0) Hits.push_back({b + family.Across[0] * c, {at, -s}});
-        }
-    }
+    for (const Triangle& t : triangles) rays.scan(axis, t, size, positions, Hits);
     Crossings += static_cast<long long>(Hits.size());
 
-    // Counting sort by line, then each line's few crossings by their position along it.
+    // Counting sort by line, then each line's few crossings by their position along it. A face
+    // whose normal points along the line is left there: a step of -1.
+    const std::size_t across = static_cast<std::size_t>(family.Across[0]);
     family.Start.assign(lines + 1, 0);
-    for (const Hit& hit : Hits) ++family.Start[static_cast<std::size_t>(hit.Line) + 1];
+    for (const AxisRayCrossing::LatticeHit& hit : Hits)
+      ++family.Start[static_cast<std::size_t>(hit.B) + across * static_cast<std::size_t>(hit.C) + 1];
     for (std::size_t line = 0; line < lines; ++line) family.Start[line + 1] += family.Start[line];
     family.Crossings.resize(Hits.size());
-    for (const Hit& hit : Hits) {
-      int& next = family.Start[static_cast<std::size_t>(hit.Line)];
-      family.Crossings[static_cast<std::size_t>(next++)] = hit.C;
+    for (const AxisRayCrossing::LatticeHit& hit : Hits) {
+      int& next = family.Start[static_cast<std::size_t>(hit.B) + across * static_cast<std::size_t>(hit.C)];
+      family.Crossings[static_cast<std::size_t>(next++)] = {hit.At, -hit.Sign};
     }
     for (std::size_t line = lines; line > 0; --line) family.Start[line] = family.Start[line - 1];
     family.Start[0] = 0;
     for (std::size_t line = 0; line < lines; ++line) {
       const auto first = family.Crossings.begin() + family.Start[line];
       const auto last = family.Crossings.begin() + family.Start[line + 1];
-      if (last - first > 1)
-        std::sort(first, last, [](const Crossing& a, const Crossing& b) { return a.At < b.At; });
+      if (last - first > 1) std::sort(first, last, [](const Crossing& a, const Crossing& b) { return a.At < b.At; });
       int total = 0;
       for (auto it = first; it != last; ++it) total += it->Step;
       if (total != 0) ++OpenLines;
@@ -55,7 +47,8 @@ void GridLineWinding::build(const AxisRayCrossing& rays, const std::vector<V3>& 
 bool GridLineWinding::inside(int x, int y, int z) const {
   const int p[3] = {x, y, z};
   int score = 0, plain = 0;
-  for (int axis = 0; axis < 3; ++axis) {
+  // z first: the distance pass runs along z, so its line is mostly the one of the last call.
+  for (int axis = 2; axis >= 0; --axis) {
     const Family& family = Families[axis];
     const std::size_t line = static_cast<std::size_t>(p[(axis + 1) % 3]) +
                              static_cast<std::size_t>(family.Across[0]) * static_cast<std::size_t>(p[(axis + 2) % 3]);
@@ -75,6 +68,8 @@ bool GridLineWinding::inside(int x, int y, int z) const {
     else if ((below > 0) == (above > 0))
       score += below > 0 ? 1 : -1;
     plain += below > 0 ? 1 : 0;
+    // Two lines without holes that agree outvote the third.
+    if (axis == 1 && (score >= 4 || score <= -4)) return score > 0;
   }
   if (score != 0) return score > 0;
   return plain >= 2;

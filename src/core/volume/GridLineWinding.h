@@ -4,10 +4,9 @@
 #include <vector>
 
 #include "mesh/PolygonStorage.h"
+#include "volume/AxisRayCrossing.h"
 
 namespace tessellor {
-
-class AxisRayCrossing;
 
 // Inside or outside for the lattice points of a grid, from the winding number of a triangle
 // surface along the lattice lines. For every line parallel to an axis the signed crossings are
@@ -35,10 +34,6 @@ class GridLineWinding {
     double At;  // coordinate along the line
     int Step;   // +1 entering, -1 leaving
   };
-  struct Hit {
-    int Line;
-    Crossing C;
-  };
   struct Family {
     int Across[2] = {0, 0};  // sizes of the grid across the line: axes (a + 1) % 3, (a + 2) % 3
     std::vector<int> Start;  // per line, its first crossing; one entry more than there are lines
@@ -46,7 +41,7 @@ class GridLineWinding {
   };
 
   Family Families[3];
-  std::vector<Hit> Hits;  // scratch for one family
+  std::vector<AxisRayCrossing::LatticeHit> Hits;  // scratch for one family
 };
 
 }  // namespace tessellor

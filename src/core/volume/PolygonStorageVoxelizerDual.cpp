@@ -90,8 +90,8 @@ void PolygonStorageVoxelizerDual::voxelize() {
     SkippedPolygons = Robust.Triangulation.DegeneratePolygons;
     const SurfaceOrientation& o = Robust.Orientation;
     std::snprintf(msg, sizeof msg, "Triangles: %d, pieces: %d (closed %d, cavities %d), turned: %d",
-                  static_cast<int>(Robust.Triangulation.Triangles.size()), o.Components, o.ClosedComponents,
-                  o.Cavities, o.Turned);
+                  static_cast<int>(Robust.Triangulation.Triangles.size()), o.Components, o.ClosedComponents, o.Cavities,
+                  o.Turned);
     Output->writeLine(msg);
   } else {
     int progress = 10;

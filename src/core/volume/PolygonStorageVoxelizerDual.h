@@ -50,9 +50,9 @@ class PolygonStorageVoxelizerDual {
   static int classifyRegion(float s, float t, float& sp, float& tp);
 
   StatusOutput* Output = &NullOutput::instance();  // not owned
-  GenericVolumeStorage* Volume = nullptr;  // not owned
-  PolygonStorage* Mesh = nullptr;          // not owned
-  SharpFeatures* Features = nullptr;       // not owned
+  GenericVolumeStorage* Volume = nullptr;          // not owned
+  PolygonStorage* Mesh = nullptr;                  // not owned
+  SharpFeatures* Features = nullptr;               // not owned
   float ThresholdPsi = 0.3f;
   // Polygons the last voxelize left out: in the classic and exact modes those that are not
   // triangles and triangles whose frame cannot be inverted; in the robust mode those without area.

@@ -147,7 +147,9 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
     U[i] = c[ua];
     V[i] = c[va];
   }
-  auto turn = [this](std::size_t a, std::size_t b, std::size_t c) { return cross2(U[a], V[a], U[b], V[b], U[c], V[c]); };
+  auto turn = [this](std::size_t a, std::size_t b, std::size_t c) {
+    return cross2(U[a], V[a], U[b], V[b], U[c], V[c]);
+  };
 
   int reflex = 0;
   for (std::size_t i = 0; i < n; ++i)

@@ -23,17 +23,17 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   repair(mesh, std::max(size[0], std::max(size[1], size[2])));
   Winding.build(Rays, Triangulation.Positions, Triangulation.Triangles, size);
 
-  // Distances: the exact closest point of every triangle with area, over the same lattice box
-  // as the other modes, the smallest magnitude kept. Signs come afterwards, once per point.
+  // Distances: the exact closest point of every triangle with area, over the same lattice box as
+  // the other modes, the smallest magnitude kept. The sign belongs to the lattice point, not to a
+  // triangle: it is decided once, when the point first gets a distance, and kept when a nearer
+  // triangle lowers it.
   const std::vector<V3>& positions = Triangulation.Positions;
   const std::vector<PolygonTriangulation::Triangle>& triangles = Triangulation.Triangles;
   const int count = static_cast<int>(triangles.size());
   int step = count / 90;
   if (step == 0) step = 1;
   int progress = 10;
-  const int nx = volume.XSize, nxy = volume.XYSize;
   const float band = 1.9f;
-  Band.clear();
   VoxelData voxel;
   for (int i = 0; i < count; ++i) {
     if (i % step == 0) output.setProgress(progress++);
@@ -56,21 +56,12 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
           const float d = static_cast<float>(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
           volume.getVoxel(x, y, z, voxel);
           if (d < band && std::fabs(voxel.Distance) > d) {
-            if (voxel.Distance == NoValue) Band.push_back(x + nx * y + nxy * z);
-            voxel.Distance = d;
+            const bool inside = voxel.Distance == NoValue ? Winding.inside(x, y, z) : std::signbit(voxel.Distance) != 0;
+            // -0.0 inside keeps the side of a point on the surface.
+            voxel.Distance = inside ? -d : d;
             volume.setVoxel(x, y, z, voxel);
           }
         }
-  }
-
-  // Signs: negative where the lattice lines' winding numbers say inside.
-  for (const int index : Band) {
-    const int z = index / nxy, rest = index % nxy;
-    const int y = rest / nx, x = rest % nx;
-    if (!Winding.inside(x, y, z)) continue;
-    volume.getVoxel(x, y, z, voxel);
-    voxel.Distance = -voxel.Distance;
-    volume.setVoxel(x, y, z, voxel);
   }
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <vector>
-
 #include "volume/AxisRayCrossing.h"
 #include "volume/GridLineWinding.h"
 #include "volume/PolygonTriangulation.h"
@@ -33,9 +31,6 @@ class RobustVoxelizer {
   AxisRayCrossing Rays;
   SurfaceOrientation Orientation;
   GridLineWinding Winding;
-
- private:
-  std::vector<int> Band;  // lattice points given a distance, by volume index
 };
 
 }  // namespace tessellor

@@ -32,7 +32,8 @@ void SurfaceOrientation::orient(const std::vector<V3>& positions, std::vector<Tr
   // Signed volume, bounds and sample corners of each component, as oriented by the walk.
   for (Component& part : Parts) {
     int extreme[6] = {0, 0, 0, 0, 0, 0};
-    const V3& origin = positions[static_cast<std::size_t>(triangles[static_cast<std::size_t>(Order[static_cast<std::size_t>(part.FirstTriangle)])][0])];
+    const V3& origin = positions[static_cast<std::size_t>(
+        triangles[static_cast<std::size_t>(Order[static_cast<std::size_t>(part.FirstTriangle)])][0])];
     const double o[3] = {origin.x, origin.y, origin.z};
     double volume = 0, area = 0, openLength = 0;
     for (int i = part.FirstTriangle; i < part.LastTriangle; ++i) {
@@ -82,17 +83,32 @@ void SurfaceOrientation::orient(const std::vector<V3>& positions, std::vector<Tr
   }
 
   // Nesting depth: the number of other components that hold each one. Only solid pieces count,
-  // and one holds another only when its bounds contain the other's bounds.
+  // and one holds another only when its bounds contain the other's bounds. A sweep along x keeps
+  // the pieces whose x range contains the current piece's start, so that many small separate
+  // pieces cost no more than their number.
   std::vector<int> depth(Parts.size(), 0);
-  for (std::size_t inner = 0; inner < Parts.size() && Parts.size() > 1; ++inner)
-    for (std::size_t outer = 0; outer < Parts.size(); ++outer) {
-      if (outer == inner || !Parts[outer].Solid || !Parts[inner].Solid) continue;
-      bool within = true;
+  std::vector<int> solid, active;
+  for (std::size_t c = 0; c < Parts.size(); ++c)
+    if (Parts[c].Solid) solid.push_back(static_cast<int>(c));
+  std::sort(solid.begin(), solid.end(), [this](int a, int b) {
+    return Parts[static_cast<std::size_t>(a)].Lo[0] < Parts[static_cast<std::size_t>(b)].Lo[0];
+  });
+  std::size_t entered = 0;
+  for (int id : solid) {
+    const Component& inner = Parts[static_cast<std::size_t>(id)];
+    while (entered < solid.size() && Parts[static_cast<std::size_t>(solid[entered])].Lo[0] <= inner.Lo[0])
+      active.push_back(solid[entered++]);
+    active.erase(std::remove_if(active.begin(), active.end(),
+                                [&](int c) { return Parts[static_cast<std::size_t>(c)].Hi[0] < inner.Lo[0]; }),
+                 active.end());
+    for (int c : active) {
+      const Component& outer = Parts[static_cast<std::size_t>(c)];
+      bool within = c != id;
       for (int axis = 0; axis < 3; ++axis)
-        within = within && Parts[outer].Lo[axis] <= Parts[inner].Lo[axis] &&
-                 Parts[inner].Hi[axis] <= Parts[outer].Hi[axis];
-      if (within && holds(Parts[outer], Parts[inner], positions, triangles, rays)) ++depth[inner];
+        within = within && outer.Lo[axis] <= inner.Lo[axis] && inner.Hi[axis] <= outer.Hi[axis];
+      if (within && holds(outer, inner, positions, triangles, rays)) ++depth[static_cast<std::size_t>(id)];
     }
+  }
 
   // Outward at even depth, inward at odd depth.
   for (std::size_t c = 0; c < Parts.size(); ++c) {

@@ -54,10 +54,10 @@ class SurfaceOrientation {
              const std::vector<Triangle>& triangles, const AxisRayCrossing& rays) const;
 
   std::vector<EdgeUse> Uses;
-  std::vector<int> Neighbour;      // per triangle corner k: the triangle across edge (k, k+1), or -1
-  std::vector<int> ComponentOf;    // per triangle
-  std::vector<char> Flip;          // per triangle: turn it
-  std::vector<int> Order;          // triangles grouped by component
+  std::vector<int> Neighbour;    // per triangle corner k: the triangle across edge (k, k+1), or -1
+  std::vector<int> ComponentOf;  // per triangle
+  std::vector<char> Flip;        // per triangle: turn it
+  std::vector<int> Order;        // triangles grouped by component
   std::vector<Component> Parts;
 };
 

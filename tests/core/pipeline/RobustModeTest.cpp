@@ -63,7 +63,8 @@ Outcome remesh(const PolygonStorage& input, int budget, VoxelizationMode mode, b
       if (k + 1 == p.size()) break;
       const V3& b = out.Vertices[static_cast<std::size_t>(p[k])].pos;
       const V3& d = out.Vertices[static_cast<std::size_t>(p[k + 1])].pos;
-      o.Volume += (double(a.x) * (double(b.y) * d.z - double(b.z) * d.y) - double(a.y) * (double(b.x) * d.z - double(b.z) * d.x) +
+      o.Volume += (double(a.x) * (double(b.y) * d.z - double(b.z) * d.y) -
+                   double(a.y) * (double(b.x) * d.z - double(b.z) * d.x) +
                    double(a.z) * (double(b.x) * d.y - double(b.y) * d.x)) /
                   6.0;
     }
@@ -129,16 +130,14 @@ TEST_P(RobustVariants, ClosedOutwardAndOfTheCleanGenus) {
 }
 
 // At 10^6 only the meshes that the classic voxelizer opens or whose thin parts stress the band.
-INSTANTIATE_TEST_SUITE_P(SharedMeshes, RobustVariants,
-                         ::testing::Values(Case{"bunny.ply", 100000}, Case{"fandisk.ply", 100000},
-                                           Case{"joint.ply", 100000}, Case{"knot.ply", 100000},
-                                           Case{"sphere.ply", 100000}, Case{"cube_quad.ply", 100000},
-                                           Case{"torus_quad.ply", 100000}, Case{"joint.ply", 1000000},
-                                           Case{"knot.ply", 1000000}),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           return info.param.Name.substr(0, info.param.Name.find('.')) + "_" +
-                                  std::to_string(info.param.Budget);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    SharedMeshes, RobustVariants,
+    ::testing::Values(Case{"bunny.ply", 100000}, Case{"fandisk.ply", 100000}, Case{"joint.ply", 100000},
+                      Case{"knot.ply", 100000}, Case{"sphere.ply", 100000}, Case{"cube_quad.ply", 100000},
+                      Case{"torus_quad.ply", 100000}, Case{"joint.ply", 1000000}, Case{"knot.ply", 1000000}),
+    [](const ::testing::TestParamInfo<Case>& info) {
+      return info.param.Name.substr(0, info.param.Name.find('.')) + "_" + std::to_string(info.param.Budget);
+    });
 
 // Two unit spheres that overlap make one solid, their union, in whatever orientation each comes;
 // a hollow ball given as two concentric spheres, both facing outward, keeps its cavity: two

@@ -81,7 +81,9 @@ TEST(RobustTriangulation, CoversEachPolygonOnceAndCountsTheDegenerateOnes) {
   PolygonTriangulation t;
   t.build(folded);
   for (const PolygonTriangulation::Triangle& triangle : t.Triangles)
-    EXPECT_EQ((triangle[0] == 1 || triangle[1] == 1 || triangle[2] == 1) + (triangle[0] == 3 || triangle[1] == 3 || triangle[2] == 3), 2);
+    EXPECT_EQ((triangle[0] == 1 || triangle[1] == 1 || triangle[2] == 1) +
+                  (triangle[0] == 3 || triangle[1] == 3 || triangle[2] == 3),
+              2);
 }
 
 // Bodies whose corners are lattice points and whose edges and faces lie on lattice lines and
