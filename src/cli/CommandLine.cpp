@@ -9,6 +9,8 @@ namespace CommonOptions {
 const OptionSyntax Output{"-o", "OUT", "output file"};
 const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
+const OptionSyntax Threads{"--threads", "N",
+                           "threads for the parallel passes (default 0: all cores); outputs are the same"};
 }  // namespace CommonOptions
 
 CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::string>& args) : Syntax(syntax) {
@@ -102,7 +104,6 @@ MeshFormat CommandLine::formatOfPath(const std::string& path) {
     throw UsageError("cannot tell the format of '" + path + "' (use .ply, .obj or .pc, or --format)");
   return format;
 }
-
 
 std::string CommandLine::usage(const CommandSyntax& syntax) {
   std::string text = std::string("Usage: tessellor-cli ") + syntax.Name + " " + syntax.Input;

@@ -28,16 +28,17 @@ struct CommandSyntax {
   const char* Name;
   const char* Summary;      // one line, for the list of commands
   const char* Description;  // the rest of --help, before the options ("" for none)
-  const char* Input;        // shown in the usage line, e.g. "IN.ply"
+  const char* Input;        // shown in the usage line, e.g. "IN"
   std::vector<OptionSyntax> Options;
   bool OutputRequired = false;  // -o OUT must be given
 };
 
 // The options every command shares, for building a CommandSyntax.
 namespace CommonOptions {
-extern const OptionSyntax Output;  // -o OUT
-extern const OptionSyntax Format;  // --format ply|obj|pc
-extern const OptionSyntax Quiet;   // --quiet
+extern const OptionSyntax Output;   // -o OUT
+extern const OptionSyntax Format;   // --format ply|obj|pc
+extern const OptionSyntax Quiet;    // --quiet
+extern const OptionSyntax Threads;  // --threads N
 }  // namespace CommonOptions
 
 // Parsed arguments of one command: one input file, options given as "--name value",

@@ -63,6 +63,7 @@ const CommandSyntax& MeshCommand::syntax() const {
       {CommonOptions::Output,
        CommonOptions::Format,
        {"--mc-mesh", "MC_OUT", "also write the Marching Cubes mesh (format from its extension)"},
+       CommonOptions::Threads,
        CommonOptions::Quiet},
       true};
   return syntax;

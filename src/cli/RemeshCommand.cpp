@@ -10,6 +10,7 @@ using namespace tessellor;
 const CommandSyntax& RemeshCommand::syntax() const {
   static const std::string description =
       std::string(
+          "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
           "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
           "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
           "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
@@ -17,9 +18,9 @@ const CommandSyntax& RemeshCommand::syntax() const {
           "and polygon entry included.\n") +
       "\n" + InputPipeline::ModeDescription;
   static const CommandSyntax syntax{"remesh",
-                                    "Read a PLY mesh and write a quad-dominant remeshing of it.",
+                                    "Read a mesh and write a quad-dominant remeshing of it.",
                                     description.c_str(),
-                                    "IN.ply",
+                                    "IN",
                                     {CommonOptions::Output,
                                      CommonOptions::Format,
                                      InputPipeline::MaxVoxels,
@@ -28,6 +29,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
                                      InputPipeline::Mode,
                                      InputPipeline::ExactDistance,
                                      {"--save-volume", "V.vol", "also write the distance volume"},
+                                     CommonOptions::Threads,
                                      CommonOptions::Quiet},
                                     true};
   return syntax;

@@ -2,7 +2,7 @@
 
 #include "Command.h"
 
-// remesh IN.ply -o OUT: imports a mesh, fits it as the desktop "Open" does and runs both halves
+// remesh IN -o OUT: imports a mesh, fits it as the desktop "Open" does and runs both halves
 // of the pipeline; writes the quad-dominant output mesh in the coordinates of the input file.
 class RemeshCommand final : public Command {
  public:

@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     input = args.input();
+    if (args.has("--threads")) setThreadCount(static_cast<int>(args.integer("--threads", 0, 0, 1024)));
     ConsoleOutput output;
     output.setQuiet(args.has("--quiet"));
     command->run(args, output);

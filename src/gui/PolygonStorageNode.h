@@ -5,7 +5,9 @@
 
 #include <cstddef>
 
-namespace tessellor { class PolygonStorage; }
+namespace tessellor {
+class PolygonStorage;
+}
 
 using namespace tessellor;
 

@@ -4,7 +4,9 @@
 
 #include <QOpenGLWidget>
 
-namespace tessellor { class StatusOutput; }
+namespace tessellor {
+class StatusOutput;
+}
 
 using namespace tessellor;
 

@@ -6,7 +6,9 @@ class PolygonStorageNode;
 class QCheckBox;
 class QPushButton;
 class QSpinBox;
-namespace tessellor { class StatusOutput; }
+namespace tessellor {
+class StatusOutput;
+}
 
 using namespace tessellor;
 class UserDialogs;

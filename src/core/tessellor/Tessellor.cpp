@@ -1,13 +1,19 @@
 #include "tessellor/Tessellor.h"
 
 #include <cctype>
+#include <cmath>
 #include <memory>
 #include <utility>
 
 #include "mesh/PolygonStorageExportOBJ.h"
 #include "mesh/PolygonStorageExportPC.h"
 #include "mesh/PolygonStorageExportPLY.h"
+#include "mesh/MeshFormatSniffer.h"
+#include "mesh/MeshImportFrame.h"
+#include "mesh/PolygonStorageImportOBJ.h"
+#include "mesh/PolygonStorageImportOFF.h"
 #include "mesh/PolygonStorageImportPLY.h"
+#include "mesh/PolygonStorageImportSTL.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "volume/VolumeStorageDF_IO.h"
 
@@ -33,6 +39,13 @@ std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& optio
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
   controller->setVoxelizationMode(options.mode);
   return controller;
+}
+
+template <class Importer>
+void importWith(const std::string& path, PolygonStorage& mesh, StatusOutput* status) {
+  Importer importer;
+  importer.setStatusOutput(status);
+  importer.import(path, mesh);
 }
 
 void fittedInput(QuadDominantTessellor& controller, const PolygonStorage& input) {
@@ -91,10 +104,48 @@ const char* voxelizationModeName(VoxelizationMode mode) {
 bool isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
 
 void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* status) {
-  PolygonStorageImportPLY importer;
-  importer.setStatusOutput(status);
   mesh.setStatusOutput(status);
-  importer.import(path, mesh);
+  switch (MeshFormatSniffer::detect(path)) {
+    case MeshFileFormat::PLY:
+      importWith<PolygonStorageImportPLY>(path, mesh, status);
+      break;
+    case MeshFileFormat::STL:
+      importWith<PolygonStorageImportSTL>(path, mesh, status);
+      break;
+    case MeshFileFormat::OBJ:
+      importWith<PolygonStorageImportOBJ>(path, mesh, status);
+      break;
+    case MeshFileFormat::OFF:
+      importWith<PolygonStorageImportOFF>(path, mesh, status);
+      break;
+    case MeshFileFormat::Unknown:
+      // Refused inside the import task, after the checks that the file can be opened at all.
+      MeshImportFrame::run(path, mesh, status, [&](std::FILE*, long long fileSize, PolygonStorage&) {
+        if (fileSize == 0) throw FileError(path, "file is empty or not a regular file");
+        throw FileError(path, std::string("unknown file format; meshes are read from ") +
+                                  MeshFormatSniffer::FormatNames + " files");
+      });
+      break;
+  }
+}
+
+void prepareMesh(PolygonStorage& mesh) {
+  const long long vertexCount = static_cast<long long>(mesh.Vertices.size());
+  for (std::size_t v = 0; v < mesh.Vertices.size(); ++v) {
+    const V3& p = mesh.Vertices[v].pos;
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
+      throw ProcessingError("vertex " + std::to_string(v) + " has a coordinate that is not finite");
+  }
+  for (std::size_t p = 0; p < mesh.Polygons.size(); ++p)
+    for (int id : mesh.Polygons[p])
+      if (id < 0 || id >= vertexCount)
+        throw ProcessingError("polygon " + std::to_string(p) + " refers to vertex " + std::to_string(id) + " of " +
+                              std::to_string(vertexCount));
+  mesh.computeBoundingBox();
+  mesh.buildIndex();
+  // Polygons of fewer than three corners are emptied here; their edges must leave the index.
+  if (mesh.computeMidpoints() > 0) mesh.buildEdgeIndex();
+  mesh.computeVertexNormals();
 }
 
 void writeMesh(const std::string& path, const PolygonStorage& mesh) {
