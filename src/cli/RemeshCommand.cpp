@@ -10,12 +10,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include <string>
+
 using namespace tessellor;
 
 const CommandSyntax& RemeshCommand::syntax() const {
-  static const CommandSyntax syntax{
-      "remesh",
-      "Read a mesh and write a quad-dominant remeshing of it.",
+  static const std::string description =
+      std::string(
       "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
       "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
@@ -28,7 +29,12 @@ const CommandSyntax& RemeshCommand::syntax() const {
       "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
       "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
       "the others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
-      "output, and the exit status is 1 when any file failed.\n",
+      "output, and the exit status is 1 when any file failed.\n") +
+      "\n" + InputPipeline::ModeDescription;
+  static const CommandSyntax syntax{
+      "remesh",
+      "Read a mesh and write a quad-dominant remeshing of it.",
+      description.c_str(),
       "IN",
       {CommonOptions::Output,
        CommonOptions::Format,
@@ -37,6 +43,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
        InputPipeline::TargetFaces,
        InputPipeline::Features,
        InputPipeline::Psi,
+       InputPipeline::Mode,
        InputPipeline::ExactDistance,
        {"--save-volume", "V.vol", "also write the distance volume", true},
        {"--report", "FILE.json", "also write the full quality report as JSON"},
@@ -77,6 +84,8 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
   writeMesh(args.output(), remeshed, format, writeOptions);
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
+  if (!openWarning.empty()) output.warning(openWarning);
   if (args.has("--report")) {
     AtomicFileWriter file(reportPath);
     file.print("%s", formatQualityJson(report).c_str());
@@ -108,6 +117,7 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
       writeOptions.fullPrecision = true;
     }
     writeMesh(item.Output, remeshed, format, writeOptions);
+    item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);
     std::size_t quads = 0;
     for (const VertexIDList& polygon : remeshed.Polygons) {
       if (!polygon.empty()) ++item.Polygons;
