@@ -15,7 +15,7 @@ const CommandSyntax& VoxelizeCommand::syntax() const {
       "the cells of its sharp edges and corners.\n",
       "IN",
       {CommonOptions::Output, InputPipeline::MaxVoxels, InputPipeline::Features, InputPipeline::Psi,
-       InputPipeline::ExactDistance, CommonOptions::Quiet},
+       InputPipeline::ExactDistance, CommonOptions::Threads, CommonOptions::Quiet},
       true};
   return syntax;
 }
