@@ -33,7 +33,7 @@ struct Row {
 
 bool run(const std::string& path, int budget, bool exact, Row& row) {
   try {
-    auto c = remeshmeasure::remeshed(path, budget, false, exact);
+    auto c = remeshmeasure::remeshed(path, budget, false, exact ? VoxelizationMode::Exact : VoxelizationMode::Classic);
     row.M = remeshmeasure::measure(*c, false);
     double best = 1e30;
     for (int repeat = 0; repeat < 5; ++repeat) {

@@ -196,7 +196,7 @@ void qualityTable(const std::vector<std::string>& meshes) {
     for (int budget : {100000, 1000000}) {
       for (bool features : {false, true}) {
         try {
-          auto c = remeshmeasure::remeshed(MeshDir + name, budget, features, false);
+          auto c = remeshmeasure::remeshed(MeshDir + name, budget, features, VoxelizationMode::Classic);
           remeshmeasure::printRow(name, budget, remeshmeasure::measure(*c, features));
         } catch (const TessellorError& e) {
           std::printf("| %s | %d | %s | cannot be remeshed: %s | | | | | |\n", name.c_str(), budget,

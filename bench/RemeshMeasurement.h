@@ -35,6 +35,9 @@ struct Measurement {
   int InputEuler = 0;
   int McEuler = 0;
   int OutputEuler = 0;
+  int Surfaces = 0;         // connected pieces of the output
+  int FeatureCells = 0;     // volume cells marked as a feature corner or edge
+  float VoxelSize = 0;      // in the input's units
   double McVolume = 0;      // enclosed volumes (voxels cubed): positive when the surfaces face outwards
   double OutputVolume = 0;
   bool Features = false;    // the run detected sharp features; the two counts below are measured
@@ -113,6 +116,18 @@ inline Measurement measure(QuadDominantTessellor& c, bool features) {
     ++m.UsedVertices;
     m.Valence4 += around.size() == 4 ? 1 : 0;
   }
+  std::vector<int> piece(out.Vertices.size());
+  for (std::size_t v = 0; v < piece.size(); ++v) piece[v] = static_cast<int>(v);
+  auto find = [&piece](int v) {
+    while (piece[v] != v) v = piece[v] = piece[piece[v]];
+    return v;
+  };
+  for (const VertexIDList& p : out.Polygons)
+    for (int v : p) piece[find(v)] = find(p[0]);
+  for (std::size_t v = 0; v < piece.size(); ++v)
+    m.Surfaces += !out.VIndex[v].empty() && find(static_cast<int>(v)) == static_cast<int>(v) ? 1 : 0;
+  for (const VoxelData& v : c.Volume.Voxels) m.FeatureCells += v.FeatureType != 0 ? 1 : 0;
+  m.VoxelSize = out.getScale();
   if (features) measureFeatureFidelity(c, m);
   StatusOutput* const log = out.Output;
   out.setStatusOutput(nullptr);
@@ -125,7 +140,7 @@ inline Measurement measure(QuadDominantTessellor& c, bool features) {
 // fitted it into 50 x 50 x 50 as "Open" does, and remeshed it with the given settings. Throws
 // TessellorError when the mesh cannot be read or remeshed.
 inline std::unique_ptr<QuadDominantTessellor> remeshed(const std::string& path, int maxVoxels, bool features,
-                                                       bool exact, StatusOutput* log = nullptr,
+                                                       VoxelizationMode mode, StatusOutput* log = nullptr,
                                                        const testmeshes::MeshData* data = nullptr) {
   auto c = std::make_unique<QuadDominantTessellor>();
   c->setStatusOutput(log ? log : &NullOutput::instance());
@@ -139,7 +154,7 @@ inline std::unique_ptr<QuadDominantTessellor> remeshed(const std::string& path, 
   if (!c->getInputMesh().Vertices.empty()) c->getInputMesh().fitIntoVolume(50, 50, 50);
   c->setMaxVoxels(maxVoxels);
   c->setDetectSharpFeatures(features);
-  c->setExactDistance(exact);
+  c->setVoxelizationMode(mode);
   c->remesh();
   return c;
 }

@@ -1,11 +1,14 @@
 // tessellor-cli: the command-line front-end. Parses arguments, wires a console status output to
-// the stages and maps errors to exit codes: 0 success, 1 bad input or failed work, 2 usage error.
+// the stages and maps errors to exit codes: 0 success, 1 bad input or failed work, 2 usage error,
+// 130 stopped by Ctrl-C (nothing written).
 #include "Command.h"
 #include "ConsoleOutput.h"
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
 #include "MeshCommand.h"
+#include "QualityCommand.h"
 #include "RemeshCommand.h"
+#include "SignalInterrupter.h"
 #include "VoxelizeCommand.h"
 #include "base/TessellorError.h"
 
@@ -38,6 +41,7 @@ const CommandEntry Commands[] = {
     {"mesh", create<MeshCommand>},
     {"voxelize", create<VoxelizeCommand>},
     {"remesh", create<RemeshCommand>},
+    {"quality", create<QualityCommand>},
 };
 // clang-format on
 
@@ -48,7 +52,7 @@ void printOverview(std::FILE* stream) {
   }
   std::fputs(
       "\n'tessellor-cli COMMAND --help' describes a command's options.\n"
-      "Exit status: 0 success, 1 bad input or failed work, 2 usage error.\n",
+      "Exit status: 0 success, 1 bad input or failed work, 2 usage error, 130 stopped by Ctrl-C.\n",
       stream);
 }
 
@@ -97,9 +101,13 @@ int main(int argc, char** argv) {
       return 0;
     }
     input = args.input();
+    if (args.has("--threads")) setThreadCount(static_cast<int>(args.integer("--threads", 0, 0, 1024)));
     ConsoleOutput output;
     output.setQuiet(args.has("--quiet"));
+    SignalInterrupter::install();
     command->run(args, output);
+    // Stopped while a step that does not poll (a file read) ran: say so, as a stopped step would.
+    throwIfInterrupted(&SignalInterrupter::instance());
     // A log that could not be written (a full disk behind a redirection) is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       printError("standard output: write error");
@@ -108,6 +116,11 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const UsageError& error) {
     return usageError(command->syntax().Name, error.what());
+  } catch (const Cancelled& stop) {
+    printError(input + ": " + stop.what());
+    return 130;
+  } catch (const PartialFailure& error) {
+    printError(error.what());  // each failed file has been named already
   } catch (const FileError& error) {
     printError(error.what());  // names the file, and the line or byte where it went wrong
   } catch (const TessellorError& error) {

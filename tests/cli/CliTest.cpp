@@ -94,7 +94,7 @@ TEST(CliConvert, WritesTheFormatOfTheExtensionOrOptionByteForByte) {
       {{"-o", out + ".txt", "--format=obj"}, out + ".txt", "sample.expected.obj"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"convert", Sample};
+    std::vector<std::string> args = {"convert", Sample, "--raw"};  // every entry, in the specified number formats
     args.insert(args.end(), c.Args.begin(), c.Args.end());
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << c.Output << "\n" << describe(run);
@@ -130,6 +130,8 @@ TEST(CliUsage, MistakesOnTheCommandLineAreExitTwoAndWriteNothing) {
       {"voxelize", Sample, "-o", vol, "--max-voxels", "lots"},
       {"voxelize", Sample, "-o", vol, "--max-voxels", "3000000000"},
       {"voxelize", Sample, "-o", vol, "--psi", "sharp"},
+      {"voxelize", Sample, "-o", vol, "--mode", "fast"},
+      {"voxelize", Sample, "-o", vol, "--mode", "robust", "--exact-distance"},
       {"voxelize", Sample, "-o", out},
       {"mesh", Sample, "-o", out},
       {"mesh", volume},
@@ -160,7 +162,7 @@ TEST(CliUsage, HelpAndVersionAreExitZero) {
     EXPECT_EQ(run.Err, "");
     for (const char* command : {"  info ", "  convert ", "  mesh ", "  voxelize ", "  remesh "})
       EXPECT_TRUE(args[0] != "--help" || run.Out.find(command) != std::string::npos) << command;
-    EXPECT_EQ(run.Out.find("--exact-distance") != std::string::npos, args[0] == "voxelize" || args[0] == "remesh");
+    EXPECT_EQ(run.Out.find("[--mode classic|exact|robust]") != std::string::npos, args[0] == "voxelize" || args[0] == "remesh");
   }
   const CliRun version = runCli({"--version"});
   EXPECT_EQ(version.Out, std::string("tessellor-cli ") + tessellor::version() + "\n");

@@ -4,7 +4,10 @@
 // announces.
 #include "base/Diagnostics.h"
 #include "base/TessellorError.h"
+#include "mesh/PolygonStorageImportOBJ.h"
+#include "mesh/PolygonStorageImportOFF.h"
 #include "mesh/PolygonStorageImportPLY.h"
+#include "mesh/PolygonStorageImportSTL.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "support/TestFiles.h"
 #include "support/TestMeshes.h"
@@ -84,18 +87,26 @@ class ReaderBounds : public ::testing::Test {
   void TearDown() override { Diagnostics::setSink(nullptr, nullptr); }
   testfiles::ScratchDir Dir;
 
-  // Imports into a mesh that holds content: the peak bytes, and the mesh afterwards.
-  long long import(const std::string& path, PolygonStorage& mesh, std::string& refusal) {
+  // Imports with the reader of the format into a mesh that holds content: the peak bytes, and the
+  // mesh afterwards.
+  long long import(const std::string& format, const std::string& path, PolygonStorage& mesh, std::string& refusal) {
     testmeshes::build(mesh, testmeshes::octahedron());
     PolygonStorage before;
     before.copyContents(mesh);
     PeakMeter meter;
     refusal.clear();
     try {
-      PolygonStorageImportPLY().import(path, mesh);
+      if (format == "stl")
+        PolygonStorageImportSTL().import(path, mesh);
+      else if (format == "obj")
+        PolygonStorageImportOBJ().import(path, mesh);
+      else if (format == "off")
+        PolygonStorageImportOFF().import(path, mesh);
+      else
+        PolygonStorageImportPLY().import(path, mesh);
     } catch (const FileError& error) {
       refusal = error.what();
-      EXPECT_EQ(error.Position, FileError::Where::Line) << refusal;
+      EXPECT_NE(error.Position, FileError::Where::None) << refusal;  // a line in text, a byte in binary data
       EXPECT_GT(error.At, 0) << refusal;
       EXPECT_EQ(refusal.rfind(path + ":", 0), 0u) << refusal;
       EXPECT_EQ(testmeshes::meshDifference(before, mesh), "") << "a refused file changed the mesh: " << refusal;
@@ -104,24 +115,37 @@ class ReaderBounds : public ::testing::Test {
   }
 };
 
-using PlyReaderBounds = ReaderBounds;
+using MeshReaderBounds = ReaderBounds;
 using VolumeReaderBounds = ReaderBounds;
 
 }  // namespace
 
-TEST_F(PlyReaderBounds, EveryMalformedFileIsReadWholeOrRefusedWithinLinearMemory) {
-  std::vector<std::string> files = testfiles::filesIn(CorpusDir + "/ply");
-  ASSERT_GT(files.size(), 20u);
+TEST_F(MeshReaderBounds, EveryMalformedFileIsReadWholeOrRefusedWithinLinearMemory) {
+  std::vector<std::pair<std::string, std::string>> files;  // reader, path
+  for (const char* format : {"ply", "stl", "obj", "off"}) {
+    const std::vector<std::string> corpus = testfiles::filesIn(CorpusDir + "/" + format);
+    ASSERT_GT(corpus.size(), 5u) << format;
+    for (const std::string& path : corpus) files.emplace_back(format, path);
+  }
   const std::vector<std::string> shared = testfiles::filesIn(testfiles::sharedDir() + "/bad-inputs/ply");
-  files.insert(files.end(), shared.begin(), shared.end());
-  // Counts a file of a few bytes cannot back: an allocation for them would be gigabytes.
-  const std::string h = "ply\nformat ascii 1.0\nelement vertex ";
-  for (const std::string& text : {h + "2147483647\nelement face 0\nend_header\n0 0 0\n",
-                                  h + "3\nelement face 2147483647\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n",
-                                  h + "3\nelement face 1\nend_header\n0 0 0\n1 0 0\n0 1 0\n2147483647 0 1 2\n",
-                                  h + "99999999999999999999999999\nend_header\n"}) {
-    files.push_back(Dir.file("counts" + std::to_string(files.size()) + ".ply"));
-    testfiles::writeFile(files.back(), text);
+  for (const std::string& path : shared) files.emplace_back("ply", path);
+  // Counts and sizes a file of a few bytes cannot back: an allocation for them would be gigabytes.
+  const std::string h = "ply\nformat ascii 1.0\nelement vertex ", b = "ply\nformat binary_little_endian 1.0\n";
+  const std::string all = std::string(4, '\xff'), xyz = "property float x\nproperty float y\nproperty float z\n";
+  const std::pair<const char*, std::string> unbacked[] = {
+      {"ply", h + "2147483647\nelement face 0\nend_header\n0 0 0\n"},
+      {"ply", h + "3\nelement face 2147483647\nend_header\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"},
+      {"ply", h + "3\nelement face 1\nend_header\n0 0 0\n1 0 0\n0 1 0\n2147483647 0 1 2\n"},
+      {"ply", h + "99999999999999999999999999\nend_header\n"},
+      {"ply", b + "element vertex 2000000000\n" + xyz + "end_header\n" + std::string(12, '\0')},
+      {"ply", b + "element vertex 1\n" + xyz + "element face 1\nproperty list uint int vertex_indices\nend_header\n" +
+                  std::string(12, '\0') + all},
+      {"ply", b + "element blob 2000000000\nproperty double a\nend_header\n" + std::string(16, '\0')},
+      {"off", "OFF\n2000000000 2000000000 0\n0 0 0\n"},
+      {"stl", std::string(80, ' ') + all + std::string(50, '\0')}};
+  for (const auto& [format, text] : unbacked) {
+    files.emplace_back(format, Dir.file("counts" + std::to_string(files.size())));
+    testfiles::writeFile(files.back().second, text);
   }
   // What the documented rules give for the shared files whose outcome is fixed: vertices and
   // polygons read, or -1 for a refusal.
@@ -136,17 +160,17 @@ TEST_F(PlyReaderBounds, EveryMalformedFileIsReadWholeOrRefusedWithinLinearMemory
       {"blank_lines_in_body.ply", {-1, 0}}, {"format_binary_le.ply", {-1, 0}}, {"binary_truncated.ply", {-1, 0}},
       {"end_header_trailing_junk.ply", {-1, 0}}};
   int imported = 0, refused = 0, known = 0;
-  for (const std::string& path : files) {
+  for (const auto& [format, path] : files) {
     SCOPED_TRACE(path);
     PolygonStorage mesh;
     std::string refusal;
-    const long long peak = import(path, mesh, refusal);
+    const long long peak = import(format, path, mesh, refusal);
     EXPECT_LE(peak, FixedBytes + 256 * static_cast<long long>(testfiles::readFile(path).size()));
     EXPECT_TRUE(path.find("counts") == std::string::npos || !refusal.empty());
     (refusal.empty() ? imported : refused)++;
     if (refusal.empty()) {
       EXPECT_EQ(testmeshes::indexFault(mesh), "");
-      for (const Vertex& v : mesh.Vertices) ASSERT_TRUE(std::isfinite(v.pos.x + v.pos.y + v.pos.z));
+      for (const Vertex& v : mesh.Vertices) ASSERT_TRUE(std::isfinite(v.pos.x) && std::isfinite(v.pos.y) && std::isfinite(v.pos.z));
     }
     const auto outcome = outcomes.find(path.substr(path.rfind('/') + 1));
     if (outcome == outcomes.end() || path.find("bad-inputs") == std::string::npos) continue;
@@ -164,7 +188,7 @@ TEST_F(PlyReaderBounds, EveryMalformedFileIsReadWholeOrRefusedWithinLinearMemory
   testfiles::writeFile(Dir.file("thousand.ply"), thousand);
   PolygonStorage mesh;
   std::string refusal;
-  EXPECT_GE(import(Dir.file("thousand.ply"), mesh, refusal), static_cast<long long>(1000 * sizeof(Vertex)));
+  EXPECT_GE(import("ply", Dir.file("thousand.ply"), mesh, refusal), static_cast<long long>(1000 * sizeof(Vertex)));
 }
 
 TEST_F(VolumeReaderBounds, EveryMalformedFileIsReadWholeOrRefusedWithinLinearMemory) {

@@ -11,12 +11,18 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +62,16 @@ class MainWindowTest : public ::testing::Test {
     answer(name);
     window().openInputMesh();
   }
+  // Shows the window with a file from the command line and waits until it is opened.
+  void showWithStartupFile(const QString& file) {
+    window().setStartupFile(file);
+    window().show();
+    QElapsedTimer clock;
+    clock.start();
+    while ((window().hasPendingStartupFile() || window().isBusy()) && clock.elapsed() < 30000)
+      QCoreApplication::processEvents();
+  }
+  QAction* remeshItem() { return window().menuBar()->actions()[2]->menu()->actions().last(); }
   // The last message box says text, the log shows the same line, and no task is left open.
   void expectReported(int count, const char* text) {
     ASSERT_EQ(dialogs.Messages.size(), count);
@@ -70,6 +86,26 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TessellorApplication> app;
 };
 
+// The mesh fills most of the view in one direction, all of it in sight, around the middle: the
+// box of the pixels drawn besides the white background and the pure-colour axes at the origin.
+void expectFramed(TFGLForm& view, const std::string& what) {
+  const QImage image = view.grabFramebuffer();
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      const int high = (p.red() > 250) + (p.green() > 250) + (p.blue() > 250), low = (p.red() < 5) + (p.green() < 5) + (p.blue() < 5);
+      if (!(p.red() > 245 && p.green() > 245 && p.blue() > 245) && !(high == 1 && low == 2)) box |= QRect(x, y, 1, 1);
+    }
+  ASSERT_FALSE(box.isEmpty()) << what << ": nothing drawn";
+  const double wide = double(box.width()) / image.width(), high = double(box.height()) / image.height();
+  EXPECT_GT(std::max(wide, high), 0.6) << what << ": " << wide << " x " << high << " of the view";
+  EXPECT_TRUE(box.left() > 0 && box.top() > 0 && box.right() < image.width() - 1 && box.bottom() < image.height() - 1)
+      << what << ": clipped at the edge";
+  EXPECT_NEAR(box.center().x(), image.width() / 2, image.width() * 0.05) << what;
+  EXPECT_NEAR(box.center().y(), image.height() / 2, image.height() * 0.05) << what;
+}
+
 QStringList captionsOf(const QMenu* menu) {
   QStringList result;
   for (const QAction* action : menu->actions())
@@ -82,14 +118,14 @@ QStringList captionsOf(const QMenu* menu) {
 TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
   EXPECT_EQ(window().windowTitle(), QStringLiteral("Tessellor"));
   const QList<QAction*> menus = window().menuBar()->actions();
-  const QStringList mesh = {"Open", "Save As ...", "-", "Options", "-", "Show Window"};
   const QList<QPair<QString, QStringList>> expected = {
-      {"Input Mesh", mesh},
+      {"Input Mesh", {"Open", "Open Recent", "Save As ...", "-", "Options", "-", "Show Window", "Fit to Mesh"}},
       {"Volume", {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"}},
       {"Remeshing",
-       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
-        "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"}},
-      {"Output Mesh", mesh},
+       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field",
+        "Robust Inside/Outside", "-", "Input Mesh -> Volume", "Volume -> Output Mesh",
+        "Remesh: Input Mesh -> Volume -> Output Mesh"}},
+      {"Output Mesh", {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window", "Fit to Mesh"}},
       {"Log File", {"Clear"}}};
   ASSERT_EQ(menus.size(), expected.size());
   for (int i = 0; i < menus.size(); ++i) {
@@ -102,11 +138,22 @@ TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
   EXPECT_TRUE(app->FGLFormInputMesh.isVisible() && !app->FPolygonStorageNodeOptions.isVisible());
   const QRect area = window().screen()->availableGeometry();
   EXPECT_EQ(app->FGLFormOutputMesh.frameGeometry(), WindowTiling::forWorkArea(area.width(), area.height()).outputView);
-  // The check items toggle and pass their state on.
   window().actionDetectSharpFeatures()->trigger();
-  window().actionExactDistanceField()->trigger();
   EXPECT_FALSE(controller().DetectSharpFeatures);
-  EXPECT_TRUE(controller().getExactDistance());
+  // The two mode items start unchecked with the controller classic, and exclude each other.
+  QAction *exact = window().actionExactDistanceField(), *robust = window().actionRobustInsideOutside();
+  const struct {
+    QAction* Item;
+    VoxelizationMode Mode;
+  } steps[] = {{nullptr, VoxelizationMode::Classic}, {exact, VoxelizationMode::Exact},  {robust, VoxelizationMode::Robust},
+               {exact, VoxelizationMode::Exact},     {exact, VoxelizationMode::Classic}, {robust, VoxelizationMode::Robust},
+               {robust, VoxelizationMode::Classic}};
+  for (const auto& step : steps) {
+    if (step.Item) step.Item->trigger();
+    EXPECT_EQ(exact->isChecked(), step.Mode == VoxelizationMode::Exact);
+    EXPECT_EQ(robust->isChecked(), step.Mode == VoxelizationMode::Robust);
+    EXPECT_EQ(controller().getVoxelizationMode(), step.Mode);
+  }
 }
 
 TEST_F(MainWindowTest, NumberBoxesTakeValidNumbersOnly) {
@@ -137,27 +184,35 @@ TEST_F(MainWindowTest, NumberBoxesTakeValidNumbersOnly) {
 
 TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   showAndOpen("box.ply");
-  EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.ply|*.ply"));
+  EXPECT_TRUE(dialogs.Filters.back().startsWith(QStringLiteral("Meshes|*.ply *.stl *.obj *.off")));
   const PolygonStorage& input = controller().getInputMesh();
   EXPECT_NEAR(input.BBoxMax.x - input.BBoxMin.x, 46.0f, 0.01f) << "fitted into the 50 box";
   controller().setMaxVoxels(3000);
   window().remesh();
   EXPECT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_GT(controller().getOutputMesh().Polygons.size(), 20u);
-  EXPECT_EQ(logLines().count(QStringLiteral("--------------- begin ")), 7) << "import and six stages";
-  EXPECT_EQ(logLines().count(QStringLiteral("--------------- end")), 7);
+  EXPECT_TRUE(logLines().contains(QStringLiteral("Smoothing")));
+  EXPECT_EQ(logLines().count(QStringLiteral("--------------- begin ")), logLines().count(QStringLiteral("--------------- end")));
   // The filter index chooses the writer whatever the typed extension; an unknown one writes nothing.
-  answer("out.ply", 3);
-  answer("obj-really.ply", 2);
-  answer("deck.pc", 1);
-  answer("nothing.ply", 4);
+  // Save As writes every entry, emptied polygons too.
+  controller().getOutputMesh().deletePolygon(0);
+  for (auto [name, filter] : {std::pair{"out.ply", 3}, {"obj-really.ply", 2}, {"deck.pc", 1}, {"abaqus.txt", 4}, {"nothing.ply", 6}})
+    answer(name, filter);
   dialogs.FileAnswers.push_back(std::nullopt);
-  for (int i = 0; i < 5; ++i) window().saveOutputMesh();
-  EXPECT_EQ(dialogs.Filters.back() + dialogs.Extensions.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.plypc"));
+  for (int i = 0; i < 6; ++i) window().saveOutputMesh();
+  EXPECT_EQ(dialogs.Filters.back() + dialogs.Extensions.back(),
+            QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply|*.inp|*.inp|*.bdf|*.bdfpc"));
   EXPECT_EQ(read("out.ply").rfind("ply\n", 0), 0u);
+  EXPECT_NE(read("out.ply").find("\n0\n"), std::string::npos) << "the emptied polygon";
   EXPECT_EQ(read("obj-really.ply").rfind("v ", 0), 0u) << "OBJ text under a .ply name";
   EXPECT_EQ(read("deck.pc").rfind("MATER /", 0), 0u);
+  EXPECT_EQ(read("abaqus.txt").rfind("*HEADING\n", 0), 0u);
   EXPECT_FALSE(QFile::exists(path("nothing.ply")));
+  // Remove Unused Entries compacts the output mesh in place, with its own task in the log.
+  const std::size_t entries = controller().getOutputMesh().Polygons.size();
+  window().removeUnusedOutputEntries();
+  EXPECT_TRUE(logLines().contains(QStringLiteral("Removing unused entries")));
+  EXPECT_LT(controller().getOutputMesh().Polygons.size(), entries);
   // The output lies where the input was, in file coordinates.
   PolygonStorage saved;
   readMesh(path("out.ply").toStdString(), saved);
@@ -239,9 +294,11 @@ TEST_F(MainWindowTest, BadInputIsReportedAndLosesNothing) {
   EXPECT_EQ(dialogs.Messages.size(), count);
 }
 
-TEST_F(MainWindowTest, ShowCommandsOptionsDialogAndLog) {
-  window().setStartupFile(path("box.ply"));
-  window().show();
+// The startup file opens once the window is on screen; the show commands and the options dialog;
+// print polygon; a file dropped on the output view opens as the output mesh; closing the main
+// window closes the others; a later run lists the file under Open Recent and opens it from there.
+TEST_F(MainWindowTest, StartupFileShowCommandsOptionsDropAndRecentFiles) {
+  showWithStartupFile(path("box.ply"));
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u) << "the startup file is opened";
   PolygonStorageNode& node = app->Objects.OutputMeshNode;
   node.setDrawAttrVertices(true);
@@ -266,12 +323,93 @@ TEST_F(MainWindowTest, ShowCommandsOptionsDialogAndLog) {
     EXPECT_TRUE(logLines().contains(QString::fromLatin1(line)));
   window().clearLog();
   EXPECT_TRUE(window().meOut->toPlainText().isEmpty());
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path("box.ply"))});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &drop);
+  EXPECT_EQ(controller().getOutputMesh().Vertices.size(), 8u);
+  window().close();
+  EXPECT_FALSE(app->FGLFormInputMesh.isVisible() || options.isVisible());
+  app.reset();
+  app = std::make_unique<TessellorApplication>(log, dialogs);
+  window().show();
+  emit window().recentFilesMenu()->aboutToShow();
+  ASSERT_FALSE(window().recentFilesMenu()->actions().isEmpty());
+  window().recentFilesMenu()->actions().first()->trigger();
+  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
+  EXPECT_EQ(dialogs.Messages.size(), 1);
+}
+
+TEST_F(MainWindowTest, UnreadableStartupFileIsReportedAtStart) {
+  write("part.stl", "solid part\nfacet normal 0 0 1\nouter loop\nvertex 0 0\n");
+  showWithStartupFile(path("part.stl"));
+  expectReported(1, "part.stl");
+}
+
+TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
+  for (const QString& file : {path("box.ply"), QString::fromLatin1(TESSELLOR_SHARED_DIR "/meshes/bunny.ply")}) {
+    if (!QFile::exists(file)) continue;
+    app.reset();
+    app = std::make_unique<TessellorApplication>(log, dialogs);
+    showWithStartupFile(file);
+    const std::string name = file.toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " opened");
+    remeshItem()->trigger();
+    ASSERT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " in the voxel frame");
+    expectFramed(app->FGLFormOutputMesh, name + " remeshed");
+  }
+}
+
+// While a long remesh runs, timer events arrive with the conflicting commands off and Cancel on;
+// Esc in the output view cancels, which is no error and leaves meshes, volume and the view's
+// camera as they were; the stop request is spent: the next commands go through.
+TEST_F(MainWindowTest, LongRemeshKeepsTheWindowAnsweringAndCancelChangesNothing) {
+  showAndOpen("box.ply");
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  TFGLForm& outputView = app->FGLFormOutputMesh;
+  auto state = [&] {
+    std::vector<float> values{controller().Volume.Voxels.size() * 1.0f, outputView.getView().distance,
+                              outputView.getView().center[0], controller().getMCMesh().Polygons.size() * 1.0f};
+    for (const PolygonStorage* mesh : {&controller().getInputMesh(), &controller().getOutputMesh()})
+      for (const Vertex& v : mesh->Vertices) values.insert(values.end(), {v.pos.x, v.pos.y, v.pos.z});
+    return values;
+  };
+  const std::vector<float> before = state();
+  controller().setMaxVoxels(4000000);
+  int ticks = 0;
+  bool disabledWhileRunning = true;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!window().isBusy()) return;
+    disabledWhileRunning = disabledWhileRunning && !remeshItem()->isEnabled() && window().bnCancel->isEnabled();
+    if (++ticks == 3) QTest::keyClick(&outputView, Qt::Key_Escape);
+  });
+  outputView.activateWindow();  // keys go to the active window
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&outputView));
+  timer.start(10);
+  remeshItem()->trigger();
+  timer.stop();
+  EXPECT_GE(ticks, 3) << "timer events while it ran";
+  EXPECT_TRUE(disabledWhileRunning);
+  EXPECT_EQ(logLines().last(), QStringLiteral("Cancelled"));
+  EXPECT_TRUE(dialogs.Messages.isEmpty()) << "a cancel is not an error";
+  EXPECT_TRUE(remeshItem()->isEnabled() && !window().bnCancel->isEnabled() && !log.isBusy());
+  EXPECT_TRUE(state() == before);
+  EXPECT_EQ(app->Objects.OutputMeshNode.getStorage(), &controller().getOutputMesh());
+  app->FPolygonStorageNodeOptions1.smooth();
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  EXPECT_TRUE(dialogs.Messages.isEmpty());
+  EXPECT_EQ(logLines().last(), QStringLiteral("--------------- end"));
 }
 
 TEST_F(MainWindowTest, WithoutOpenGLTheViewsStayHiddenAndTheCommandsWork) {
   window().setViewsAvailable(false);
-  window().setStartupFile(path("box.ply"));
-  window().show();
+  showWithStartupFile(path("box.ply"));
   EXPECT_FALSE(app->FGLFormInputMesh.isVisible() || app->FGLFormOutputMesh.isVisible());
   expectReported(1, ":-)~ hrc == NULL");
   window().showInputWindow();

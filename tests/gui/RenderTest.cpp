@@ -1,5 +1,6 @@
 // Draws meshes through a real OpenGL context (run under a virtual X server with Mesa) and checks
-// the pixels: white background, blue lit faces, black outlines, red feature points.
+// the pixels: white background, lit blue faces, black outlines, red feature points, faces coloured
+// by quality with their legend.
 #include "PolygonStorageNode.h"
 #include "QtTestApplication.h"
 #include "TFGLForm.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLContext>
+#include <QSet>
 
 #include <GL/gl.h>
 
@@ -24,6 +26,9 @@ struct PixelCounts {
   int white = 0, blue = 0, black = 0, red = 0;
 };
 
+// Faces are drawn in a light blue, so lit they stay blue above red and green.
+bool isFace(const QColor& p) { return p.blue() > 120 && p.blue() > p.red() + 40 && p.blue() > p.green() + 10; }
+
 PixelCounts count(const QImage& image) {
   PixelCounts c;
   for (int y = 0; y < image.height(); ++y)
@@ -31,7 +36,7 @@ PixelCounts count(const QImage& image) {
       const QColor p = image.pixelColor(x, y);
       if (p.red() > 240 && p.green() > 240 && p.blue() > 240)
         ++c.white;
-      else if (p.blue() > 150 && p.red() < 80 && p.green() < 80)
+      else if (isFace(p))
         ++c.blue;
       else if (p.red() < 40 && p.green() < 40 && p.blue() < 40)
         ++c.black;
@@ -86,7 +91,7 @@ TEST_F(RenderTest, FramesShowWhatTheNodeDraws) {
   image = frame();
   const PixelCounts c = count(image);
   const QColor centre = image.pixelColor(image.width() / 2 + 7, image.height() / 2 + 5);
-  EXPECT_TRUE(centre.blue() > 150 && centre.red() < 80) << "the face in front is lit blue";
+  EXPECT_TRUE(isFace(centre) && centre.blue() > 180) << "the face in front is lit blue from the eye's side";
   EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white));
   EXPECT_GT(c.blue, 1000);
   EXPECT_GT(c.black, 50) << "polygon outlines";
@@ -126,4 +131,52 @@ TEST_F(RenderTest, OpenGlErrorIsReportedOnce) {
   for (int i = 0; i < 3; ++i) frame();
   EXPECT_EQ(reports, 1);
   EXPECT_EQ(text, "end of View::paintGL:invalid enumerant");
+}
+
+// A sphere under the headlight: per-vertex normals give a gradient of face colours, brightest
+// where the surface faces the eye.
+TEST_F(RenderTest, HeadlightShadesACurvedSurface) {
+  testmeshes::build(mesh, testmeshes::icosphere({0, 0, 0}, 20.0f, 3));
+  node.setDrawLines(false);
+  form->getView().setRootNode(&node);
+  const QImage image = frame();
+  QSet<QRgb> shades;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (isFace(image.pixelColor(x, y))) shades.insert(image.pixel(x, y));
+  EXPECT_GT(shades.size(), 30) << "more than a handful of distinct face colours";
+  const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+  const QColor rim = image.pixelColor(image.width() / 2, image.height() / 2 - 40);
+  EXPECT_GT(middle.blue() + middle.green(), rim.blue() + rim.green()) << "the rim turns away from the light";
+}
+
+// A square (scaled Jacobian 1) and a parallelogram of 45 degrees (0.71) beside it: blue and green,
+// with the legend in the top right corner only when colouring by quality.
+TEST_F(RenderTest, QualityColoursAndLegend) {
+  testmeshes::build(
+      mesh, {"quads",
+             {{-28, -8, 0}, {-12, -8, 0}, {-12, 8, 0}, {-28, 8, 0}, {4, -8, 0}, {16, -8, 0}, {32, 8, 0}, {20, 8, 0}},
+             {{0, 1, 2, 3}, {4, 5, 6, 7}},
+             0});
+  form->resize(480, 400);
+  form->getView().setRootNode(&node);
+  const QRect legend(form->width() - 80, 0, 80, 60);
+  auto nonWhiteIn = [&legend](const QImage& image) {
+    int count = 0;
+    for (int y = legend.top(); y <= legend.bottom(); ++y)
+      for (int x = legend.left(); x <= legend.right(); ++x) count += image.pixelColor(x, y) != QColor(Qt::white);
+    return count;
+  };
+  EXPECT_EQ(nonWhiteIn(frame()), 0);
+  node.setColourByQuality(true);
+  const QImage image = frame();
+  // 53.6 units from top to bottom: the square's centre 20 units left of the middle; 2.7 units
+  // below the middle the parallelogram runs from 9.3 to 21.3 units right.
+  const float unit = static_cast<float>(image.height()) / 53.589838f;
+  const QColor square = image.pixelColor(image.width() / 2 - static_cast<int>(20 * unit), image.height() / 2);
+  EXPECT_GT(square.blue(), square.red() + 60);
+  const QColor slanted =
+      image.pixelColor(image.width() / 2 + static_cast<int>(15 * unit), image.height() / 2 + static_cast<int>(2.7f * unit));
+  EXPECT_GT(slanted.green(), slanted.blue() + 30);
+  EXPECT_GT(nonWhiteIn(image), 300);
 }

@@ -45,6 +45,29 @@ inline MeshData octahedron(V3 c = {0, 0, 0}, float r = 1.0f) {
           2};
 }
 
+// Unit UV sphere: north pole, rings of quads, south pole; triangle fans at the poles.
+inline MeshData uvSphere(int rings = 8, int segments = 12) {
+  MeshData m{"uv sphere", {}, {}, 2};
+  const float pi = 3.14159265f;
+  m.Positions.push_back({0, 0, 1});
+  for (int r = 1; r < rings; ++r) {
+    const float theta = pi * static_cast<float>(r) / static_cast<float>(rings);
+    for (int s = 0; s < segments; ++s) {
+      const float phi = 2.0f * pi * static_cast<float>(s) / static_cast<float>(segments);
+      m.Positions.push_back({std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi), std::cos(theta)});
+    }
+  }
+  m.Positions.push_back({0, 0, -1});
+  const int south = static_cast<int>(m.Positions.size()) - 1;
+  auto ring = [segments](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
+  for (int s = 0; s < segments; ++s) m.Polygons.push_back({0, ring(1, s), ring(1, s + 1)});
+  for (int r = 1; r + 1 < rings; ++r)
+    for (int s = 0; s < segments; ++s)
+      m.Polygons.push_back({ring(r, s), ring(r + 1, s), ring(r + 1, s + 1), ring(r, s + 1)});
+  for (int s = 0; s < segments; ++s) m.Polygons.push_back({south, ring(rings - 1, s + 1), ring(rings - 1, s)});
+  return m;
+}
+
 // Torus around the z axis (radii 2 and 0.7, genus 1): quads, or triangles with the diagonals
 // alternating so that vertices have valence 4 to 8.
 inline MeshData torus(int major = 16, int minor = 8, bool triangles = true) {

@@ -32,5 +32,4 @@ void Diagnostics::setSink(Sink sink, void* context) {
   currentContext = context;
 }
 
-
 }  // namespace tessellor

@@ -20,5 +20,4 @@ class Diagnostics {
   static void setSink(Sink sink, void* context);
 };
 
-
 }  // namespace tessellor

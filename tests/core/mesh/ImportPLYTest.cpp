@@ -194,8 +194,9 @@ TEST(ImportPLY, RefusalsNameFileAndLineAndKeepTheMesh) {
       {h + "0 0 0\n1 nan 0\n0 1 0\n3 0 1 2\n", "11: vertex coordinate is not a finite 32-bit float"},
       {h + "0 0 0\n1 -inf 0\n0 1 0\n3 0 1 2\n", "11: vertex coordinate is not a finite 32-bit float"},
       {h + "0 0 0\n1 1e39 0\n0 1 0\n3 0 1 2\n", "11: vertex coordinate is not a finite 32-bit float"},
+      // Binary data is read by its declarations: a vertex element without x, y, z is refused.
       {"ply\nformat binary_little_endian 1.0\nelement vertex 3\nelement face 1\nend_header\n" + std::string(14, '\0'),
-       "2: binary PLY encodings are not supported, only ASCII"},
+       "3: vertex element has no property x"},
       {"ply\nelement vertex -3\nelement face 1\nend_header\n0 0 0\n", "2: negative vertex count -3"},
       {"ply\nelement vertex 1000000000000\nend_header\n0 0 0\n", "2: vertex count 1000000000000 is too large"},
       {"ply\nelement vertex 3\nelement face 99999999999999999999999\nend_header\n", "3: face count "},

@@ -106,19 +106,28 @@ TEST(QuadDominantTessellor, MeshesThatCannotBeSizedAreRefusedAndNothingChanges) 
   EXPECT_EQ(c.Volume.ZSize, 5);
 }
 
-// Quads only: every polygon skipped, an empty volume and an empty mesh. The octahedron's creases
-// (|cos| = 1/3): three closed lines, each with one corner where it starts and ends (lines closing
-// at one vertex share its cell), edge cells along them, and feature points in the extracted
-// midpoints; without detection none.
+// Quads only: the classic and exact modes refuse them before anything changes, pointing to the
+// robust mode, which triangulates them. The octahedron's creases (|cos| = 1/3): three closed lines,
+// each with one corner where it starts and ends (lines closing at one vertex share its cell), edge
+// cells along them, and feature points in the extracted midpoints; without detection none.
 TEST(QuadDominantTessellor, QuadsAreSkippedAndSharpFeaturesReachTheExtractedMidpoints) {
   QuadDominantTessellor c;
   RecordingOutput out;
   c.setStatusOutput(&out);
   testmeshes::build(c.InputMesh, testmeshes::cube());
   c.InputMesh.fitIntoVolume(50, 50, 50);
+  const V3 fitted = c.InputMesh.Vertices[7].pos;
+  for (VoxelizationMode mode : {VoxelizationMode::Classic, VoxelizationMode::Exact}) {
+    c.setVoxelizationMode(mode);
+    EXPECT_NE(refusal(c).find("--mode robust"), std::string::npos);
+    EXPECT_TRUE(testmeshes::sameBits(c.InputMesh.Vertices[7].pos, fitted) && c.Volume.Voxels.empty());
+  }
+  c.setVoxelizationMode(VoxelizationMode::Robust);
   c.remesh();
-  EXPECT_TRUE(out.hasLine(" 6 Polygons skipped"));
-  EXPECT_TRUE(c.MCMesh.Polygons.empty());
+  EXPECT_TRUE(out.hasLine(" 0 Polygons skipped"));
+  EXPECT_EQ(testmeshes::closedOrientedFault(c.MCMesh), "");
+  EXPECT_EQ(testmeshes::eulerCharacteristic(c.OutputMesh), 2);
+  c.setVoxelizationMode(VoxelizationMode::Classic);
   for (bool detect : {false, true}) {
     testmeshes::build(c.InputMesh, testmeshes::octahedron());
     c.InputMesh.fitIntoVolume(50, 50, 50);

@@ -21,51 +21,55 @@ const testmeshes::MeshData Torus = testmeshes::torus(48, 24);
 
 }  // namespace
 
-// Closed meshes of known genus, in both distance modes: the output is closed, consistently
+// Closed meshes of known genus, in the classic and exact modes: the output is closed, consistently
 // oriented outwards and of the input's Euler characteristic, made of triangles and quads with
-// current indices. In the default mode so is the Marching Cubes mesh; in the exact mode a lattice
+// current indices. In the classic mode so is the Marching Cubes mesh; in the exact mode a lattice
 // point 1 to 1.9 voxels from the surface may take a farther triangle's side and leave a hole,
-// which the dual closes. Every other shared mesh, sharp features off and on: triangles and quads
-// with current indices. Prints the measured table.
+// which the dual closes. Every other shared mesh, sharp features off and on (the meshes of quads
+// in the robust mode: the others refuse them): triangles and quads with current indices. Prints
+// the measured table.
 TEST(Remesh, ClosedMeshesStayClosedAndEveryMeshGivesTrianglesAndQuads) {
   struct Case {
     std::string Name;
     int Voxels;
-    bool Exact;
+    VoxelizationMode Mode;
     int Euler;  // INT_MIN: not necessarily closed
     bool Features = false;
   };
-  std::vector<Case> cases{{"generated torus", 100000, false, 0}, {"generated torus", 1000000, false, 0}};
+  const VoxelizationMode classic = VoxelizationMode::Classic, exact = VoxelizationMode::Exact;
+  std::vector<Case> cases{{"generated torus", 100000, classic, 0}, {"generated torus", 1000000, classic, 0}};
   if (testfiles::fileExists(MeshDir + "sphere.ply")) {
     for (int voxels : {100000, 1000000})
-      for (Case c : {Case{"sphere.ply", voxels, false, 2}, Case{"knot.ply", voxels, false, 0},
-                     Case{"knot.ply", voxels, true, 0}, Case{"joint.ply", voxels, true, -2}})
+      for (Case c : {Case{"sphere.ply", voxels, classic, 2}, Case{"knot.ply", voxels, classic, 0},
+                     Case{"knot.ply", voxels, exact, 0}, Case{"joint.ply", voxels, exact, -2}})
         cases.push_back(c);
     for (const std::string& path : testfiles::filesIn(MeshDir))
       if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ply") == 0)
         for (bool features : {false, true})
-          cases.push_back({path.substr(MeshDir.size()), 100000, false, INT_MIN, features});
+          cases.push_back({path.substr(MeshDir.size()), 100000,
+                           path.find("_quad") == std::string::npos ? classic : VoxelizationMode::Robust, INT_MIN,
+                           features});
   }
   remeshmeasure::printHeader();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.Name + " at " + std::to_string(c.Voxels) + (c.Exact ? ", exact" : "") +
+    SCOPED_TRACE(c.Name + " at " + std::to_string(c.Voxels) + ", " + voxelizationModeName(c.Mode) +
                  (c.Features ? ", features" : ""));
     RecordingOutput log;
     const bool generated = c.Name == "generated torus";
     auto controller =
-        remeshmeasure::remeshed(MeshDir + c.Name, c.Voxels, c.Features, c.Exact, &log, generated ? &Torus : nullptr);
+        remeshmeasure::remeshed(MeshDir + c.Name, c.Voxels, c.Features, c.Mode, &log, generated ? &Torus : nullptr);
     const remeshmeasure::Measurement m = remeshmeasure::measure(*controller, c.Features);
     remeshmeasure::printRow(c.Name, c.Voxels, m);
     EXPECT_EQ(m.BadPolygons, 0) << "polygons with other than three or four corners";
     EXPECT_TRUE(m.Integrity) << "checkIntegrity";
-    EXPECT_EQ(log.hasLine("Distance mode: exact"), c.Exact);
+    EXPECT_EQ(log.hasLine("Distance mode: exact"), c.Mode == exact);
     if (c.Euler == INT_MIN) continue;
     EXPECT_EQ(m.InputEuler, c.Euler);
     EXPECT_TRUE(m.OutputClosed) << m.Problem;
     EXPECT_EQ(m.OutputEuler, c.Euler);
     EXPECT_GT(m.OutputVolume, 0.0) << "the output faces outwards";
     EXPECT_GT(m.Polygons, 500);
-    if (c.Exact) continue;
+    if (c.Mode == exact) continue;
     EXPECT_TRUE(m.McClosed) << m.Problem;
     EXPECT_EQ(m.McEuler, c.Euler);
     EXPECT_GT(m.McVolume, 0.0);
@@ -87,11 +91,11 @@ TEST(Remesh, PublicFunctionsKeepTheFrameAndTheResultsArePinned) {
   };
   std::vector<Case> cases{
       {"torus", Torus, RemeshOptions{20000}, 0x3cb006b42b83a791},
-      {"octahedron, features", testmeshes::octahedron(), RemeshOptions{30000, true, 0.34f}, 0x325702ac10c10830},
-      {"sharp prism, exact, features", testmeshes::sharpPrism(), RemeshOptions{50000, true, 0.5f, true},
+      {"octahedron, features", testmeshes::octahedron(), RemeshOptions{30000, 0, 0, true, 0.34f}, 0x325702ac10c10830},
+      {"sharp prism, exact, features", testmeshes::sharpPrism(), RemeshOptions{50000, 0, 0, true, 0.5f, VoxelizationMode::Exact},
        0x638151727d562905},
-      {"open cube, features", testmeshes::triangulated(testmeshes::allMeshes()[7]), RemeshOptions{20000, true},
-       0xe2a597b83d767914}};
+      {"open cube, features", testmeshes::triangulated(testmeshes::allMeshes()[7]), RemeshOptions{20000, 0, 0, true},
+       0x8d32fa9642f7ed1e}};
   testfiles::ScratchDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);

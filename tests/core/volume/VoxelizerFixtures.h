@@ -31,7 +31,7 @@ struct VoxelizerRig {
     Voxelizer.setVolume(&Volume);
     Voxelizer.setMesh(&Mesh);
     Voxelizer.setSharpFeatures(&Features);
-    Voxelizer.setExactDistance(exact);
+    Voxelizer.setMode(exact ? VoxelizationMode::Exact : VoxelizationMode::Classic);
   }
   void mesh(const std::vector<V3>& positions, const std::vector<VertexIDList>& polygons) {
     testmeshes::build(Mesh, {"", positions, polygons, 0});
