@@ -96,12 +96,8 @@ RemeshOptions remeshOptions(const py::object& maxVoxels, const py::object& eleme
   if (!maxVoxels.is_none()) options.maxVoxels = static_cast<int>(integerArgument(maxVoxels, "max_voxels", 1, INT_MAX));
   if (!elementSize.is_none()) throw py::value_error("element_size is not supported by this build of the library");
   if (!targetFaces.is_none()) throw py::value_error("target_faces is not supported by this build of the library");
-  if (mode == "classic")
-    options.exactDistance = false;
-  else if (mode == "exact")
-    options.exactDistance = true;
-  else
-    throw py::value_error("mode '" + mode + "' is not supported by this build of the library (classic or exact)");
+  if (!voxelizationModeFromName(mode, options.mode))
+    throw py::value_error("mode '" + mode + "' is not one of classic, exact and robust");
   options.detectSharpFeatures = features;
   if (!std::isfinite(psi)) throw py::value_error("psi must be a finite number");
   options.thresholdPsi = static_cast<float>(psi);

@@ -58,7 +58,7 @@ TEST(OutputRaw, IsByteForByteWhatTheCommandsWroteBefore) {
   for (const Case& c : cases) {
     const std::string out = scratchPath(std::string("raw.") + c.Extension), volume = scratchPath("raw.vol");
     std::vector<std::string> args = {"remesh", Meshes + c.Mesh + ".ply", "-o", out, "--raw", "--quiet",
-                                     "--save-volume", volume};
+                                     "--save-volume", volume, "--mode", "classic"};
     if (c.Features) args.push_back("--features");
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << describe(run);

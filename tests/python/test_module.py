@@ -11,9 +11,12 @@ from conftest import DATA_MESHES, run_cli, same_mesh, shared_mesh
 
 # A mesh, the command line's options and the same options as keyword arguments.
 CASES = [
-    ("sphere.ply", [], {"mode": "classic"}),
-    ("fandisk.ply", ["--features", "--max-voxels", "200000"], {"mode": "classic", "features": True, "max_voxels": 200000}),
+    ("sphere.ply", ["--mode", "classic"], {"mode": "classic"}),
+    ("fandisk.ply", ["--features", "--max-voxels", "200000", "--mode", "classic"],
+     {"mode": "classic", "features": True, "max_voxels": 200000}),
     ("joint.ply", ["--exact-distance", "--features", "--psi", "0.5"], {"mode": "exact", "features": True, "psi": 0.5}),
+    # Both default to the robust mode, which triangulates the quads.
+    ("cube_quad.ply", [], {}),
 ]
 
 
