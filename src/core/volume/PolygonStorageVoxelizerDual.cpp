@@ -86,7 +86,7 @@ void PolygonStorageVoxelizerDual::voxelize() {
   SkippedPolygons = 0;
   char msg[100];
   if (Mode == VoxelizationMode::Robust) {
-    Robust.voxelize(*Mesh, *Volume, *Output);
+    Robust.voxelize(*Mesh, *Volume, *Output, Interrupter);
     SkippedPolygons = Robust.Triangulation.DegeneratePolygons;
     const SurfaceOrientation& o = Robust.Orientation;
     std::snprintf(msg, sizeof msg, "Triangles: %d, pieces: %d (closed %d, cavities %d), turned: %d",
@@ -101,6 +101,7 @@ void PolygonStorageVoxelizerDual::voxelize() {
     for (int i = 0; i < count; ++i) {
       if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
       if (i % step == 0) {
+        throwIfInterrupted(Interrupter, progress);
         Output->setProgress(progress);
         ++progress;
       }
@@ -237,6 +238,7 @@ void PolygonStorageVoxelizerDual::detectSharpFeatures() {
   try {
     Features->detectSharpEdges(ThresholdPsi);
     for (const VertexIDList& line : Features->FeatureLines) {
+      throwIfInterrupted(Interrupter);
       if (line.empty()) continue;
       int v = line.front();
       markFeatureCorner(v);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "base/NullOutput.h"
 
 #include "algebra/vec3.h"
@@ -25,6 +26,8 @@ class PolygonStorageVoxelizerDual {
   void setVolume(GenericVolumeStorage* volume) { Volume = volume; }
   void setMesh(PolygonStorage* mesh) { Mesh = mesh; }
   void setSharpFeatures(SharpFeatures* features) { Features = features; }
+  // Polled once per progress step; a stop throws Cancelled and leaves the volume partly filled.
+  void setInterrupter(NullInterrupter* interrupter) { Interrupter = interrupter; }
   float getThresholdPsi() const { return ThresholdPsi; }
   void setThresholdPsi(float psi) { ThresholdPsi = psi; }
   VoxelizationMode getMode() const { return Mode; }
@@ -53,6 +56,7 @@ class PolygonStorageVoxelizerDual {
   GenericVolumeStorage* Volume = nullptr;          // not owned
   PolygonStorage* Mesh = nullptr;                  // not owned
   SharpFeatures* Features = nullptr;               // not owned
+  NullInterrupter* Interrupter = nullptr;          // not owned
   float ThresholdPsi = 0.3f;
   // Polygons the last voxelize left out: in the classic and exact modes those that are not
   // triangles and triangles whose frame cannot be inverted; in the robust mode those without area.
