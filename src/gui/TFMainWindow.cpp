@@ -202,7 +202,8 @@ void TFMainWindow::buildMenu() {
   QMenu* output = menu->addMenu(QStringLiteral("Output Mesh"));
   conflicting(output->addAction(QStringLiteral("Open"), this, [this] { openOutputMesh(); }));
   conflicting(output->addAction(QStringLiteral("Save As ..."), this, [this] { saveOutputMesh(); }));
-  conflicting(output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); }));
+  conflicting(
+      output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); }));
   output->addSeparator();
   output->addAction(QStringLiteral("Options"), this, [this] { showOutputOptions(); });
   output->addSeparator();

@@ -91,8 +91,8 @@ class TFMainWindow : public QMainWindow {
 
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }
   QAction* actionExactDistanceField() const { return acExactDistanceField; }
-  QAction* actionRobustInsideOutside() const { return acRobustInsideOutside; }
   QMenu* recentFilesMenu() const { return RecentMenu; }
+  QAction* actionRobustInsideOutside() const { return acRobustInsideOutside; }
 
   QFrame* Panel3 = nullptr;
   QPlainTextEdit* meOut = nullptr;
@@ -141,7 +141,6 @@ class TFMainWindow : public QMainWindow {
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions1 = nullptr;
   QAction* acDetectSharpFeatures = nullptr;
   QAction* acExactDistanceField = nullptr;
-  QAction* acRobustInsideOutside = nullptr;
   QMenu* RecentMenu = nullptr;
   QShortcut* EscapeShortcut = nullptr;
   // Disabled while work runs.
@@ -150,6 +149,7 @@ class TFMainWindow : public QMainWindow {
   bool Busy = false;
   bool CloseRequested = false;
   int StartupWaits = 0;
+  QAction* acRobustInsideOutside = nullptr;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;

@@ -97,11 +97,11 @@ bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode);
 const char* voxelizationModeName(VoxelizationMode mode);
 
 struct RemeshOptions {
-  int maxVoxels = 100000;            // voxel budget of the volume
+  int maxVoxels = 100000;  // voxel budget of the volume
   // At most one of the two below may be set (> 0); it replaces maxVoxels with the budget whose
   // voxels give it (see VolumeSizing).
-  double elementSize = 0.0;  // target edge length of the output, in the input's units
-  long long targetFaces = 0; // target number of output polygons
+  double elementSize = 0.0;          // target edge length of the output, in the input's units
+  long long targetFaces = 0;         // target number of output polygons
   bool detectSharpFeatures = false;  // mark sharp edges and corners
   float thresholdPsi = 0.3f;         // |cos| between face normals below which an edge is sharp
   // Classic reproduces the specified voxelizer; Exact takes exact closest points; Robust also

@@ -67,7 +67,9 @@ TEST(ThreadCount, OneAndTwoThreadsWriteTheSameFilesAndLogOnEverySharedMesh) {
       RemeshOptions options;
       options.maxVoxels = 60000;
       options.detectSharpFeatures = mode >= 1;
-      options.mode = mode == 0 ? VoxelizationMode::Classic : mode == 1 ? VoxelizationMode::Exact : VoxelizationMode::Robust;
+      options.mode = mode == 0   ? VoxelizationMode::Classic
+                     : mode == 1 ? VoxelizationMode::Exact
+                                 : VoxelizationMode::Robust;
       const std::string one = run(input, options, 1, dir);
       // Three threads cut the passes into other pieces than one thread does.
       for (int threads : {2, 3})
