@@ -74,11 +74,14 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
   std::vector<BatchItem> items = BatchRunner::plan(args.inputs(), args.value("--output-dir"), extension);
 
   BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
+  NullInterrupter* stop = &SignalInterrupter::instance();
   const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status) {
+    throwIfInterrupted(stop);  // after Ctrl-C the files not yet begun are left alone
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
-    remesh(mesh, remeshed, options, &status);
+    remesh(mesh, remeshed, options, &status, nullptr, stop);
+    throwIfInterrupted(stop);
     writeMesh(item.Output, remeshed, format);
     std::size_t quads = 0;
     for (const VertexIDList& polygon : remeshed.Polygons) {
@@ -88,5 +91,6 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     item.QuadShare = item.Polygons ? static_cast<double>(quads) / static_cast<double>(item.Polygons) : 0.0;
   });
   runner.printTable(items);
+  throwIfInterrupted(stop);  // stopped: the files written so far are complete, the others untouched
   if (failed) throw PartialFailure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
 }
