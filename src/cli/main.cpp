@@ -6,6 +6,7 @@
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
 #include "MeshCommand.h"
+#include "QualityCommand.h"
 #include "RemeshCommand.h"
 #include "SignalInterrupter.h"
 #include "VoxelizeCommand.h"
@@ -40,6 +41,7 @@ const CommandEntry Commands[] = {
     {"mesh", create<MeshCommand>},
     {"voxelize", create<VoxelizeCommand>},
     {"remesh", create<RemeshCommand>},
+    {"quality", create<QualityCommand>},
 };
 // clang-format on
 
