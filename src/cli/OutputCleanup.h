@@ -3,6 +3,8 @@
 #include "CommandLine.h"
 #include "tessellor/Tessellor.h"
 
+#include <string>
+
 class ConsoleOutput;
 
 // How the commands that write meshes treat them: by default without emptied polygons and unused
@@ -21,4 +23,8 @@ class OutputCleanup {
   // Cleans mesh unless --raw was given, logging through output; returns how to write it.
   static tessellor::WriteOptions apply(const CommandLine& args, tessellor::PolygonStorage& mesh, Level level,
                                        ConsoleOutput& output);
+
+  // The warning for an output mesh written to path with open edges ("PATH: the output mesh is not
+  // closed (N open edges)"), or "" for a closed one.
+  static std::string openEdgeWarning(const std::string& path, const tessellor::PolygonStorage& mesh);
 };

@@ -44,7 +44,7 @@ std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& optio
   controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
-  controller->setExactDistance(options.exactDistance);
+  controller->setVoxelizationMode(options.mode);
   return controller;
 }
 
@@ -84,6 +84,32 @@ bool meshFormatFromName(const std::string& name, MeshFormat& format) {
 
 bool meshFormatFromPath(const std::string& path, MeshFormat& format) {
   return meshFormatFromName(lowerExtension(path), format);
+}
+
+bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "classic")
+    mode = VoxelizationMode::Classic;
+  else if (lower == "exact")
+    mode = VoxelizationMode::Exact;
+  else if (lower == "robust")
+    mode = VoxelizationMode::Robust;
+  else
+    return false;
+  return true;
+}
+
+const char* voxelizationModeName(VoxelizationMode mode) {
+  switch (mode) {
+    case VoxelizationMode::Exact:
+      return "exact";
+    case VoxelizationMode::Robust:
+      return "robust";
+    case VoxelizationMode::Classic:
+      break;
+  }
+  return "classic";
 }
 
 bool isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
