@@ -86,6 +86,7 @@ void PolygonStorageVoxelizerDual::voxelize() {
   SkippedPolygons = 0;
   char msg[100];
   if (Mode == VoxelizationMode::Robust) {
+    Robust.Interrupter = Interrupter;
     Robust.voxelize(*Mesh, *Volume, *Output);
     SkippedPolygons = Robust.Triangulation.DegeneratePolygons;
     const SurfaceOrientation& o = Robust.Orientation;

@@ -36,6 +36,7 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   const float band = 1.9f;
   VoxelData voxel;
   for (int i = 0; i < count; ++i) {
+    if (i % step == 0) throwIfInterrupted(Interrupter, progress);
     if (i % step == 0) output.setProgress(progress++);
     if (Triangulation.doubleArea(static_cast<std::size_t>(i)) == 0) continue;
     const PolygonTriangulation::Triangle& t = triangles[static_cast<std::size_t>(i)];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "volume/AxisRayCrossing.h"
 #include "volume/GridLineWinding.h"
 #include "volume/PolygonTriangulation.h"
@@ -31,6 +32,7 @@ class RobustVoxelizer {
   AxisRayCrossing Rays;
   SurfaceOrientation Orientation;
   GridLineWinding Winding;
+  NullInterrupter* Interrupter = nullptr;  // polled once per progress step; not owned
 };
 
 }  // namespace tessellor
