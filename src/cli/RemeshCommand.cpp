@@ -74,13 +74,13 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   VolumeStorageDF volume;
   remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr,
          &SignalInterrupter::instance());
-  throwIfInterrupted(&SignalInterrupter::instance());
   // The output lies in the voxel frame: its Scale is the voxel edge in file units.
   const double voxelSize = remeshed.Scale;
   const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
   const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
 
-  // Only a complete run writes anything.
+  // Only a complete run writes anything; Ctrl-C from here on lets the files be finished.
+  throwIfInterrupted(&SignalInterrupter::instance());
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
   writeMesh(args.output(), remeshed, format, writeOptions);
   const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
@@ -105,11 +105,14 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
 
   const bool raw = args.has("--raw");
   BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
+  NullInterrupter* stop = &SignalInterrupter::instance();
   const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status) {
+    throwIfInterrupted(stop);  // after Ctrl-C the files not yet begun are left alone
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
-    remesh(mesh, remeshed, options, &status);
+    remesh(mesh, remeshed, options, &status, nullptr, stop);
+    throwIfInterrupted(stop);
     WriteOptions writeOptions;
     if (!raw) {
       cleanMesh(remeshed, &status);
@@ -125,5 +128,6 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     item.QuadShare = item.Polygons ? static_cast<double>(quads) / static_cast<double>(item.Polygons) : 0.0;
   });
   runner.printTable(items);
+  throwIfInterrupted(stop);  // stopped: the files written so far are complete, the others untouched
   if (failed) throw PartialFailure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "volume/AxisRayCrossing.h"
 #include "volume/GridLineWinding.h"
 #include "volume/PolygonTriangulation.h"
