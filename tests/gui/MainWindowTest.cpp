@@ -240,11 +240,10 @@ TEST_F(MainWindowTest, OpenRemeshSave) {
   // An emptied polygon, as the post-processing passes leave them.
   controller().getOutputMesh().deletePolygon(0);
   // Each filter index chooses its writer whatever the typed extension.
-  dialogs.FileAnswers = {ScriptedDialogs::FileAnswer{path("out.ply"), 3},
-                         ScriptedDialogs::FileAnswer{path("obj-really.ply"), 2},
-                         ScriptedDialogs::FileAnswer{path("deck.pc"), 1},
-                         ScriptedDialogs::FileAnswer{path("abaqus.txt"), 4},
-                         ScriptedDialogs::FileAnswer{path("nothing.ply"), 6}, std::nullopt};
+  dialogs.FileAnswers = {
+      ScriptedDialogs::FileAnswer{path("out.ply"), 3},     ScriptedDialogs::FileAnswer{path("obj-really.ply"), 2},
+      ScriptedDialogs::FileAnswer{path("deck.pc"), 1},     ScriptedDialogs::FileAnswer{path("abaqus.txt"), 4},
+      ScriptedDialogs::FileAnswer{path("nothing.ply"), 6}, std::nullopt};
   for (int i = 0; i < 6; ++i) window().saveOutputMesh();
   EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply|*.inp|*.inp|*.bdf|*.bdf"));
   EXPECT_EQ(dialogs.Extensions.back(), QStringLiteral("pc"));

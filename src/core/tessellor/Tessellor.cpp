@@ -31,8 +31,7 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
-                                                      int budget) {
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
   controller->setMaxVoxels(budget);
@@ -181,7 +180,8 @@ void logLine(StatusOutput* status, const char* format, ...) {
 
 int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   const bool bySize = options.elementSize != 0.0, byFaces = options.targetFaces != 0;
-  if (bySize && byFaces) throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
+  if (bySize && byFaces)
+    throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
   if (bySize && !(options.elementSize > 0.0 && std::isfinite(options.elementSize)))
     throw ProcessingError("Cannot size the volume: the element size must be a positive number");
   if (byFaces && options.targetFaces < 0)
@@ -196,7 +196,8 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   if (bySize) {
     budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
   } else if (byFaces) {
-    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
+    if (!(area > 0.0))
+      throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
     budget = VolumeSizing::budgetForVoxelSize(
         fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
   }
@@ -204,8 +205,8 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   return budget;
 }
 
-void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
-            StatusOutput* status, VolumeStorageDF* volume) {
+void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
+            VolumeStorageDF* volume) {
   int budget = voxelBudget(input, options);
   const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
@@ -227,7 +228,8 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
     } else {
       const double faces = static_cast<double>(VolumeSizing::faceCount(controller->OutputMesh));
       logLine(status, "Faces %.0f", faces);
-      if (faces > 0.0 && std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
+      if (faces > 0.0 &&
+          std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
         corrected = voxel * std::sqrt(faces / static_cast<double>(options.targetFaces));
     }
     if (corrected != voxel) {

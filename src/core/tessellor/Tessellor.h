@@ -73,11 +73,11 @@ MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullp
 void fitIntoWorkingBox(PolygonStorage& mesh);
 
 struct RemeshOptions {
-  int maxVoxels = 100000;            // voxel budget of the volume
+  int maxVoxels = 100000;  // voxel budget of the volume
   // At most one of the two below may be set (> 0); it replaces maxVoxels with the budget whose
   // voxels give it (see VolumeSizing).
-  double elementSize = 0.0;  // target edge length of the output, in the input's units
-  long long targetFaces = 0; // target number of output polygons
+  double elementSize = 0.0;          // target edge length of the output, in the input's units
+  long long targetFaces = 0;         // target number of output polygons
   bool detectSharpFeatures = false;  // mark sharp edges and corners
   float thresholdPsi = 0.3f;         // |cos| between face normals below which an edge is sharp
   bool exactDistance = false;        // exact closest-point distances
