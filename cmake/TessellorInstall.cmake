@@ -28,6 +28,9 @@ foreach(lib tessellor_api tessellor_pipeline tessellor_extract tessellor_postpro
             tessellor_mesh tessellor_algebra tessellor_base)
   string(APPEND TESSELLOR_PC_LIBS " -l${lib}")
 endforeach()
+if(TESSELLOR_PARALLEL)
+  string(APPEND TESSELLOR_PC_LIBS " -ltbb")
+endif()
 # The prefix is found relative to the .pc file, so a copied or relocated install still works.
 file(RELATIVE_PATH TESSELLOR_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tessellor.pc.in ${PROJECT_BINARY_DIR}/tessellor.pc @ONLY)

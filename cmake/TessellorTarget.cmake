@@ -1,6 +1,9 @@
 # Warning and sanitizer flags, applied per target.
 function(tessellor_target_flags target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  # No fused multiply-add: results stay the same bits whatever -march a build uses and however
+  # far the inline algebra is inlined.
+  target_compile_options(${target} PRIVATE -ffp-contract=off)
   if(TESSELLOR_SANITIZE)
     target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(${target} PRIVATE -fsanitize=address,undefined)

@@ -67,6 +67,7 @@ const CommandSyntax& MeshCommand::syntax() const {
        CommonOptions::Format,
        {"--mc-mesh", "MC_OUT", "also write the Marching Cubes mesh (format from its extension)"},
        OutputCleanup::Raw,
+       CommonOptions::Threads,
        CommonOptions::Quiet},
       true};
   return syntax;

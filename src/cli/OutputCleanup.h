@@ -3,7 +3,9 @@
 #include "CommandLine.h"
 #include "tessellor/Tessellor.h"
 
-class ConsoleOutput;
+namespace tessellor {
+class StatusOutput;
+}
 
 // How the commands that write meshes treat them: by default without emptied polygons and unused
 // vertices (and, for the pipeline's output, without degenerate elements), with coordinates that
@@ -20,5 +22,5 @@ class OutputCleanup {
 
   // Cleans mesh unless --raw was given, logging through output; returns how to write it.
   static tessellor::WriteOptions apply(const CommandLine& args, tessellor::PolygonStorage& mesh, Level level,
-                                       ConsoleOutput& output);
+                                       tessellor::StatusOutput& output);
 };

@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     input = args.input();
+    if (args.has("--threads")) setThreadCount(static_cast<int>(args.integer("--threads", 0, 0, 1024)));
     ConsoleOutput output;
     output.setQuiet(args.has("--quiet"));
     command->run(args, output);
@@ -110,6 +111,8 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const UsageError& error) {
     return usageError(command->syntax().Name, error.what());
+  } catch (const PartialFailure& error) {
+    printError(error.what());  // each failed file has been named already
   } catch (const FileError& error) {
     printError(error.what());  // names the file, and the line or byte where it went wrong
   } catch (const TessellorError& error) {

@@ -6,44 +6,12 @@
 
 namespace tessellor {
 
-mat3::mat3() : row{vec3(1, 0, 0), vec3(0, 1, 0), vec3(0, 0, 1)} {}
-
-mat3::mat3(const vec3& r0, const vec3& r1, const vec3& r2) : row{r0, r1, r2} {}
-
-void mat3::set(const vec3& r0, const vec3& r1, const vec3& r2) {
-  row[0] = r0;
-  row[1] = r1;
-  row[2] = r2;
-}
-
-vec3& mat3::scratch() {
+vec3& mat3::outOfRange() {
+  Diagnostics::printf("VERROR %s\n", "mat3 [] operator: illegal access");
   static thread_local vec3 dummy;
   dummy.set(0, 0, 0);
   return dummy;
 }
-
-vec3& mat3::operator[](int i) {
-  if (i < 0 || i > 2) {
-    Diagnostics::printf("VERROR %s\n", "mat3 [] operator: illegal access");
-    return scratch();
-  }
-  return row[i];
-}
-
-const vec3& mat3::operator[](int i) const {
-  if (i < 0 || i > 2) {
-    Diagnostics::printf("VERROR %s\n", "mat3 [] operator: illegal access");
-    return scratch();
-  }
-  return row[i];
-}
-
-mat3 mat3::transpose() const {
-  return mat3(vec3(row[0].v[0], row[1].v[0], row[2].v[0]), vec3(row[0].v[1], row[1].v[1], row[2].v[1]),
-              vec3(row[0].v[2], row[1].v[2], row[2].v[2]));
-}
-
-mat3 mat3::identity() { return mat3(); }
 
 mat3 mat3::inverse() const {
   mat3 a(*this);
@@ -68,7 +36,5 @@ mat3 mat3::inverse() const {
   }
   return b;
 }
-
-vec3 operator*(const mat3& m, const vec3& v) { return vec3(m.row[0] * v, m.row[1] * v, m.row[2] * v); }
 
 }  // namespace tessellor

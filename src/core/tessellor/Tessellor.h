@@ -14,6 +14,7 @@
 
 #include <string>
 
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 #include "mesh/MeshQuality.h"
@@ -22,6 +23,10 @@
 #include "volume/VolumeStorageDF.h"
 
 namespace tessellor {
+
+// Threads: setThreadCount(n) (base/Parallel.h) sets how many threads the parallel passes use, for
+// every call that follows: 0 (the default) all cores, 1 the calling thread only. Every result is
+// the same for any count.
 
 // The version of the library, "MAJOR.MINOR.PATCH".
 const char* version();
@@ -37,7 +42,9 @@ bool meshFormatFromPath(const std::string& path, MeshFormat& format);
 // True when the path ends in ".vol" (any case): a volume file.
 bool isVolumePath(const std::string& path);
 
-// Reads a mesh file as it stands (Scale 1, Offset 0) into mesh, with its indices built.
+// Reads a mesh file as it stands (Scale 1, Offset 0) into mesh, with its indices built. The
+// format is told by the content: PLY (ASCII or binary), STL (ASCII or binary), OBJ or OFF; the
+// extension only breaks ties. A file of no known format is refused with FileError.
 void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* status = nullptr);
 
 // Builds what the pipeline needs of a mesh filled by hand (Vertices and Polygons): the vertex and

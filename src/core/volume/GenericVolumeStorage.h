@@ -18,6 +18,14 @@ class GenericVolumeStorage {
   virtual void getVoxel(int x, int y, int z, VoxelData& record) const;
   virtual void clear();
 
+  // Layer z of the distances, for passes that sweep the grid a layer at a time: distances gets
+  // XSize * YSize values (x fastest, then y), NoValue where a voxel has none; for every row y,
+  // rowBegin[y] and rowEnd[y] bound the x of its values: outside [rowBegin[y], rowEnd[y]) the
+  // row holds only NoValue (begin == end when it holds none). The bounds need not be tight. This
+  // version reads every voxel through getVoxel; storages override it with direct access. The
+  // parallel passes call it from several threads at once, so it and getVoxel must only read.
+  virtual void getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const;
+
   int getXSize() const { return XSize; }
   int getYSize() const { return YSize; }
   int getZSize() const { return ZSize; }

@@ -41,6 +41,26 @@ void VolumeStorageDF::getVoxel(int x, int y, int z, VoxelData& record) const {
 
 void VolumeStorageDF::clear() { std::fill(Voxels.begin(), Voxels.end(), VoxelData{}); }
 
+void VolumeStorageDF::getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const {
+  const VoxelData* voxel = Voxels.data() + index(0, 0, z);
+  float* out = distances;
+  for (int y = 0; y < YSize; ++y) {
+    int begin = XSize, end = 0;
+    for (int x = 0; x < XSize; ++x) {
+      const float d = voxel[x].Distance;
+      out[x] = d;
+      if (d != NoValue) {
+        if (begin > x) begin = x;
+        end = x + 1;
+      }
+    }
+    rowBegin[y] = begin < end ? begin : 0;
+    rowEnd[y] = begin < end ? end : 0;
+    voxel += XSize;
+    out += XSize;
+  }
+}
+
 long long VolumeStorageDF::checkedVoxelCount(long long nx, long long ny, long long nz) {
   if (nx < 0 || ny < 0 || nz < 0) return -1;
   const long long limit = std::numeric_limits<int>::max();

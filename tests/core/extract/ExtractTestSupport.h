@@ -39,7 +39,6 @@ class ProbeMC33 : public MarchingCubes33 {
   using MarchingCubes33::_maxVertexCapacity;
   using MarchingCubes33::_sizeX;
   using MarchingCubes33::_subconfig;
-  using MarchingCubes33::_vertexCapacity;
   using MarchingCubes33::processCube;
   using MarchingCubes33::testFace;
   using MarchingCubes33::testInterior;

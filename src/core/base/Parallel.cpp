@@ -1,0 +1,57 @@
+#include "base/Parallel.h"
+
+#include <algorithm>
+#include <atomic>
+
+#if defined(TESSELLOR_HAVE_TBB)
+#include <tbb/blocked_range.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+#endif
+
+namespace tessellor {
+
+namespace {
+std::atomic<int> requestedThreads{0};
+}  // namespace
+
+void setThreadCount(int threads) { requestedThreads = threads < 0 ? 0 : threads; }
+
+int threadCount() { return requestedThreads; }
+
+int effectiveThreadCount() {
+#if defined(TESSELLOR_HAVE_TBB)
+  const int requested = requestedThreads;
+  return requested > 0 ? requested : std::max(1, tbb::info::default_concurrency());
+#else
+  // Built without oneTBB: everything runs on the calling thread.
+  return 1;
+#endif
+}
+
+void forEachInOrder(int count, const std::function<void(int)>& work, const std::function<void(int)>& merge) {
+  const int threads = effectiveThreadCount();
+#if defined(TESSELLOR_HAVE_TBB)
+  if (threads > 1 && count > 1) {
+    tbb::task_arena arena(threads);
+    const int batch = 2 * threads;
+    for (int first = 0; first < count; first += batch) {
+      const int last = std::min(count, first + batch);
+      arena.execute([&] {
+        tbb::parallel_for(tbb::blocked_range<int>(first, last, 1), [&](const tbb::blocked_range<int>& range) {
+          for (int i = range.begin(); i != range.end(); ++i) work(i);
+        });
+      });
+      for (int i = first; i < last; ++i) merge(i);
+    }
+    return;
+  }
+#endif
+  for (int i = 0; i < count; ++i) {
+    work(i);
+    merge(i);
+  }
+}
+
+}  // namespace tessellor

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+
+namespace tessellor {
+
+// The threads the parallel passes may use. 0 (the default) means all cores; 1 runs everything
+// on the calling thread. Results never depend on it: every parallel pass merges its pieces in a
+// fixed order, so every output is the same for any thread count.
+void setThreadCount(int threads);
+int threadCount();
+// The number of threads a parallel pass will run on: threadCount(), or the number of cores when
+// that is 0; at least 1.
+int effectiveThreadCount();
+
+// Runs work(0) .. work(count - 1), each exactly once, on up to effectiveThreadCount() threads
+// (with oneTBB), and after each batch of pieces calls merge for them in ascending order on the
+// calling thread. A batch holds a few pieces per thread, so merge sees the pieces in order while
+// the work goes on in parallel, and results can be handed on (and progress reported) as they come.
+// The first exception thrown by work or merge ends the run and is rethrown here.
+void forEachInOrder(int count, const std::function<void(int)>& work, const std::function<void(int)>& merge);
+
+}  // namespace tessellor

@@ -1,0 +1,149 @@
+#include "volume/VolumeStorageSparse.h"
+
+#include "base/Assert.h"
+#include "volume/VolumeStorageDF.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tessellor {
+
+namespace {
+
+// Bitwise comparison with the cleared value: writing a record that reads back as cleared anyway
+// allocates nothing, and -0.0 or a NaN payload is kept like any other value.
+bool isNoValue(float v) { return std::memcmp(&v, &NoValue, sizeof v) == 0; }
+
+int blocksFor(int n) { return (n + VolumeStorageSparse::BlockSize - 1) >> VolumeStorageSparse::BlockBits; }
+
+}  // namespace
+
+void VolumeStorageSparse::resize(int nx, int ny, int nz) {
+  TS_ASSERT(VolumeStorageDF::checkedVoxelCount(nx, ny, nz) >= 0);
+  const bool same = nx == XSize && ny == YSize && nz == ZSize;
+  GenericVolumeStorage::resize(nx, ny, nz);
+  if (same) return;
+  DistanceBlocks.clear();
+  FeatureBlocks.clear();
+  BlocksX = blocksFor(nx);
+  BlocksY = blocksFor(ny);
+  BlocksZ = blocksFor(nz);
+  const std::size_t blocks =
+      static_cast<std::size_t>(BlocksX) * static_cast<std::size_t>(BlocksY) * static_cast<std::size_t>(BlocksZ);
+  DistanceSlot.assign(blocks, -1);
+  FeatureSlot.assign(blocks, -1);
+}
+
+void VolumeStorageSparse::clear() {
+  DistanceBlocks.clear();
+  FeatureBlocks.clear();
+  std::fill(DistanceSlot.begin(), DistanceSlot.end(), -1);
+  std::fill(FeatureSlot.begin(), FeatureSlot.end(), -1);
+}
+
+void VolumeStorageSparse::checkIndices(int x, int y, int z) const {
+  // The condition texts are what a failed check reports: keep them as written.
+  // clang-format off
+  TS_ASSERT(x<XSize);
+  TS_ASSERT(y<YSize);
+  TS_ASSERT(z<ZSize);
+  TS_ASSERT(x>=0);
+  TS_ASSERT(y>=0);
+  TS_ASSERT(z>=0);
+  // clang-format on
+}
+
+float* VolumeStorageSparse::touchDistanceBlock(int bx, int by, int bz) {
+  std::int32_t& slot = DistanceSlot[blockIndex(bx, by, bz)];
+  if (slot < 0) {
+    std::unique_ptr<float[]> block(new float[BlockVoxels]);
+    std::fill(block.get(), block.get() + BlockVoxels, NoValue);
+    slot = static_cast<std::int32_t>(DistanceBlocks.size());
+    DistanceBlocks.push_back(std::move(block));
+  }
+  return DistanceBlocks[static_cast<std::size_t>(slot)].get();
+}
+
+VolumeStorageSparse::FeatureBlock& VolumeStorageSparse::touchFeatureBlock(std::size_t block) {
+  std::int32_t& slot = FeatureSlot[block];
+  if (slot < 0) {
+    std::unique_ptr<FeatureBlock> features(new FeatureBlock);
+    std::fill(features->Type, features->Type + BlockVoxels, std::uint8_t{0});
+    std::fill(&features->Offset[0][0], &features->Offset[0][0] + 3 * BlockVoxels, NoValue);
+    slot = static_cast<std::int32_t>(FeatureBlocks.size());
+    FeatureBlocks.push_back(std::move(features));
+  }
+  return *FeatureBlocks[static_cast<std::size_t>(slot)];
+}
+
+void VolumeStorageSparse::setVoxel(int x, int y, int z, const VoxelData& record) {
+  checkIndices(x, y, z);
+  const std::size_t block = blockIndex(x >> BlockBits, y >> BlockBits, z >> BlockBits);
+  const int at = local(x, y, z);
+  if (DistanceSlot[block] >= 0 || !isNoValue(record.Distance))
+    touchDistanceBlock(x >> BlockBits, y >> BlockBits, z >> BlockBits)[at] = record.Distance;
+  const bool cleared = record.FeatureType == 0 && isNoValue(record.FeatureOffset[0]) &&
+                       isNoValue(record.FeatureOffset[1]) && isNoValue(record.FeatureOffset[2]);
+  if (FeatureSlot[block] >= 0 || !cleared) {
+    FeatureBlock& features = touchFeatureBlock(block);
+    features.Type[at] = record.FeatureType;
+    for (int i = 0; i < 3; ++i) features.Offset[at][i] = record.FeatureOffset[i];
+  }
+}
+
+void VolumeStorageSparse::getVoxel(int x, int y, int z, VoxelData& record) const {
+  checkIndices(x, y, z);
+  const std::size_t block = blockIndex(x >> BlockBits, y >> BlockBits, z >> BlockBits);
+  const int at = local(x, y, z);
+  const std::int32_t distance = DistanceSlot[block];
+  record.Distance = distance < 0 ? NoValue : DistanceBlocks[static_cast<std::size_t>(distance)][at];
+  const std::int32_t feature = FeatureSlot[block];
+  if (feature < 0) {
+    record.FeatureType = 0;
+    record.FeatureOffset[0] = record.FeatureOffset[1] = record.FeatureOffset[2] = NoValue;
+    return;
+  }
+  const FeatureBlock& features = *FeatureBlocks[static_cast<std::size_t>(feature)];
+  record.FeatureType = features.Type[at];
+  for (int i = 0; i < 3; ++i) record.FeatureOffset[i] = features.Offset[at][i];
+}
+
+void VolumeStorageSparse::getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const {
+  const int bz = z >> BlockBits;
+  const int lz = z & (BlockSize - 1);
+  for (int by = 0; by < BlocksY; ++by) {
+    // The x range of the allocated blocks in this block row bounds the values of its rows.
+    int begin = XSize, end = 0;
+    for (int bx = 0; bx < BlocksX; ++bx) {
+      if (DistanceSlot[blockIndex(bx, by, bz)] < 0) continue;
+      begin = std::min(begin, bx * BlockSize);
+      end = std::min(XSize, (bx + 1) * BlockSize);
+    }
+    if (begin >= end) begin = end = 0;
+    const int rows = std::min(BlockSize, YSize - by * BlockSize);
+    for (int ly = 0; ly < rows; ++ly) {
+      const int y = by * BlockSize + ly;
+      float* row = distances + static_cast<std::size_t>(y) * static_cast<std::size_t>(XSize);
+      rowBegin[y] = begin;
+      rowEnd[y] = end;
+      std::fill(row, row + begin, NoValue);
+      std::fill(row + end, row + XSize, NoValue);
+      for (int bx = begin >> BlockBits; bx * BlockSize < end; ++bx) {
+        const float* block = distanceBlock(bx, by, bz);
+        const int x0 = bx * BlockSize, n = std::min(BlockSize, XSize - x0);
+        if (block)
+          std::memcpy(row + x0, block + BlockSize * ly + BlockSize * BlockSize * lz, sizeof(float) * n);
+        else
+          std::fill(row + x0, row + x0 + n, NoValue);
+      }
+    }
+  }
+}
+
+std::size_t VolumeStorageSparse::memoryBytes() const {
+  return DistanceBlocks.size() * sizeof(float) * BlockVoxels + FeatureBlocks.size() * sizeof(FeatureBlock) +
+         (DistanceSlot.capacity() + FeatureSlot.capacity()) * sizeof(std::int32_t) +
+         DistanceBlocks.capacity() * sizeof(DistanceBlocks[0]) + FeatureBlocks.capacity() * sizeof(FeatureBlocks[0]);
+}
+
+}  // namespace tessellor
