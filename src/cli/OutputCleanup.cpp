@@ -1,6 +1,5 @@
 #include "OutputCleanup.h"
 
-
 using namespace tessellor;
 
 const OptionSyntax OutputCleanup::Raw{"--raw", nullptr,
