@@ -124,6 +124,8 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
   std::fflush(Log);
   std::fputs(diagnostics.c_str(), Errors);
   if (!item.Ok) std::fprintf(Errors, "tessellor-cli: %s\n", oneLine(item.Error).c_str());
+  if (item.Ok && !item.Warning.empty())
+    std::fprintf(Errors, "tessellor-cli: warning: %s\n", oneLine(item.Warning).c_str());
   std::fflush(Errors);
 }
 

@@ -18,6 +18,7 @@ struct BatchItem {
   double Seconds = 0.0;      // wall time of the file's work
   std::size_t Polygons = 0;  // set by the work: polygons written
   double QuadShare = 0.0;    // set by the work: share of them with four corners
+  std::string Warning;       // set by the work: a warning about a file that was written
 };
 
 // Works through the files of a batch on up to jobs threads, each file with its own status output

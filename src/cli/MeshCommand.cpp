@@ -2,6 +2,7 @@
 
 #include "ConsoleOutput.h"
 #include "OutputCleanup.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 #include "base/TessellorError.h"
 
@@ -66,8 +67,8 @@ const CommandSyntax& MeshCommand::syntax() const {
       {CommonOptions::Output,
        CommonOptions::Format,
        {"--mc-mesh", "MC_OUT", "also write the Marching Cubes mesh (format from its extension)"},
-       OutputCleanup::Raw,
        CommonOptions::Threads,
+       OutputCleanup::Raw,
        CommonOptions::Quiet},
       true};
   return syntax;
@@ -86,14 +87,17 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   VolumeStorageDF volume;
   readVolume(args.input(), volume);
   PolygonStorage remeshed, mcMesh;
-  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr);
+  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr, &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
   const WriteOptions options = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
   if (writeMC) OutputCleanup::apply(args, mcMesh, OutputCleanup::Level::Compact, output);
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
   if (!writeMC) {
     writeMesh(args.output(), remeshed, format, options);
+    if (!openWarning.empty()) output.warning(openWarning);
     return;
   }
   struct stat existing;
@@ -108,4 +112,5 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   }
   writeMesh(args.output(), remeshed, format, options);
   staged.moveTo(mcPath);
+  if (!openWarning.empty()) output.warning(openWarning);
 }

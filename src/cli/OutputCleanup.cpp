@@ -1,11 +1,13 @@
 #include "OutputCleanup.h"
 
+#include "ConsoleOutput.h"
+
 using namespace tessellor;
 
 const OptionSyntax OutputCleanup::Raw{"--raw", nullptr,
                                       "write every vertex and polygon entry as made, in the specified number formats"};
 
-WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, StatusOutput& output) {
+WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, ConsoleOutput& output) {
   WriteOptions options;
   if (args.has("--raw")) return options;
   if (level == Level::Repair)
@@ -14,4 +16,10 @@ WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh,
     removeUnusedEntries(mesh, &output);
   options.fullPrecision = true;
   return options;
+}
+
+std::string OutputCleanup::openEdgeWarning(const std::string& path, const PolygonStorage& mesh) {
+  const int open = countOpenEdges(mesh);
+  if (open == 0) return std::string();
+  return path + ": the output mesh is not closed (" + std::to_string(open) + " open edges)";
 }

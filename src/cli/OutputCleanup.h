@@ -3,9 +3,9 @@
 #include "CommandLine.h"
 #include "tessellor/Tessellor.h"
 
-namespace tessellor {
-class StatusOutput;
-}
+#include <string>
+
+class ConsoleOutput;
 
 // How the commands that write meshes treat them: by default without emptied polygons and unused
 // vertices (and, for the pipeline's output, without degenerate elements), with coordinates that
@@ -22,5 +22,9 @@ class OutputCleanup {
 
   // Cleans mesh unless --raw was given, logging through output; returns how to write it.
   static tessellor::WriteOptions apply(const CommandLine& args, tessellor::PolygonStorage& mesh, Level level,
-                                       tessellor::StatusOutput& output);
+                                       ConsoleOutput& output);
+
+  // The warning for an output mesh written to path with open edges ("PATH: the output mesh is not
+  // closed (N open edges)"), or "" for a closed one.
+  static std::string openEdgeWarning(const std::string& path, const tessellor::PolygonStorage& mesh);
 };

@@ -2,6 +2,7 @@
 
 #include "BatchRunner.h"
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "InputPipeline.h"
 #include "OutputCleanup.h"
 #include "mesh/AtomicFileWriter.h"
@@ -9,42 +10,48 @@
 #include <cctype>
 #include <cstdio>
 
+#include <string>
+
 using namespace tessellor;
 
 const CommandSyntax& RemeshCommand::syntax() const {
-  static const CommandSyntax syntax{
-      "remesh",
-      "Read a mesh and write a quad-dominant remeshing of it.",
-      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
-      "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
-      "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
-      "edges and corners), extracted with Marching Cubes 33 and rebuilt as the dual surface, cut\n"
-      "into quads, cleared of rhombus quads and smoothed once. The result is written in the\n"
-      "coordinates of the input file, without emptied polygons, unused vertices and degenerate\n"
-      "elements, and a short quality summary goes to standard error; --raw writes every vertex\n"
-      "and polygon entry as the pipeline made it.\n"
-      "\n"
-      "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
-      "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
-      "the others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
-      "output, and the exit status is 1 when any file failed.\n",
-      "IN",
-      {CommonOptions::Output,
-       CommonOptions::Format,
-       InputPipeline::MaxVoxels,
-       InputPipeline::ElementSize,
-       InputPipeline::TargetFaces,
-       InputPipeline::Features,
-       InputPipeline::Psi,
-       InputPipeline::ExactDistance,
-       {"--save-volume", "V.vol", "also write the distance volume", true},
-       {"--report", "FILE.json", "also write the full quality report as JSON", true},
-       OutputCleanup::Raw,
-       CommonOptions::Threads,
-       CommonOptions::OutputDir,
-       CommonOptions::Jobs,
-       CommonOptions::Quiet},
-      true};
+  static const std::string description =
+      std::string(
+          "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
+          "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
+          "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
+          "edges and corners), extracted with Marching Cubes 33 and rebuilt as the dual surface, cut\n"
+          "into quads, cleared of rhombus quads and smoothed once. The result is written in the\n"
+          "coordinates of the input file, without emptied polygons, unused vertices and degenerate\n"
+          "elements, and a short quality summary goes to standard error; --raw writes every vertex\n"
+          "and polygon entry as the pipeline made it.\n"
+          "\n"
+          "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
+          "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
+          "the others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
+          "output, and the exit status is 1 when any file failed.\n") +
+      "\n" + InputPipeline::ModeDescription;
+  static const CommandSyntax syntax{"remesh",
+                                    "Read a mesh and write a quad-dominant remeshing of it.",
+                                    description.c_str(),
+                                    "IN",
+                                    {CommonOptions::Output,
+                                     CommonOptions::Format,
+                                     InputPipeline::MaxVoxels,
+                                     InputPipeline::ElementSize,
+                                     InputPipeline::TargetFaces,
+                                     InputPipeline::Features,
+                                     InputPipeline::Psi,
+                                     InputPipeline::Mode,
+                                     InputPipeline::ExactDistance,
+                                     {"--save-volume", "V.vol", "also write the distance volume", true},
+                                     {"--report", "FILE.json", "also write the full quality report as JSON"},
+                                     OutputCleanup::Raw,
+                                     CommonOptions::Threads,
+                                     CommonOptions::OutputDir,
+                                     CommonOptions::Jobs,
+                                     CommonOptions::Quiet},
+                                    true};
   return syntax;
 }
 
@@ -65,7 +72,9 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   PolygonStorage mesh, remeshed;
   InputPipeline::read(args, mesh, output);
   VolumeStorageDF volume;
-  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr);
+  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr,
+         &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
   // The output lies in the voxel frame: its Scale is the voxel edge in file units.
   const double voxelSize = remeshed.Scale;
   const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
@@ -74,6 +83,8 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
   writeMesh(args.output(), remeshed, format, writeOptions);
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
+  if (!openWarning.empty()) output.warning(openWarning);
   if (args.has("--report")) {
     AtomicFileWriter file(reportPath);
     file.print("%s", formatQualityJson(report).c_str());
@@ -92,14 +103,20 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
   const auto jobs = static_cast<unsigned>(args.integer("--jobs", BatchRunner::defaultJobs(), 1, 1024));
   std::vector<BatchItem> items = BatchRunner::plan(args.inputs(), args.value("--output-dir"), extension);
 
+  const bool raw = args.has("--raw");
   BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
   const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status) {
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
     remesh(mesh, remeshed, options, &status);
-    const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
+    WriteOptions writeOptions;
+    if (!raw) {
+      cleanMesh(remeshed, &status);
+      writeOptions.fullPrecision = true;
+    }
     writeMesh(item.Output, remeshed, format, writeOptions);
+    item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);
     std::size_t quads = 0;
     for (const VertexIDList& polygon : remeshed.Polygons) {
       if (!polygon.empty()) ++item.Polygons;

@@ -94,14 +94,18 @@ RemeshOptions remeshOptions(const py::object& maxVoxels, const py::object& eleme
                             const std::string& mode, bool features, double psi) {
   RemeshOptions options;
   if (!maxVoxels.is_none()) options.maxVoxels = static_cast<int>(integerArgument(maxVoxels, "max_voxels", 1, INT_MAX));
-  if (!elementSize.is_none()) throw py::value_error("element_size is not supported by this build of the library");
-  if (!targetFaces.is_none()) throw py::value_error("target_faces is not supported by this build of the library");
-  if (mode == "classic")
-    options.exactDistance = false;
-  else if (mode == "exact")
-    options.exactDistance = true;
-  else
-    throw py::value_error("mode '" + mode + "' is not supported by this build of the library (classic or exact)");
+  const int sizings = !maxVoxels.is_none() + !elementSize.is_none() + !targetFaces.is_none();
+  if (sizings > 1) throw py::value_error("give at most one of max_voxels, element_size and target_faces");
+  if (!elementSize.is_none()) {
+    if (!py::isinstance<py::float_>(elementSize) && !py::isinstance<py::int_>(elementSize))
+      throw py::type_error("element_size must be a number or None");
+    options.elementSize = elementSize.cast<double>();
+    if (!(options.elementSize > 0.0) || !std::isfinite(options.elementSize))
+      throw py::value_error("element_size must be a positive number");
+  }
+  if (!targetFaces.is_none()) options.targetFaces = integerArgument(targetFaces, "target_faces", 1, INT_MAX);
+  if (!voxelizationModeFromName(mode, options.mode))
+    throw py::value_error("mode '" + mode + "' is not one of classic, exact, robust");
   options.detectSharpFeatures = features;
   if (!std::isfinite(psi)) throw py::value_error("psi must be a finite number");
   options.thresholdPsi = static_cast<float>(psi);
@@ -144,6 +148,8 @@ py::tuple remeshArrays(const py::handle& V, const py::handle& F, const py::objec
     py::gil_scoped_release release;
     prepare(input);
     tessellor::remesh(input, output, options);
+    // As the command line writes it: no emptied polygons, unused vertices or degenerate elements.
+    cleanMesh(output);
   }
   return python::arraysFromMesh(output, 4);
 }

@@ -36,13 +36,15 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget) {
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget,
+                                                      NullInterrupter* interrupter) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
+  controller->setInterrupter(interrupter);
   controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
-  controller->setExactDistance(options.exactDistance);
+  controller->setVoxelizationMode(options.mode);
   return controller;
 }
 
@@ -82,6 +84,32 @@ bool meshFormatFromName(const std::string& name, MeshFormat& format) {
 
 bool meshFormatFromPath(const std::string& path, MeshFormat& format) {
   return meshFormatFromName(lowerExtension(path), format);
+}
+
+bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "classic")
+    mode = VoxelizationMode::Classic;
+  else if (lower == "exact")
+    mode = VoxelizationMode::Exact;
+  else if (lower == "robust")
+    mode = VoxelizationMode::Robust;
+  else
+    return false;
+  return true;
+}
+
+const char* voxelizationModeName(VoxelizationMode mode) {
+  switch (mode) {
+    case VoxelizationMode::Exact:
+      return "exact";
+    case VoxelizationMode::Robust:
+      return "robust";
+    case VoxelizationMode::Classic:
+      break;
+  }
+  return "classic";
 }
 
 bool isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
@@ -237,12 +265,12 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
 }
 
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
-            VolumeStorageDF* volume) {
+            VolumeStorageDF* volume, NullInterrupter* interrupter) {
   int budget = voxelBudget(input, options);
   const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
   if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
-  auto controller = makeController(options, status, budget);
+  auto controller = makeController(options, status, budget, interrupter);
   fittedInput(*controller, input);
   controller->remesh();
 
@@ -271,7 +299,7 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
         VolumeSizing::checkMemory(fitted, again, VolumeSizing::triangleArea(input), adviceFor(options));
         logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
         budget = again;
-        controller = makeController(options, status, budget);
+        controller = makeController(options, status, budget, interrupter);
         fittedInput(*controller, input);
         controller->remesh();
       }
@@ -282,15 +310,16 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
-                  StatusOutput* status) {
-  auto controller = makeController(options, status, voxelBudget(input, options));
+                  StatusOutput* status, NullInterrupter* interrupter) {
+  auto controller = makeController(options, status, voxelBudget(input, options), interrupter);
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
 }
 
-void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh) {
-  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels);
+void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh,
+                  NullInterrupter* interrupter) {
+  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels, interrupter);
   std::swap(controller->Volume, volume);
   try {
     controller->outputMeshFromVolume();

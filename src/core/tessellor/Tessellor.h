@@ -11,16 +11,29 @@
 //
 // Failures that input can cause throw tessellor::FileError (naming the file and the line or
 // byte) or tessellor::ProcessingError; the containers a call would fill keep their contents.
+//
+// The pipeline functions take an optional interrupter (nullptr: never interrupted), polled in
+// the stages' loops; another thread (or a signal handler) stops the run through it:
+//
+//   tessellor::FlagInterrupter stop;           // stop.interrupt() from anywhere
+//   tessellor::remesh(mesh, out, {}, nullptr, nullptr, &stop);
+//
+// A stopped call throws tessellor::Cancelled and, like a failed one, leaves output (and the
+// volume) exactly as they were.
 
 #include <string>
 
+#include "base/FlagInterrupter.h"
+#include "base/NullInterrupter.h"
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 #include "mesh/MeshQuality.h"
+#include "mesh/OpenEdges.h"
 #include "mesh/PolygonStorage.h"
 #include "postprocess/MeshCleanup.h"
 #include "volume/VolumeStorageDF.h"
+#include "volume/VoxelizationMode.h"
 
 namespace tessellor {
 
@@ -79,6 +92,10 @@ MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullp
 // "Open" does); a mesh without vertices stays as it is.
 void fitIntoWorkingBox(PolygonStorage& mesh);
 
+// The voxelization mode for a name ("classic", "exact", "robust"; any case); false for any other.
+bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode);
+const char* voxelizationModeName(VoxelizationMode mode);
+
 struct RemeshOptions {
   int maxVoxels = 100000;  // voxel budget of the volume
   // At most one of the two below may be set (> 0); it replaces maxVoxels with the budget whose
@@ -87,14 +104,17 @@ struct RemeshOptions {
   long long targetFaces = 0;         // target number of output polygons
   bool detectSharpFeatures = false;  // mark sharp edges and corners
   float thresholdPsi = 0.3f;         // |cos| between face normals below which an edge is sharp
-  bool exactDistance = false;        // exact closest-point distances
+  // Classic reproduces the specified voxelizer; Exact takes exact closest points; Robust also
+  // triangulates every polygon and takes the sign from the winding number of the repaired
+  // surface, independent of the input's face orientation (the command line's default).
+  VoxelizationMode mode = VoxelizationMode::Classic;
 };
 
 // The whole pipeline: input (as read from a file) is fitted, voxelized, extracted and rebuilt as
 // a quad-dominant mesh in output, in input's file coordinates. input is not changed; volume,
 // when given, receives the distance volume.
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
-            StatusOutput* status = nullptr, VolumeStorageDF* volume = nullptr);
+            StatusOutput* status = nullptr, VolumeStorageDF* volume = nullptr, NullInterrupter* interrupter = nullptr);
 
 // The voxel budget remesh and meshToVolume use for input: maxVoxels, or the one that the element
 // size or face count asks for. Throws ProcessingError when both are set, when the input cannot
@@ -104,13 +124,13 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options);
 // The first half: the narrow-band distance volume of input (fitted as remesh does), with its
 // feature cells when the options ask for them.
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
-                  StatusOutput* status = nullptr);
+                  StatusOutput* status = nullptr, NullInterrupter* interrupter = nullptr);
 
 // The second half: the quad-dominant mesh of a volume; mcMesh, when given, receives the
 // Marching Cubes mesh after the feature transfer. volume is lent to the pipeline and given back
 // unchanged.
 void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status = nullptr,
-                  PolygonStorage* mcMesh = nullptr);
+                  PolygonStorage* mcMesh = nullptr, NullInterrupter* interrupter = nullptr);
 
 // Volume files (".vol").
 void readVolume(const std::string& path, VolumeStorageDF& volume);
