@@ -7,7 +7,7 @@
 
 namespace CommonOptions {
 const OptionSyntax Output{"-o", "OUT", "output file"};
-const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: from the output file's extension)"};
+const OptionSyntax Format{"--format", "ply|obj|pc|inp|bdf", "output format (default: from the output file's extension)"};
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
 const OptionSyntax Threads{"--threads", "N",
                            "threads for the parallel passes (default 0: all cores); outputs are the same"};
@@ -88,7 +88,7 @@ CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::str
   }
   MeshFormat format;
   if (has("--format") && !tessellor::meshFormatFromName(value("--format"), format))
-    throw UsageError("unknown format '" + value("--format") + "' (ply, obj or pc)");
+    throw UsageError("unknown format '" + value("--format") + "' (ply, obj, pc, inp or bdf)");
 }
 
 std::string CommandLine::value(const std::string& option, const std::string& fallback) const {
@@ -129,7 +129,7 @@ MeshFormat CommandLine::outputFormat() const {
 MeshFormat CommandLine::formatOfPath(const std::string& path) {
   MeshFormat format;
   if (!tessellor::meshFormatFromPath(path, format))
-    throw UsageError("cannot tell the format of '" + path + "' (use .ply, .obj or .pc, or --format)");
+    throw UsageError("cannot tell the format of '" + path + "' (use .ply, .obj, .pc, .inp or .bdf, or --format)");
   return format;
 }
 

@@ -38,7 +38,7 @@ struct CommandSyntax {
 // The options every command shares, for building a CommandSyntax.
 namespace CommonOptions {
 extern const OptionSyntax Output;   // -o OUT
-extern const OptionSyntax Format;   // --format ply|obj|pc
+extern const OptionSyntax Format;   // --format ply|obj|pc|inp|bdf
 extern const OptionSyntax Quiet;    // --quiet
 extern const OptionSyntax Threads;  // --threads N
 // Several inputs, one output file each in one folder, worked on in parallel.
@@ -69,7 +69,7 @@ class CommandLine {
   const std::string& output() const { return Output; }
   MeshFormat outputFormat() const;
 
-  // Writer for a path by its extension (.ply, .obj, .pc; any case).
+  // Writer for a path by its extension (.ply, .obj, .pc, .inp, .bdf; any case).
   static MeshFormat formatOfPath(const std::string& path);
 
   // The usage text of a command, as --help prints it.

@@ -1,18 +1,22 @@
 #include "ConvertCommand.h"
 
 #include "ConsoleOutput.h"
+#include "OutputCleanup.h"
 #include "tessellor/Tessellor.h"
 
 using namespace tessellor;
 
 const CommandSyntax& ConvertCommand::syntax() const {
-  static const CommandSyntax syntax{"convert",
-                                    "Read a mesh and write it as PLY, OBJ or a .pc deck.",
-                                    "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
-                                    "The mesh is written as imported, in the coordinates of the input file.\n",
-                                    "IN",
-                                    {CommonOptions::Output, CommonOptions::Format, CommonOptions::Quiet},
-                                    true};
+  static const CommandSyntax syntax{
+      "convert",
+      "Read a mesh and write it as PLY, OBJ, a .pc, Abaqus .inp or Nastran .bdf deck.",
+      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
+      "The mesh is written in the coordinates of the input file, without polygons of fewer than\n"
+      "three corners and vertices no polygon uses, with coordinates that read back as the same\n"
+      "32-bit floats; --raw writes every entry as imported, in the specified number formats.\n",
+      "IN",
+      {CommonOptions::Output, CommonOptions::Format, OutputCleanup::Raw, CommonOptions::Quiet},
+      true};
   return syntax;
 }
 
@@ -21,5 +25,6 @@ void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
   if (isVolumePath(args.input())) throw UsageError("convert reads a mesh; '" + args.input() + "' names a volume file");
   PolygonStorage mesh;
   readMesh(args.input(), mesh, &output);
-  writeMesh(args.output(), mesh, format);
+  const WriteOptions options = OutputCleanup::apply(args, mesh, OutputCleanup::Level::Compact, output);
+  writeMesh(args.output(), mesh, format, options);
 }

@@ -7,6 +7,9 @@
 using namespace tessellor;
 
 const OptionSyntax InputPipeline::MaxVoxels{"--max-voxels", "N", "voxel budget of the volume (default 100000)"};
+const OptionSyntax InputPipeline::ElementSize{"--element-size", "H",
+                                              "size the volume for output edges of length H (input units)"};
+const OptionSyntax InputPipeline::TargetFaces{"--target-faces", "N", "size the volume for about N output polygons"};
 const OptionSyntax InputPipeline::Features{"--features", nullptr, "detect sharp features and edges"};
 const OptionSyntax InputPipeline::Psi{"--psi", "P",
                                       "threshold on |cos| between face normals for sharp edges (default 0.3)"};
@@ -16,6 +19,10 @@ const OptionSyntax InputPipeline::ExactDistance{"--exact-distance", nullptr,
 RemeshOptions InputPipeline::options(const CommandLine& args) {
   RemeshOptions options;
   options.maxVoxels = static_cast<int>(args.integer("--max-voxels", 100000, 1, INT_MAX));
+  if (args.has("--max-voxels") + args.has("--element-size") + args.has("--target-faces") > 1)
+    throw UsageError("give only one of --max-voxels, --element-size and --target-faces");
+  options.elementSize = args.number("--element-size", 0.0, 1e-30, 1e30);
+  options.targetFaces = args.integer("--target-faces", 0, 1, 1000000000000LL);
   options.thresholdPsi = static_cast<float>(args.number("--psi", 0.3, -1000.0, 1000.0));
   options.detectSharpFeatures = args.has("--features");
   options.exactDistance = args.has("--exact-distance");

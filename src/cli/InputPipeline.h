@@ -6,10 +6,13 @@
 class ConsoleOutput;
 
 // The settings and input shared by the commands that start from a mesh (voxelize, remesh):
-// --max-voxels, --features, --psi, --exact-distance, and the input mesh as read.
+// --max-voxels (or --element-size, --target-faces), --features, --psi, --exact-distance, and the
+// input mesh as read.
 class InputPipeline {
  public:
   static const OptionSyntax MaxVoxels;
+  static const OptionSyntax ElementSize;
+  static const OptionSyntax TargetFaces;
   static const OptionSyntax Features;
   static const OptionSyntax Psi;
   static const OptionSyntax ExactDistance;

@@ -1,6 +1,7 @@
 #include "MeshCommand.h"
 
 #include "ConsoleOutput.h"
+#include "OutputCleanup.h"
 #include "tessellor/Tessellor.h"
 #include "base/TessellorError.h"
 
@@ -57,13 +58,16 @@ const CommandSyntax& MeshCommand::syntax() const {
       "its distances is extracted with Marching Cubes 33, the midpoints are moved onto the volume's\n"
       "feature points, and the dual surface is built, cut into quads, cleared of rhombus quads and\n"
       "smoothed once. OUT is that output mesh; --mc-mesh also writes the Marching Cubes mesh. Meshes\n"
-      "are written as they are, every vertex and polygon entry included, in the coordinates of the\n"
-      "volume's Scale and Offset. Nothing is written when any step fails.\n",
+      "are written in the coordinates of the volume's Scale and Offset, without emptied polygons and\n"
+      "unused vertices (the output mesh also without degenerate elements), with coordinates that\n"
+      "read back as the same 32-bit floats; --raw writes every entry as made, in the specified\n"
+      "number formats. Nothing is written when any step fails.\n",
       "IN.vol",
       {CommonOptions::Output,
        CommonOptions::Format,
        {"--mc-mesh", "MC_OUT", "also write the Marching Cubes mesh (format from its extension)"},
        CommonOptions::Threads,
+       OutputCleanup::Raw,
        CommonOptions::Quiet},
       true};
   return syntax;
@@ -83,11 +87,13 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   readVolume(args.input(), volume);
   PolygonStorage remeshed, mcMesh;
   volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr);
+  const WriteOptions options = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
+  if (writeMC) OutputCleanup::apply(args, mcMesh, OutputCleanup::Level::Compact, output);
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.
   if (!writeMC) {
-    writeMesh(args.output(), remeshed, format);
+    writeMesh(args.output(), remeshed, format, options);
     return;
   }
   struct stat existing;
@@ -95,11 +101,11 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
     throw FileError(mcPath, "cannot create file: it is a directory");
   StagedFile staged(stagingNameFor(mcPath));
   try {
-    writeMesh(staged.name(), mcMesh, mcFormat);
+    writeMesh(staged.name(), mcMesh, mcFormat, options);
   } catch (const FileError& error) {
     // The message names the file the user asked for, not the staging name.
     throw FileError(mcPath, error.Reason, error.Position, error.At);
   }
-  writeMesh(args.output(), remeshed, format);
+  writeMesh(args.output(), remeshed, format, options);
   staged.moveTo(mcPath);
 }

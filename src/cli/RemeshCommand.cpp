@@ -3,6 +3,8 @@
 #include "BatchRunner.h"
 #include "ConsoleOutput.h"
 #include "InputPipeline.h"
+#include "OutputCleanup.h"
+#include "mesh/AtomicFileWriter.h"
 
 #include <cctype>
 #include <cstdio>
@@ -15,10 +17,12 @@ const CommandSyntax& RemeshCommand::syntax() const {
       "Read a mesh and write a quad-dominant remeshing of it.",
       "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
-      "from the voxel budget (optionally marked with its sharp edges and corners), extracted with\n"
-      "Marching Cubes 33 and rebuilt as the dual surface, cut into quads, cleared of rhombus quads\n"
-      "and smoothed once. The result is written in the coordinates of the input file, every vertex\n"
-      "and polygon entry included.\n"
+      "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
+      "edges and corners), extracted with Marching Cubes 33 and rebuilt as the dual surface, cut\n"
+      "into quads, cleared of rhombus quads and smoothed once. The result is written in the\n"
+      "coordinates of the input file, without emptied polygons, unused vertices and degenerate\n"
+      "elements, and a short quality summary goes to standard error; --raw writes every vertex\n"
+      "and polygon entry as the pipeline made it.\n"
       "\n"
       "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
       "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
@@ -28,10 +32,14 @@ const CommandSyntax& RemeshCommand::syntax() const {
       {CommonOptions::Output,
        CommonOptions::Format,
        InputPipeline::MaxVoxels,
+       InputPipeline::ElementSize,
+       InputPipeline::TargetFaces,
        InputPipeline::Features,
        InputPipeline::Psi,
        InputPipeline::ExactDistance,
        {"--save-volume", "V.vol", "also write the distance volume", true},
+       {"--report", "FILE.json", "also write the full quality report as JSON"},
+       OutputCleanup::Raw,
        CommonOptions::Threads,
        CommonOptions::OutputDir,
        CommonOptions::Jobs,
@@ -50,15 +58,29 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   const std::string volumePath = args.value("--save-volume");
   if (args.has("--save-volume") && !isVolumePath(volumePath))
     throw UsageError("--save-volume writes a volume file; '" + volumePath + "' does not end in .vol");
+  const std::string reportPath = args.value("--report");
+  if (args.has("--report") && (reportPath == args.output() || reportPath == volumePath))
+    throw UsageError("--report names a file that is also written as a mesh or volume");
   const RemeshOptions options = InputPipeline::options(args);
   PolygonStorage mesh, remeshed;
   InputPipeline::read(args, mesh, output);
   VolumeStorageDF volume;
   remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr);
+  // The output lies in the voxel frame: its Scale is the voxel edge in file units.
+  const double voxelSize = remeshed.Scale;
+  const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
+  const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
 
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
-  writeMesh(args.output(), remeshed, format);
+  writeMesh(args.output(), remeshed, format, writeOptions);
+  if (args.has("--report")) {
+    AtomicFileWriter file(reportPath);
+    file.print("%s", formatQualityJson(report).c_str());
+    file.commit();
+  }
+  std::fflush(stdout);
+  std::fputs(formatQualitySummary(report).c_str(), stderr);
 }
 
 void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
@@ -70,13 +92,19 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
   const auto jobs = static_cast<unsigned>(args.integer("--jobs", BatchRunner::defaultJobs(), 1, 1024));
   std::vector<BatchItem> items = BatchRunner::plan(args.inputs(), args.value("--output-dir"), extension);
 
+  const bool raw = args.has("--raw");
   BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
   const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status) {
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
     remesh(mesh, remeshed, options, &status);
-    writeMesh(item.Output, remeshed, format);
+    WriteOptions writeOptions;
+    if (!raw) {
+      cleanMesh(remeshed, &status);
+      writeOptions.fullPrecision = true;
+    }
+    writeMesh(item.Output, remeshed, format, writeOptions);
     std::size_t quads = 0;
     for (const VertexIDList& polygon : remeshed.Polygons) {
       if (!polygon.empty()) ++item.Polygons;

@@ -5,6 +5,7 @@
 #include "ConvertCommand.h"
 #include "InfoCommand.h"
 #include "MeshCommand.h"
+#include "QualityCommand.h"
 #include "RemeshCommand.h"
 #include "VoxelizeCommand.h"
 #include "base/TessellorError.h"
@@ -38,6 +39,7 @@ const CommandEntry Commands[] = {
     {"mesh", create<MeshCommand>},
     {"voxelize", create<VoxelizeCommand>},
     {"remesh", create<RemeshCommand>},
+    {"quality", create<QualityCommand>},
 };
 // clang-format on
 

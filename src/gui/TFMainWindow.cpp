@@ -29,7 +29,7 @@ using namespace tessellor;
 const char* const TFMainWindow::MeshOpenFilter =
     "Meshes|*.ply *.stl *.obj *.off *.PLY *.STL *.OBJ *.OFF|*.ply|*.ply|*.stl|*.stl|*.obj|*.obj|*.off|*.off|All "
     "files|*";
-const char* const TFMainWindow::MeshSaveFilter = "*.pc|*.pc|*.obj|*.obj|*.ply|*.ply";
+const char* const TFMainWindow::MeshSaveFilter = "*.pc|*.pc|*.obj|*.obj|*.ply|*.ply|*.inp|*.inp|*.bdf|*.bdf";
 const char* const TFMainWindow::VolumeFilter = "*.vol|*.vol";
 
 TFMainWindow::TFMainWindow(GlobalObjects& objects, MyOutput& log, UserDialogs& dialogs, QWidget* parent)
@@ -161,6 +161,7 @@ void TFMainWindow::buildMenu() {
   QMenu* output = menu->addMenu(QStringLiteral("Output Mesh"));
   output->addAction(QStringLiteral("Open"), this, [this] { openOutputMesh(); });
   output->addAction(QStringLiteral("Save As ..."), this, [this] { saveOutputMesh(); });
+  output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); });
   output->addSeparator();
   output->addAction(QStringLiteral("Options"), this, [this] { showOutputOptions(); });
   output->addSeparator();
@@ -302,8 +303,10 @@ bool TFMainWindow::saveMeshFile(PolygonStorage& mesh, const QString& fileName, i
   const std::string name = fileName.toLocal8Bit().toStdString();
   return guarded([&] {
     // The file type chosen in the dialog decides the writer, whatever extension was typed.
-    static const MeshFormat Formats[] = {MeshFormat::PC, MeshFormat::OBJ, MeshFormat::PLY};
-    if (filterIndex >= 1 && filterIndex <= 3) writeMesh(name, mesh, Formats[filterIndex - 1]);
+    // Every entry as specified: the window saves what it shows.
+    static const MeshFormat Formats[] = {MeshFormat::PC, MeshFormat::OBJ, MeshFormat::PLY, MeshFormat::INP,
+                                         MeshFormat::BDF};
+    if (filterIndex >= 1 && filterIndex <= 5) writeMesh(name, mesh, Formats[filterIndex - 1]);
   });
 }
 
@@ -316,6 +319,11 @@ void TFMainWindow::saveMesh(PolygonStorage& mesh) {
 
 void TFMainWindow::saveInputMesh() { saveMesh(Objects.Controller.getInputMesh()); }
 void TFMainWindow::saveOutputMesh() { saveMesh(Objects.Controller.getOutputMesh()); }
+
+void TFMainWindow::removeUnusedOutputEntries() {
+  guarded([&] { removeUnusedEntries(Objects.Controller.getOutputMesh(), &LogOutput); });
+  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+}
 
 void TFMainWindow::showInputOptions() {
   if (FPolygonStorageNodeOptions != nullptr) FPolygonStorageNodeOptions->show();

@@ -56,6 +56,8 @@ class TFMainWindow : public QMainWindow {
   void remesh();
   void openOutputMesh();
   void saveOutputMesh();
+  // Removes the output mesh's emptied polygons and unused vertices in place (logged).
+  void removeUnusedOutputEntries();
   void showOutputOptions();
   void showOutputWindow();
   void clearLog();
@@ -64,7 +66,8 @@ class TFMainWindow : public QMainWindow {
   // (reported, mesh unchanged).
   bool openInputMeshFile(const QString& fileName);
   bool openOutputMeshFile(const QString& fileName);
-  // filterIndex as in the save dialog: 1 .pc deck, 2 OBJ, 3 PLY; anything else writes nothing.
+  // filterIndex as in the save dialog: 1 .pc deck, 2 OBJ, 3 PLY, 4 Abaqus .inp, 5 Nastran .bdf;
+  // anything else writes nothing.
   bool saveMeshFile(PolygonStorage& mesh, const QString& fileName, int filterIndex);
 
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }

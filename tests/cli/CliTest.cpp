@@ -232,7 +232,8 @@ TEST(CliConvert, WritesEachFormatByteForByte) {
       {{"-o", out + ".txt", "--format=obj"}, out + ".txt", "sample.expected.obj"},
   };
   for (const Case& c : cases) {
-    std::vector<std::string> args = {"convert", input};
+    // --raw: every entry in the specified number formats.
+    std::vector<std::string> args = {"convert", input, "--raw"};
     args.insert(args.end(), c.Args.begin(), c.Args.end());
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << c.Output << "\n" << describe(run);
@@ -244,7 +245,7 @@ TEST(CliConvert, WritesEachFormatByteForByte) {
 
 TEST(CliConvert, QuietPrintsNothing) {
   const std::string out = scratchPath("quiet.obj");
-  const CliRun run = runCli({"convert", DataDir + "/cli/sample.ply", "-o", out, "--quiet"});
+  const CliRun run = runCli({"convert", DataDir + "/cli/sample.ply", "-o", out, "--quiet", "--raw"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "");
   EXPECT_EQ(run.Err, "");

@@ -109,8 +109,11 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   EXPECT_TRUE(hasLine(run.Out, "       56 cases 0")) << describe(run);
   EXPECT_TRUE(hasLine(run.Out, "        8 cases 1")) << describe(run);
   EXPECT_TRUE(hasLine(run.Out, "        0 cases 13.5.2")) << describe(run);
-  const std::vector<std::string> expectedTasks{"Marching", "Constructing Dual Surface", "Reducing polygon degree",
-                                               "Removing rhombus polygons", "Smoothing"};
+  // Then the output is cleaned up and the Marching Cubes mesh's unused entries removed.
+  const std::vector<std::string> expectedTasks{"Marching",         "Constructing Dual Surface",
+                                               "Reducing polygon degree", "Removing rhombus polygons",
+                                               "Smoothing",        "Cleaning up mesh",
+                                               "Removing unused entries"};
   EXPECT_EQ(tasks(run.Out), expectedTasks) << describe(run);
 
   // The Marching Cubes mesh, in the format of its own extension: grid point (2, 2, 2) +- half a
@@ -137,12 +140,12 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   for (const std::string& path : {in, out, mc}) std::remove(path.c_str());
 }
 
-TEST(MeshCommand, KeepsVerticesThatNoPolygonUses) {
+TEST(MeshCommand, RawKeepsVerticesThatNoPolygonUses) {
   // Half the cubes around the negative point are skipped: the edge towards the point without a
   // distance still gets a vertex (6 vertices, 4 triangles, one vertex unused). The four triangles
   // form the closed fan of one vertex, so the output is one quad on their four centroids.
   const std::string in = writeVolume("half.vol", {{3, 2, 2}}), out = scratchPath("out.obj"), mc = scratchPath("mc.obj");
-  CliRun run = mesh({in, "-o", out, "--mc-mesh", mc, "--quiet"});
+  CliRun run = mesh({in, "-o", out, "--mc-mesh", mc, "--quiet", "--raw"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out, "") << "--quiet";
   EXPECT_EQ(countPrefix(readFile(mc), "v "), 6) << readFile(mc);
@@ -153,11 +156,17 @@ TEST(MeshCommand, KeepsVerticesThatNoPolygonUses) {
   // Only the cube below and behind the point is left: one triangle, no vertex with three
   // polygons around it. The output keeps that triangle's dual vertex although no polygon uses it.
   const std::string single = writeVolume("single.vol", {{3, 2, 2}, {2, 3, 2}, {2, 2, 3}});
-  run = mesh({single, "-o", out, "--mc-mesh", mc, "--quiet"});
+  run = mesh({single, "-o", out, "--mc-mesh", mc, "--quiet", "--raw"});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(objPolygonSizes(readFile(mc)), std::vector<int>{3}) << readFile(mc);
   EXPECT_EQ(countPrefix(readFile(out), "v "), 1) << readFile(out);
   EXPECT_EQ(countPrefix(readFile(out), "f "), 0) << readFile(out);
+
+  // Without --raw neither file keeps an entry that no polygon uses.
+  run = mesh({in, "-o", out, "--mc-mesh", mc, "--quiet"});
+  ASSERT_EQ(run.Exit, 0) << describe(run);
+  EXPECT_EQ(countPrefix(readFile(mc), "v "), 5) << readFile(mc);
+  EXPECT_EQ(countPrefix(readFile(out), "v "), 4) << readFile(out);
   for (const std::string& path : {in, single, out, mc}) std::remove(path.c_str());
 }
 

@@ -110,7 +110,7 @@ TEST_F(MainWindowTest, MenuCaptions) {
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
        "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
-      {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
+      {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window"},
       {"Clear"},
   };
   for (int i = 0; i < 5; ++i) {
@@ -237,13 +237,16 @@ TEST_F(MainWindowTest, OpenRemeshSave) {
   EXPECT_EQ(lines.count(QStringLiteral("--------------- begin ")), lines.count(QStringLiteral("--------------- end")));
   EXPECT_FALSE(log.isBusy());
 
+  // An emptied polygon, as the post-processing passes leave them.
+  controller().getOutputMesh().deletePolygon(0);
   // Each filter index chooses its writer whatever the typed extension.
   dialogs.FileAnswers = {ScriptedDialogs::FileAnswer{path("out.ply"), 3},
                          ScriptedDialogs::FileAnswer{path("obj-really.ply"), 2},
                          ScriptedDialogs::FileAnswer{path("deck.pc"), 1},
-                         ScriptedDialogs::FileAnswer{path("nothing.ply"), 4}, std::nullopt};
-  for (int i = 0; i < 5; ++i) window().saveOutputMesh();
-  EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply"));
+                         ScriptedDialogs::FileAnswer{path("abaqus.txt"), 4},
+                         ScriptedDialogs::FileAnswer{path("nothing.ply"), 6}, std::nullopt};
+  for (int i = 0; i < 6; ++i) window().saveOutputMesh();
+  EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply|*.inp|*.inp|*.bdf|*.bdf"));
   EXPECT_EQ(dialogs.Extensions.back(), QStringLiteral("pc"));
   const std::string ply = readFile(path("out.ply"));
   EXPECT_EQ(ply.rfind("ply\n", 0), 0u);
@@ -254,7 +257,16 @@ TEST_F(MainWindowTest, OpenRemeshSave) {
   EXPECT_FALSE(deck.empty());
   EXPECT_EQ(deck.find("end_header"), std::string::npos);
   EXPECT_EQ(deck.find("\nv "), std::string::npos);
+  EXPECT_EQ(readFile(path("abaqus.txt")).rfind("*HEADING\n", 0), 0u) << "an Abaqus deck under a .txt name";
   EXPECT_FALSE(fileExists(path("nothing.ply"))) << "an unknown filter index writes nothing";
+  EXPECT_NE(ply.find("\n0\n"), std::string::npos) << "Save As writes every entry, emptied polygons too";
+
+  // Remove Unused Entries compacts the output mesh in place, with its own task in the log.
+  const std::size_t entries = output.Polygons.size();
+  window().removeUnusedOutputEntries();
+  EXPECT_TRUE(logHasLine(QStringLiteral("Removing unused entries")));
+  EXPECT_LT(output.Polygons.size(), entries);
+  for (const VertexIDList& polygon : output.Polygons) EXPECT_GE(polygon.size(), 3u);
 
   // The output lies where the input was, in file coordinates.
   for (const auto& v : plyVertices(ply)) {

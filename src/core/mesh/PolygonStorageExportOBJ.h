@@ -12,7 +12,9 @@ class PolygonStorage;
 // FileError naming the file and leave an existing file of that name untouched.
 class PolygonStorageExportOBJ {
  public:
-  void save(const std::string& fileName, const PolygonStorage& mesh) const;
+  // fullPrecision: coordinates with the digits that read back as the same 32-bit float
+  // (%.9g; in the deck %15.9g, which fits its columns) instead of the specified format.
+  void save(const std::string& fileName, const PolygonStorage& mesh, bool fullPrecision = false) const;
 };
 
 }  // namespace tessellor

@@ -9,7 +9,7 @@ namespace {
 constexpr int MaterialNumber = 13011;
 }
 
-void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStorage& mesh) const {
+void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStorage& mesh, bool fullPrecision) const {
   AtomicFileWriter out(fileName);
   // Material card and its continuation lines; every column is fixed.
   out.print("MATER /    13011     101 7.850000000E-09       0       0\n");
@@ -18,10 +18,12 @@ void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStor
   out.print("        0.        0.        0.       1.2       0.0       0.0       0.0       0.0\n");
   out.print("\n\n\n\n\n");
 
+  // Nine significant digits fit the 15 columns: a sign, "0.000" and nine digits at the widest.
+  const char* const nodeFormat = fullPrecision ? "NODE  /%9d %15.9g %15.9g %15.9g %7d\n" : "NODE  /%9d %15g %15g %15g %7d\n";
   int node = 1;
   for (const Vertex& vertex : mesh.Vertices) {
     const V3 f = mesh.fileCoordinates(vertex.pos);
-    out.print("NODE  /%9d %15g %15g %15g %7d\n", node++, static_cast<double>(f.x), static_cast<double>(f.y),
+    out.print(nodeFormat, node++, static_cast<double>(f.x), static_cast<double>(f.y),
               static_cast<double>(f.z), 0);
   }
   out.print("$\n");

@@ -5,7 +5,7 @@
 
 namespace tessellor {
 
-void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonStorage& mesh) const {
+void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonStorage& mesh, bool fullPrecision) const {
   AtomicFileWriter out(fileName);
   out.print("ply\n");
   out.print("format ascii 1.0\n");
@@ -16,10 +16,11 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   out.print("element face %d\n", static_cast<int>(mesh.Polygons.size()));
   out.print("property list uint8 int32 vertex_indices\n");
   out.print("end_header\n");
+  const char* const vertexFormat = fullPrecision ? "%.9g %.9g %.9g\n" : "%f %f %f\n";
   for (const Vertex& vertex : mesh.Vertices) {
     // File coordinates in 32-bit float, printed widened to double.
     const V3 f = mesh.fileCoordinates(vertex.pos);
-    out.print("%f %f %f\n", static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z));
+    out.print(vertexFormat, static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z));
   }
   for (const VertexIDList& polygon : mesh.Polygons) {
     out.print("%d", static_cast<int>(polygon.size()));

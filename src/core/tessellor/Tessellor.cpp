@@ -2,9 +2,13 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <memory>
 #include <utility>
 
+#include "mesh/PolygonStorageExportBDF.h"
+#include "mesh/PolygonStorageExportINP.h"
 #include "mesh/PolygonStorageExportOBJ.h"
 #include "mesh/PolygonStorageExportPC.h"
 #include "mesh/PolygonStorageExportPLY.h"
@@ -15,6 +19,7 @@
 #include "mesh/PolygonStorageImportPLY.h"
 #include "mesh/PolygonStorageImportSTL.h"
 #include "pipeline/QuadDominantTessellor.h"
+#include "pipeline/VolumeSizing.h"
 #include "volume/VolumeStorageDF_IO.h"
 
 namespace tessellor {
@@ -31,10 +36,11 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status) {
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
+                                                      int budget) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
-  controller->setMaxVoxels(options.maxVoxels);
+  controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
   controller->setExactDistance(options.exactDistance);
@@ -66,6 +72,10 @@ bool meshFormatFromName(const std::string& name, MeshFormat& format) {
     format = MeshFormat::OBJ;
   else if (lower == "pc")
     format = MeshFormat::PC;
+  else if (lower == "inp")
+    format = MeshFormat::INP;
+  else if (lower == "bdf")
+    format = MeshFormat::BDF;
   else
     return false;
   return true;
@@ -125,48 +135,160 @@ void prepareMesh(PolygonStorage& mesh) {
 void writeMesh(const std::string& path, const PolygonStorage& mesh) {
   MeshFormat format;
   if (!meshFormatFromPath(path, format))
-    throw FileError(path, "cannot tell the format from the extension (.ply, .obj or .pc)");
+    throw FileError(path, "cannot tell the format from the extension (.ply, .obj, .pc, .inp or .bdf)");
   writeMesh(path, mesh, format);
 }
 
 void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format) {
+  writeMesh(path, mesh, format, WriteOptions{});
+}
+
+void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format, const WriteOptions& options) {
   switch (format) {
     case MeshFormat::PLY:
-      PolygonStorageExportPLY().save(path, mesh);
+      PolygonStorageExportPLY().save(path, mesh, options.fullPrecision);
       break;
     case MeshFormat::OBJ:
-      PolygonStorageExportOBJ().save(path, mesh);
+      PolygonStorageExportOBJ().save(path, mesh, options.fullPrecision);
       break;
     case MeshFormat::PC:
-      PolygonStorageExportPC().save(path, mesh);
+      PolygonStorageExportPC().save(path, mesh, options.fullPrecision);
+      break;
+    case MeshFormat::INP:
+      PolygonStorageExportINP().save(path, mesh);
+      break;
+    case MeshFormat::BDF:
+      PolygonStorageExportBDF().save(path, mesh);
       break;
   }
 }
+
+MeshCleanup::Result removeUnusedEntries(PolygonStorage& mesh, StatusOutput* status) {
+  return MeshCleanup::compact(mesh, status);
+}
+
+MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status) { return MeshCleanup::repair(mesh, status); }
 
 void fitIntoWorkingBox(PolygonStorage& mesh) {
   // A mesh that cannot be fitted (no extent at all) stays as read; sizing the volume says why.
   if (!mesh.Vertices.empty()) mesh.fitIntoVolume(50, 50, 50);
 }
 
-void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
-            VolumeStorageDF* volume) {
-  auto controller = makeController(options, status);
+namespace {
+
+// The bounding box and placement the pipeline starts from, without copying the mesh.
+void fittedFrame(const PolygonStorage& input, PolygonStorage& fitted) {
+  fitted.Vertices.push_back(input.Vertices[0]);
+  fitted.BBoxMin = input.BBoxMin;
+  fitted.BBoxMax = input.BBoxMax;
+  fitted.Scale = input.Scale;
+  fitted.Offset = input.Offset;
+  fitIntoWorkingBox(fitted);
+}
+
+const char* adviceFor(const RemeshOptions& options) {
+  if (options.elementSize > 0.0) return "choose a larger element size";
+  if (options.targetFaces > 0) return "ask for fewer faces";
+  return "lower the maximum voxel count";
+}
+
+void logLine(StatusOutput* status, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+void logLine(StatusOutput* status, const char* format, ...) {
+  if (!status) return;
+  char line[200];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  status->writeLine(line);
+}
+
+}  // namespace
+
+int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
+  const bool bySize = options.elementSize != 0.0, byFaces = options.targetFaces != 0;
+  if (bySize && byFaces) throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
+  if (bySize && !(options.elementSize > 0.0 && std::isfinite(options.elementSize)))
+    throw ProcessingError("Cannot size the volume: the element size must be a positive number");
+  if (byFaces && options.targetFaces < 0)
+    throw ProcessingError("Cannot size the volume: the face count must be positive");
+  // A mesh without vertices cannot be sized; the pipeline says so.
+  if (input.Vertices.empty()) return options.maxVoxels;
+
+  PolygonStorage fitted;
+  fittedFrame(input, fitted);
+  const double area = VolumeSizing::triangleArea(input);
+  int budget = options.maxVoxels;
+  if (bySize) {
+    budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
+  } else if (byFaces) {
+    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
+    budget = VolumeSizing::budgetForVoxelSize(
+        fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
+  }
+  VolumeSizing::checkMemory(fitted, budget, area, adviceFor(options));
+  return budget;
+}
+
+void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
+            StatusOutput* status, VolumeStorageDF* volume) {
+  int budget = voxelBudget(input, options);
+  const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
+  if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
+  if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
+  auto controller = makeController(options, status, budget);
   fittedInput(*controller, input);
   controller->remesh();
+
+  if (bySize || byFaces) {
+    // The calibration holds for typical surfaces; this one tells its own ratio, so a clear miss
+    // is run once more with the voxel edge corrected by it.
+    const double voxel = controller->OutputMesh.Scale;
+    double corrected = voxel;
+    if (bySize) {
+      const double edge = VolumeSizing::medianEdge(controller->OutputMesh);
+      logLine(status, "Median edge %g", edge);
+      if (edge > 0.0 && std::fabs(edge / options.elementSize - 1.0) > VolumeSizing::EdgeTolerance)
+        corrected = voxel * options.elementSize / edge;
+    } else {
+      const double faces = static_cast<double>(VolumeSizing::faceCount(controller->OutputMesh));
+      logLine(status, "Faces %.0f", faces);
+      if (faces > 0.0 && std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
+        corrected = voxel * std::sqrt(faces / static_cast<double>(options.targetFaces));
+    }
+    if (corrected != voxel) {
+      PolygonStorage fitted;
+      fittedFrame(input, fitted);
+      const int again = VolumeSizing::budgetForVoxelSize(fitted, corrected);
+      if (again != budget) {
+        VolumeSizing::checkMemory(fitted, again, VolumeSizing::triangleArea(input), adviceFor(options));
+        logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
+        budget = again;
+        controller = makeController(options, status, budget);
+        fittedInput(*controller, input);
+        controller->remesh();
+      }
+    }
+  }
   output.swapContents(controller->OutputMesh);
   if (volume) *volume = std::move(controller->Volume);
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
                   StatusOutput* status) {
-  auto controller = makeController(options, status);
+  auto controller = makeController(options, status, voxelBudget(input, options));
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
 }
 
 void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh) {
-  auto controller = makeController(RemeshOptions{}, status);
+  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels);
   std::swap(controller->Volume, volume);
   try {
     controller->outputMeshFromVolume();

@@ -17,7 +17,9 @@
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
+#include "mesh/MeshQuality.h"
 #include "mesh/PolygonStorage.h"
+#include "postprocess/MeshCleanup.h"
 #include "volume/VolumeStorageDF.h"
 
 namespace tessellor {
@@ -29,10 +31,11 @@ namespace tessellor {
 // The version of the library, "MAJOR.MINOR.PATCH".
 const char* version();
 
-enum class MeshFormat { PLY, OBJ, PC };
+// PLY, Wavefront OBJ, the fixed-column .pc deck, Abaqus .inp, Nastran bulk data .bdf.
+enum class MeshFormat { PLY, OBJ, PC, INP, BDF };
 
-// The writer for a format name ("ply", "obj", "pc") or a file's extension, in any case; false
-// when the name or extension is not one of them.
+// The writer for a format name ("ply", "obj", "pc", "inp", "bdf") or a file's extension, in any
+// case; false when the name or extension is not one of them.
 bool meshFormatFromName(const std::string& name, MeshFormat& format);
 bool meshFormatFromPath(const std::string& path, MeshFormat& format);
 
@@ -56,12 +59,32 @@ void prepareMesh(PolygonStorage& mesh);
 void writeMesh(const std::string& path, const PolygonStorage& mesh);
 void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format);
 
+struct WriteOptions {
+  // false: the number formats the PLY, OBJ and .pc writers are specified with ("%f", "%15g"),
+  // byte for byte as they always were; true: nine significant digits, so that every coordinate
+  // reads back as the same 32-bit float. The .inp and .bdf decks always carry nine digits.
+  bool fullPrecision = false;
+};
+void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat format, const WriteOptions& options);
+
+// Removes the polygons of fewer than three corners and the vertices no polygon uses, numbering
+// the rest in order (MeshCleanup::compact).
+MeshCleanup::Result removeUnusedEntries(PolygonStorage& mesh, StatusOutput* status = nullptr);
+// Also mends the degenerate elements at their cause: no polygon repeats a vertex and no triangle
+// or quad has a scaled Jacobian at or below MeshCleanup::MinScaledJacobian where the surface
+// allows it (MeshCleanup::repair).
+MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullptr);
+
 // Rescales mesh into the 50 x 50 x 50 working box the pipeline starts from (as the desktop
 // "Open" does); a mesh without vertices stays as it is.
 void fitIntoWorkingBox(PolygonStorage& mesh);
 
 struct RemeshOptions {
   int maxVoxels = 100000;            // voxel budget of the volume
+  // At most one of the two below may be set (> 0); it replaces maxVoxels with the budget whose
+  // voxels give it (see VolumeSizing).
+  double elementSize = 0.0;  // target edge length of the output, in the input's units
+  long long targetFaces = 0; // target number of output polygons
   bool detectSharpFeatures = false;  // mark sharp edges and corners
   float thresholdPsi = 0.3f;         // |cos| between face normals below which an edge is sharp
   bool exactDistance = false;        // exact closest-point distances
@@ -72,6 +95,11 @@ struct RemeshOptions {
 // when given, receives the distance volume.
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
             StatusOutput* status = nullptr, VolumeStorageDF* volume = nullptr);
+
+// The voxel budget remesh and meshToVolume use for input: maxVoxels, or the one that the element
+// size or face count asks for. Throws ProcessingError when both are set, when the input cannot
+// be sized, or when the volume would not fit in memory (naming the size it would need).
+int voxelBudget(const PolygonStorage& input, const RemeshOptions& options);
 
 // The first half: the narrow-band distance volume of input (fitted as remesh does), with its
 // feature cells when the options ask for them.

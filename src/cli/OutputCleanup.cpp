@@ -1,0 +1,19 @@
+#include "OutputCleanup.h"
+
+#include "ConsoleOutput.h"
+
+using namespace tessellor;
+
+const OptionSyntax OutputCleanup::Raw{"--raw", nullptr,
+                                      "write every vertex and polygon entry as made, in the specified number formats"};
+
+WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, ConsoleOutput& output) {
+  WriteOptions options;
+  if (args.has("--raw")) return options;
+  if (level == Level::Repair)
+    cleanMesh(mesh, &output);
+  else
+    removeUnusedEntries(mesh, &output);
+  options.fullPrecision = true;
+  return options;
+}

@@ -1,0 +1,440 @@
+#include "mesh/MeshQuality.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <numeric>
+#include <unordered_map>
+
+#include "mesh/ElementShape.h"
+#include "mesh/PolygonStorage.h"
+#include "mesh/SurfaceDistance.h"
+
+namespace tessellor {
+
+namespace {
+
+// Acceptable ranges from the Verdict manual's tables for quadrilaterals and triangles.
+struct MeasureDefinition {
+  const char* Name;
+  double ElementShape::*Field;
+  double Low;
+  double High;
+};
+
+const MeasureDefinition QuadMeasures[] = {
+    {"min_angle", &ElementShape::MinAngle, 45.0, 90.0},
+    {"max_angle", &ElementShape::MaxAngle, 90.0, 135.0},
+    {"aspect_ratio", &ElementShape::AspectRatio, 1.0, 1.3},
+    {"skew", &ElementShape::Skew, 0.0, 0.5},
+    {"taper", &ElementShape::Taper, 0.0, 0.7},
+    {"warpage", &ElementShape::Warpage, 0.0, 0.7},
+    {"scaled_jacobian", &ElementShape::ScaledJacobian, 0.3, 1.0},
+};
+
+const MeasureDefinition TriangleMeasures[] = {
+    {"min_angle", &ElementShape::MinAngle, 30.0, 60.0},
+    {"max_angle", &ElementShape::MaxAngle, 60.0, 90.0},
+    {"aspect_ratio", &ElementShape::AspectRatio, 1.0, 1.3},
+    {"scaled_jacobian", &ElementShape::ScaledJacobian, 0.5, 1.0},
+};
+
+// Rounding in the measures themselves must not count an ideal element as outside its range.
+constexpr double RangeSlack = 1e-9;
+
+template <std::size_t N>
+std::vector<ShapeStatistics> startStatistics(const MeasureDefinition (&definitions)[N]) {
+  std::vector<ShapeStatistics> statistics;
+  for (const MeasureDefinition& d : definitions) {
+    ShapeStatistics s;
+    s.Name = d.Name;
+    s.AcceptableLow = d.Low;
+    s.AcceptableHigh = d.High;
+    statistics.push_back(s);
+  }
+  return statistics;
+}
+
+template <std::size_t N>
+void addShape(std::vector<ShapeStatistics>& statistics, const MeasureDefinition (&definitions)[N],
+              const ElementShape& shape) {
+  for (std::size_t i = 0; i < N; ++i) {
+    ShapeStatistics& s = statistics[i];
+    const double value = shape.*(definitions[i].Field);
+    if (s.Count == 0) s.Min = s.Max = value;
+    s.Min = std::min(s.Min, value);
+    s.Max = std::max(s.Max, value);
+    s.Mean += value;  // a sum until finishStatistics
+    ++s.Count;
+    if (value < s.AcceptableLow - RangeSlack || value > s.AcceptableHigh + RangeSlack) ++s.Outside;
+  }
+}
+
+void finishStatistics(std::vector<ShapeStatistics>& statistics) {
+  for (ShapeStatistics& s : statistics)
+    if (s.Count > 0) s.Mean /= s.Count;
+}
+
+int findRoot(std::vector<int>& parent, int i) {
+  while (parent[i] != i) i = parent[i] = parent[parent[i]];
+  return i;
+}
+
+void unite(std::vector<int>& parent, int a, int b) {
+  a = findRoot(parent, a);
+  b = findRoot(parent, b);
+  if (a != b) parent[std::max(a, b)] = std::min(a, b);
+}
+
+struct EdgeUse {
+  int Count = 0;
+  int Forward = 0;  // runs from the lower to the higher id
+};
+
+std::uint64_t edgeKey(int a, int b) {
+  const int lo = std::min(a, b), hi = std::max(a, b);
+  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lo)) << 32) | static_cast<std::uint32_t>(hi);
+}
+
+// The polygons of three or more corners whose ids are all vertices of the mesh.
+bool measurable(const VertexIDList& polygon, int vertices) {
+  if (polygon.size() < 3) return false;
+  for (int id : polygon)
+    if (id < 0 || id >= vertices) return false;
+  return true;
+}
+
+std::array<double, 3> filePoint(const PolygonStorage& mesh, int v) {
+  const V3 f = mesh.fileCoordinates(mesh.Vertices[v].pos);
+  return {f.x, f.y, f.z};
+}
+
+// Distances from the used vertices and polygon centroids of `from` to the surface of `to`.
+DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDistance& to) {
+  DistanceStatistics result;
+  if (to.empty()) return result;
+  const int vertices = static_cast<int>(from.Vertices.size());
+  std::vector<char> used(from.Vertices.size(), 0);
+  double sum = 0.0;
+  const auto sample = [&](const std::array<double, 3>& p) {
+    const double d = to.distance(p);
+    sum += d;
+    result.Max = std::max(result.Max, d);
+    ++result.Samples;
+  };
+  for (const VertexIDList& polygon : from.Polygons) {
+    if (!measurable(polygon, vertices)) continue;
+    std::array<double, 3> centroid{0.0, 0.0, 0.0};
+    for (int id : polygon) {
+      const std::array<double, 3> p = filePoint(from, id);
+      for (int i = 0; i < 3; ++i) centroid[i] += p[i] / static_cast<double>(polygon.size());
+      if (!used[id]) {
+        used[id] = 1;
+        sample(p);
+      }
+    }
+    sample(centroid);
+  }
+  if (result.Samples > 0) result.Mean = sum / result.Samples;
+  return result;
+}
+
+}  // namespace
+
+MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonStorage* reference, double voxelSize) {
+  MeshQualityReport r;
+  const int vertices = static_cast<int>(mesh.Vertices.size());
+  r.Vertices = vertices;
+  r.PolygonEntries = static_cast<int>(mesh.Polygons.size());
+  r.QuadShape = startStatistics(QuadMeasures);
+  r.TriangleShape = startStatistics(TriangleMeasures);
+
+  std::unordered_map<std::uint64_t, EdgeUse> edges;
+  std::vector<char> used(mesh.Vertices.size(), 0);
+  std::vector<int> parent(mesh.Vertices.size());
+  std::iota(parent.begin(), parent.end(), 0);
+  // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test.
+  std::vector<std::vector<std::pair<int, int>>> corners(mesh.Vertices.size());
+
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    if (!measurable(polygon, vertices)) {
+      ++r.DegeneratePolygons;
+      continue;
+    }
+    ++r.Polygons;
+    const int n = static_cast<int>(polygon.size());
+    ++r.PolygonsByCorners[n];
+    std::vector<int> sorted(polygon.begin(), polygon.end());
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) ++r.RepeatedVertexPolygons;
+    for (int i = 0; i < n; ++i) {
+      const int a = polygon[i], b = polygon[(i + 1) % n];
+      used[a] = 1;
+      unite(parent, polygon[0], a);
+      corners[a].emplace_back(polygon[(i + n - 1) % n], b);
+      if (a == b) continue;
+      EdgeUse& e = edges[edgeKey(a, b)];
+      ++e.Count;
+      if (a < b) ++e.Forward;
+    }
+
+    if (n == 3 || n == 4) {
+      double p[4][3];
+      for (int i = 0; i < n; ++i) {
+        const std::array<double, 3> f = filePoint(mesh, polygon[i]);
+        for (int k = 0; k < 3; ++k) p[i][k] = f[k];
+      }
+      if (n == 3) {
+        const ElementShape shape = ElementShape::triangle(p);
+        addShape(r.TriangleShape, TriangleMeasures, shape);
+        if (shape.ScaledJacobian <= 0.0) ++r.TrianglesNonPositiveJacobian;
+      } else {
+        const ElementShape shape = ElementShape::quad(p);
+        addShape(r.QuadShape, QuadMeasures, shape);
+        if (shape.ScaledJacobian <= 0.0) ++r.QuadsNonPositiveJacobian;
+      }
+    } else {
+      ++r.MoreThanFourCorners;
+    }
+  }
+  finishStatistics(r.QuadShape);
+  finishStatistics(r.TriangleShape);
+
+  std::vector<int> valence(mesh.Vertices.size(), 0);
+  std::vector<double> lengths;
+  lengths.reserve(edges.size());
+  for (const auto& entry : edges) {
+    const EdgeUse& e = entry.second;
+    ++r.Edges;
+    const std::array<double, 3> a = filePoint(mesh, static_cast<int>(entry.first >> 32));
+    const std::array<double, 3> b = filePoint(mesh, static_cast<int>(entry.first & 0xffffffffu));
+    lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                                (a[2] - b[2]) * (a[2] - b[2])));
+    if (e.Count == 1) ++r.OpenEdges;
+    if (e.Count > 2) ++r.NonManifoldEdges;
+    if (e.Count == 2 && e.Forward != 1) ++r.InconsistentEdges;
+    ++valence[static_cast<int>(entry.first >> 32)];
+    ++valence[static_cast<int>(entry.first & 0xffffffffu)];
+  }
+
+  if (!lengths.empty()) {
+    std::sort(lengths.begin(), lengths.end());
+    r.EdgeLengthMin = lengths.front();
+    r.EdgeLengthMax = lengths.back();
+    r.EdgeLengthMedian = lengths[lengths.size() / 2];
+    r.EdgeLengthMean = std::accumulate(lengths.begin(), lengths.end(), 0.0) / static_cast<double>(lengths.size());
+  }
+
+  std::vector<int> fan;
+  for (int v = 0; v < vertices; ++v) {
+    if (!used[v]) continue;
+    ++r.UsedVertices;
+    ++r.Valence[valence[v]];
+    if (findRoot(parent, v) == v) ++r.Components;
+    // Corners around v that share an edge out of v belong to one fan.
+    const auto& around = corners[v];
+    fan.resize(around.size());
+    std::iota(fan.begin(), fan.end(), 0);
+    for (std::size_t i = 0; i < around.size(); ++i)
+      for (std::size_t j = i + 1; j < around.size(); ++j)
+        if (around[i].first == around[j].second || around[i].second == around[j].first ||
+            around[i].first == around[j].first || around[i].second == around[j].second)
+          unite(fan, static_cast<int>(i), static_cast<int>(j));
+    int fans = 0;
+    for (std::size_t i = 0; i < around.size(); ++i)
+      if (findRoot(fan, static_cast<int>(i)) == static_cast<int>(i)) ++fans;
+    if (fans > 1) ++r.NonManifoldVertices;
+  }
+
+  r.Closed = r.Polygons > 0 && r.OpenEdges == 0 && r.NonManifoldEdges == 0;
+  r.ConsistentlyOriented = r.Polygons > 0 && r.InconsistentEdges == 0 && r.NonManifoldEdges == 0;
+  r.EulerCharacteristic = r.UsedVertices - r.Edges + r.Polygons;
+  if (r.Closed && r.ConsistentlyOriented && r.NonManifoldVertices == 0 &&
+      (2 * r.Components - r.EulerCharacteristic) % 2 == 0)
+    r.Genus = (2 * r.Components - r.EulerCharacteristic) / 2;
+  if (r.Polygons > 0) {
+    const auto quads = r.PolygonsByCorners.find(4);
+    r.QuadShare = quads == r.PolygonsByCorners.end() ? 0.0 : static_cast<double>(quads->second) / r.Polygons;
+  }
+  if (r.UsedVertices > 0) {
+    const auto four = r.Valence.find(4);
+    r.Valence4Share = four == r.Valence.end() ? 0.0 : static_cast<double>(four->second) / r.UsedVertices;
+  }
+
+  r.VoxelSize = voxelSize > 0.0 ? voxelSize : 0.0;
+  if (reference) {
+    r.HasReference = true;
+    r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference));
+    r.FromReference = oneSidedDistance(*reference, SurfaceDistance(mesh));
+  }
+  return r;
+}
+
+namespace {
+
+std::string format(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+std::string format(const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string histogram(const std::map<int, int>& bins) {
+  std::string text;
+  for (const auto& bin : bins) text += format(" %d:%d", bin.first, bin.second);
+  return text.empty() ? " none" : text;
+}
+
+std::string yesNo(bool value) { return value ? "yes" : "no"; }
+
+std::string shapeTable(const char* kind, const std::vector<ShapeStatistics>& statistics) {
+  if (statistics.empty() || statistics[0].Count == 0) return format("%s: none\n", kind);
+  std::string text = format("%s (%d)             min        mean         max  acceptable      outside\n", kind,
+                            statistics[0].Count);
+  for (const ShapeStatistics& s : statistics)
+    text += format("  %-16s %11.4g %11.4g %11.4g  %4g..%-5g %8d\n", s.Name, s.Min, s.Mean, s.Max, s.AcceptableLow,
+                   s.AcceptableHigh, s.Outside);
+  return text;
+}
+
+std::string distanceLine(const char* name, const DistanceStatistics& d, double voxelSize) {
+  std::string text = format("%s: mean %.6g, max %.6g", name, d.Mean, d.Max);
+  if (voxelSize > 0.0) text += format(" (mean %.4g, max %.4g voxels)", d.Mean / voxelSize, d.Max / voxelSize);
+  return text + format(", %d samples\n", d.Samples);
+}
+
+const ShapeStatistics* findMeasure(const std::vector<ShapeStatistics>& statistics, const char* name) {
+  for (const ShapeStatistics& s : statistics)
+    if (std::string(s.Name) == name) return &s;
+  return nullptr;
+}
+
+std::string jsonNumber(double value) {
+  if (!std::isfinite(value)) return "null";
+  return format("%.10g", value);
+}
+
+std::string jsonHistogram(const std::map<int, int>& bins) {
+  std::string text = "{";
+  for (const auto& bin : bins) text += format("%s\"%d\": %d", text.size() > 1 ? ", " : "", bin.first, bin.second);
+  return text + "}";
+}
+
+std::string jsonShapes(const std::vector<ShapeStatistics>& statistics) {
+  std::string text = format("{\"count\": %d", statistics.empty() ? 0 : statistics[0].Count);
+  for (const ShapeStatistics& s : statistics)
+    text += format(", \"%s\": {\"min\": %s, \"mean\": %s, \"max\": %s, \"acceptable\": [%g, %g], \"outside\": %d}",
+                   s.Name, jsonNumber(s.Min).c_str(), jsonNumber(s.Mean).c_str(), jsonNumber(s.Max).c_str(),
+                   s.AcceptableLow, s.AcceptableHigh, s.Outside);
+  return text + "}";
+}
+
+std::string jsonDistance(const DistanceStatistics& d, double voxelSize) {
+  std::string text = format("{\"samples\": %d, \"mean\": %s, \"max\": %s", d.Samples, jsonNumber(d.Mean).c_str(),
+                            jsonNumber(d.Max).c_str());
+  if (voxelSize > 0.0)
+    text += format(", \"mean_voxels\": %s, \"max_voxels\": %s", jsonNumber(d.Mean / voxelSize).c_str(),
+                   jsonNumber(d.Max / voxelSize).c_str());
+  return text + "}";
+}
+
+}  // namespace
+
+std::string formatQualityText(const MeshQualityReport& r) {
+  std::string text;
+  text += format("Vertices: %d used of %d\n", r.UsedVertices, r.Vertices);
+  text += format("Polygons: %d (of %d entries; %d with fewer than three corners)\n", r.Polygons, r.PolygonEntries,
+                 r.DegeneratePolygons);
+  text += "Polygons by corners:" + histogram(r.PolygonsByCorners) + "\n";
+  text += format("Quad share: %.4f\n", r.QuadShare);
+  text += format("Edges: %d, open %d, non-manifold %d, inconsistently oriented %d\n", r.Edges, r.OpenEdges,
+                 r.NonManifoldEdges, r.InconsistentEdges);
+  text += format("Edge length: min %.6g, median %.6g, mean %.6g, max %.6g\n", r.EdgeLengthMin, r.EdgeLengthMedian,
+                 r.EdgeLengthMean, r.EdgeLengthMax);
+  text += format("Non-manifold vertices: %d\n", r.NonManifoldVertices);
+  text += format("Polygons repeating a vertex: %d\n", r.RepeatedVertexPolygons);
+  text += format("Components: %d\n", r.Components);
+  text += format("Closed: %s, consistently oriented: %s\n", yesNo(r.Closed).c_str(),
+                 yesNo(r.ConsistentlyOriented).c_str());
+  text += format("Euler characteristic: %d", r.EulerCharacteristic);
+  text += r.Genus >= 0 ? format(", genus %d\n", r.Genus) : std::string("\n");
+  text += "Valence:" + histogram(r.Valence) + "\n";
+  text += format("Valence-4 share: %.4f\n", r.Valence4Share);
+  text += shapeTable("Quads", r.QuadShape);
+  text += format("  scaled Jacobian at or below 0: %d\n", r.QuadsNonPositiveJacobian);
+  text += shapeTable("Triangles", r.TriangleShape);
+  text += format("  scaled Jacobian at or below 0: %d\n", r.TrianglesNonPositiveJacobian);
+  if (r.MoreThanFourCorners > 0) text += format("Polygons of more than four corners (not measured): %d\n", r.MoreThanFourCorners);
+  if (r.HasReference) {
+    text += distanceLine("Distance to the reference", r.ToReference, r.VoxelSize);
+    text += distanceLine("Distance from the reference", r.FromReference, r.VoxelSize);
+  }
+  return text;
+}
+
+std::string formatQualitySummary(const MeshQualityReport& r) {
+  std::string text = format("Quality: %d vertices, %d polygons (%d quads, %.1f%%), %s, %s, Euler characteristic %d\n",
+                            r.UsedVertices, r.Polygons,
+                            r.PolygonsByCorners.count(4) ? r.PolygonsByCorners.at(4) : 0, 100.0 * r.QuadShare,
+                            r.Closed ? "closed" : format("%d open edges", r.OpenEdges).c_str(),
+                            r.ConsistentlyOriented ? "oriented" : "not consistently oriented", r.EulerCharacteristic);
+  const ShapeStatistics* quadJacobian = findMeasure(r.QuadShape, "scaled_jacobian");
+  const ShapeStatistics* triJacobian = findMeasure(r.TriangleShape, "scaled_jacobian");
+  text += format("Quality: scaled Jacobian min %.3g (quads), %.3g (triangles); %d elements at or below 0\n",
+                 quadJacobian && quadJacobian->Count ? quadJacobian->Min : 1.0,
+                 triJacobian && triJacobian->Count ? triJacobian->Min : 1.0,
+                 r.QuadsNonPositiveJacobian + r.TrianglesNonPositiveJacobian);
+  if (r.HasReference) {
+    text += format("Quality: distance to the input mean %.4g, max %.4g", r.ToReference.Mean, r.ToReference.Max);
+    if (r.VoxelSize > 0.0) text += format(" (max %.3g voxels)", r.ToReference.Max / r.VoxelSize);
+    text += "\n";
+  }
+  return text;
+}
+
+std::string formatQualityJson(const MeshQualityReport& r) {
+  std::string text = "{\n";
+  text += format("  \"vertices\": %d,\n  \"used_vertices\": %d,\n", r.Vertices, r.UsedVertices);
+  text += format("  \"polygon_entries\": %d,\n  \"polygons\": %d,\n  \"degenerate_polygons\": %d,\n", r.PolygonEntries,
+                 r.Polygons, r.DegeneratePolygons);
+  text += format("  \"repeated_vertex_polygons\": %d,\n", r.RepeatedVertexPolygons);
+  text += "  \"polygons_by_corners\": " + jsonHistogram(r.PolygonsByCorners) + ",\n";
+  text += "  \"quad_share\": " + jsonNumber(r.QuadShare) + ",\n";
+  text += format("  \"edges\": %d,\n  \"open_edges\": %d,\n  \"non_manifold_edges\": %d,\n", r.Edges, r.OpenEdges,
+                 r.NonManifoldEdges);
+  text += "  \"edge_length\": {\"min\": " + jsonNumber(r.EdgeLengthMin) + ", \"median\": " +
+          jsonNumber(r.EdgeLengthMedian) + ", \"mean\": " + jsonNumber(r.EdgeLengthMean) + ", \"max\": " +
+          jsonNumber(r.EdgeLengthMax) + "},\n";
+  text += format("  \"inconsistent_edges\": %d,\n  \"non_manifold_vertices\": %d,\n", r.InconsistentEdges,
+                 r.NonManifoldVertices);
+  text += format("  \"components\": %d,\n  \"closed\": %s,\n  \"consistently_oriented\": %s,\n", r.Components,
+                 r.Closed ? "true" : "false", r.ConsistentlyOriented ? "true" : "false");
+  text += format("  \"euler_characteristic\": %d,\n", r.EulerCharacteristic);
+  text += r.Genus >= 0 ? format("  \"genus\": %d,\n", r.Genus) : std::string("  \"genus\": null,\n");
+  text += "  \"valence\": " + jsonHistogram(r.Valence) + ",\n";
+  text += "  \"valence4_share\": " + jsonNumber(r.Valence4Share) + ",\n";
+  text += format("  \"polygons_more_than_four_corners\": %d,\n", r.MoreThanFourCorners);
+  text += format("  \"quads_nonpositive_jacobian\": %d,\n  \"triangles_nonpositive_jacobian\": %d,\n",
+                 r.QuadsNonPositiveJacobian, r.TrianglesNonPositiveJacobian);
+  text += "  \"quads\": " + jsonShapes(r.QuadShape) + ",\n";
+  text += "  \"triangles\": " + jsonShapes(r.TriangleShape);
+  if (r.VoxelSize > 0.0) text += ",\n  \"voxel_size\": " + jsonNumber(r.VoxelSize);
+  if (r.HasReference) {
+    text += ",\n  \"distance_to_reference\": " + jsonDistance(r.ToReference, r.VoxelSize);
+    text += ",\n  \"distance_from_reference\": " + jsonDistance(r.FromReference, r.VoxelSize);
+  }
+  return text + "\n}\n";
+}
+
+}  // namespace tessellor

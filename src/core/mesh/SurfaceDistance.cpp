@@ -1,0 +1,148 @@
+#include "mesh/SurfaceDistance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "mesh/PolygonStorage.h"
+
+namespace tessellor {
+
+namespace {
+
+using P3 = std::array<double, 3>;
+
+P3 sub(const P3& a, const P3& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
+double dot(const P3& a, const P3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// Squared distance from p to the triangle abc, by the Voronoi regions of its corners, edges and
+// face (Ericson, Real-Time Collision Detection, 5.1.5).
+double squaredDistance(const P3& p, const P3& a, const P3& b, const P3& c) {
+  const P3 ab = sub(b, a), ac = sub(c, a), ap = sub(p, a);
+  const auto at = [&](double v, double w) {
+    P3 q;
+    for (int i = 0; i < 3; ++i) q[i] = a[i] + ab[i] * v + ac[i] * w - p[i];
+    return dot(q, q);
+  };
+  const double d1 = dot(ab, ap), d2 = dot(ac, ap);
+  if (d1 <= 0.0 && d2 <= 0.0) return dot(ap, ap);
+  const P3 bp = sub(p, b);
+  const double d3 = dot(ab, bp), d4 = dot(ac, bp);
+  if (d3 >= 0.0 && d4 <= d3) return dot(bp, bp);
+  const double vc = d1 * d4 - d3 * d2;
+  if (vc <= 0.0 && d1 >= 0.0 && d3 <= 0.0) return at(d1 / (d1 - d3), 0.0);
+  const P3 cp = sub(p, c);
+  const double d5 = dot(ab, cp), d6 = dot(ac, cp);
+  if (d6 >= 0.0 && d5 <= d6) return dot(cp, cp);
+  const double vb = d5 * d2 - d1 * d6;
+  if (vb <= 0.0 && d2 >= 0.0 && d6 <= 0.0) return at(0.0, d2 / (d2 - d6));
+  const double va = d3 * d6 - d5 * d4;
+  if (va <= 0.0 && (d4 - d3) >= 0.0 && (d5 - d6) >= 0.0) {
+    const double w = (d4 - d3) / ((d4 - d3) + (d5 - d6));
+    return at(1.0 - w, w);
+  }
+  const double denom = 1.0 / (va + vb + vc);
+  return at(vb * denom, vc * denom);
+}
+
+}  // namespace
+
+SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
+  Points.reserve(mesh.Vertices.size());
+  for (const Vertex& v : mesh.Vertices) {
+    const V3 f = mesh.fileCoordinates(v.pos);
+    Points.push_back({f.x, f.y, f.z});
+  }
+  const int vertexCount = static_cast<int>(Points.size());
+  double edgeSum = 0.0;
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    if (polygon.size() < 3) continue;
+    bool valid = true;
+    for (int id : polygon) valid = valid && id >= 0 && id < vertexCount;
+    if (!valid) continue;
+    for (std::size_t i = 1; i + 1 < polygon.size(); ++i) {
+      const P3& a = Points[polygon[0]];
+      const P3 ab = sub(Points[polygon[i]], a), ac = sub(Points[polygon[i + 1]], a);
+      const P3 n = {ab[1] * ac[2] - ab[2] * ac[1], ab[2] * ac[0] - ab[0] * ac[2], ab[0] * ac[1] - ab[1] * ac[0]};
+      // Triangles without area are covered by their neighbours and would divide by zero.
+      if (!(dot(n, n) > 0.0)) continue;
+      Triangles.push_back({polygon[0], polygon[i], polygon[i + 1]});
+      edgeSum += std::sqrt(dot(ab, ab)) + std::sqrt(dot(ac, ac));
+    }
+  }
+  if (Triangles.empty()) return;
+
+  Min = Max = Points[Triangles[0][0]];
+  for (const auto& t : Triangles)
+    for (int id : t)
+      for (int i = 0; i < 3; ++i) {
+        Min[i] = std::min(Min[i], Points[id][i]);
+        Max[i] = std::max(Max[i], Points[id][i]);
+      }
+  // Buckets about twice a typical edge, and never more than about 4 million of them.
+  const double extent = std::max({Max[0] - Min[0], Max[1] - Min[1], Max[2] - Min[2]});
+  CellSize = std::max(edgeSum / (2.0 * static_cast<double>(Triangles.size())) * 2.0, extent / 160.0);
+  if (!(CellSize > 0.0)) CellSize = 1.0;
+  for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
+  Buckets.assign(static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2], {});
+  for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
+    int lo[3], hi[3];
+    for (int i = 0; i < 3; ++i) {
+      double a = Points[Triangles[t][0]][i], b = a;
+      for (int id : Triangles[t]) {
+        a = std::min(a, Points[id][i]);
+        b = std::max(b, Points[id][i]);
+      }
+      lo[i] = cellOf(a, i);
+      hi[i] = cellOf(b, i);
+    }
+    for (int x = lo[0]; x <= hi[0]; ++x)
+      for (int y = lo[1]; y <= hi[1]; ++y)
+        for (int z = lo[2]; z <= hi[2]; ++z) Buckets[cellIndex(x, y, z)].push_back(t);
+  }
+}
+
+int SurfaceDistance::cellOf(double coordinate, int axis) const {
+  const double c = std::floor((coordinate - Min[axis]) / CellSize);
+  if (!(c > 0.0)) return 0;
+  return std::min(Cells[axis] - 1, static_cast<int>(c));
+}
+
+double SurfaceDistance::distance(const P3& p) const {
+  if (Triangles.empty()) return -1.0;
+  int centre[3];
+  // How far p lies outside the grid, so that the shells start where it can first meet triangles.
+  double outside = 0.0;
+  for (int i = 0; i < 3; ++i) {
+    centre[i] = cellOf(p[i], i);
+    const double below = Min[i] - p[i], above = p[i] - (Min[i] + Cells[i] * CellSize);
+    outside = std::max({outside, below, above});
+  }
+  const int maxShell = std::max({Cells[0], Cells[1], Cells[2]});
+  double best = std::numeric_limits<double>::infinity();
+  for (int r = 0; r <= maxShell; ++r) {
+    // Triangles not yet visited lie only in cells r or more steps away from p's (clamped) cell:
+    // at least (r - 1) cells away along one axis, and at least `outside` away from the grid.
+    const double steps = std::max(0.0, (r - 1) * CellSize);
+    const double reach2 = steps * steps + outside * outside;
+    if (best <= reach2) break;
+    for (int x = centre[0] - r; x <= centre[0] + r; ++x) {
+      if (x < 0 || x >= Cells[0]) continue;
+      for (int y = centre[1] - r; y <= centre[1] + r; ++y) {
+        if (y < 0 || y >= Cells[1]) continue;
+        for (int z = centre[2] - r; z <= centre[2] + r; ++z) {
+          if (z < 0 || z >= Cells[2]) continue;
+          // Only the surface of the shell is new.
+          if (std::max({std::abs(x - centre[0]), std::abs(y - centre[1]), std::abs(z - centre[2])}) != r) continue;
+          for (int t : Buckets[cellIndex(x, y, z)]) {
+            const auto& tri = Triangles[t];
+            best = std::min(best, squaredDistance(p, Points[tri[0]], Points[tri[1]], Points[tri[2]]));
+          }
+        }
+      }
+    }
+  }
+  return std::sqrt(best);
+}
+
+}  // namespace tessellor

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace tessellor {
+
+class PolygonStorage;
+
+// Distances from points to a polygon mesh's surface, in the coordinates of the file the mesh came
+// from. Polygons are cut into fans of triangles, which a uniform grid of buckets holds; a query
+// searches shells of buckets around its point until no nearer triangle can remain.
+class SurfaceDistance {
+ public:
+  explicit SurfaceDistance(const PolygonStorage& mesh);
+
+  bool empty() const { return Triangles.empty(); }
+  // The distance from p to the nearest triangle; -1 for a mesh without triangles of any area.
+  double distance(const std::array<double, 3>& p) const;
+
+ private:
+  using P3 = std::array<double, 3>;
+  int cellIndex(int x, int y, int z) const { return (x * Cells[1] + y) * Cells[2] + z; }
+  int cellOf(double coordinate, int axis) const;
+
+  std::vector<P3> Points;
+  std::vector<std::array<int, 3>> Triangles;
+  P3 Min{}, Max{};
+  double CellSize = 1.0;
+  int Cells[3] = {1, 1, 1};
+  std::vector<std::vector<int>> Buckets;
+};
+
+}  // namespace tessellor

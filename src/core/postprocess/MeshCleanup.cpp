@@ -1,0 +1,526 @@
+#include "postprocess/MeshCleanup.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <unordered_map>
+#include <vector>
+
+#include "base/LogFrame.h"
+#include "base/StatusOutput.h"
+#include "base/TaskClock.h"
+#include "mesh/ElementShape.h"
+#include "mesh/PolygonStorage.h"
+
+namespace tessellor {
+
+namespace {
+
+using P3 = std::array<double, 3>;
+
+double distance(const P3& a, const P3& b) {
+  const double x = a[0] - b[0], y = a[1] - b[1], z = a[2] - b[2];
+  return std::sqrt(x * x + y * y + z * z);
+}
+
+P3 cross(const P3& a, const P3& b, const P3& c) {
+  // (b - a) x (c - a)
+  const P3 u{b[0] - a[0], b[1] - a[1], b[2] - a[2]}, w{c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+  return {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+}
+
+double dot(const P3& a, const P3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+
+// The mesh as plain polygon lists while it is mended; Origin orders the pieces of a cut polygon
+// right after the polygon they came from.
+class Mender {
+ public:
+  explicit Mender(const PolygonStorage& mesh) {
+    const int vertices = static_cast<int>(mesh.Vertices.size());
+    Positions.reserve(mesh.Vertices.size());
+    for (const Vertex& v : mesh.Vertices) {
+      Positions.push_back({v.pos.x, v.pos.y, v.pos.z});
+      Attributes.push_back(v.attr);
+      Source.push_back(static_cast<int>(Source.size()));
+    }
+    Around.resize(mesh.Vertices.size());
+    for (std::size_t p = 0; p < mesh.Polygons.size(); ++p) {
+      const VertexIDList& polygon = mesh.Polygons[p];
+      bool valid = polygon.size() >= 3;
+      for (int id : polygon) valid = valid && id >= 0 && id < vertices;
+      if (!valid) {
+        ++Counts.RemovedPolygons;
+        continue;
+      }
+      Origin.push_back(static_cast<int>(p));
+      Polygons.push_back(polygon);
+      index(static_cast<int>(Polygons.size()) - 1);
+      normalize(static_cast<int>(Polygons.size()) - 1);
+    }
+  }
+
+  void mend() {
+    // Each pass mends what the one before left or made; a few passes settle every mesh seen.
+    for (int pass = 0; pass < 20; ++pass) {
+      int changes = 0;
+      for (int p = 0; p < static_cast<int>(Polygons.size()); ++p)
+        if (mendPolygon(p)) ++changes;
+      if (changes == 0) break;
+    }
+    const int vertices = static_cast<int>(Positions.size());
+    for (int v = 0; v < vertices; ++v) separateFans(v);
+    for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+      const std::size_t n = Polygons[p].size();
+      if ((n == 3 || n == 4) && (scaledJacobian(p) <= MeshCleanup::MinScaledJacobian || foldedBack(p)))
+        ++Counts.RemainingDegenerate;
+    }
+  }
+
+  // Writes the mended polygons and the vertices they use back into mesh, numbered in order.
+  void writeBack(PolygonStorage& mesh, bool movedVertices) {
+    std::vector<int> order;
+    for (int p = 0; p < static_cast<int>(Polygons.size()); ++p)
+      if (Polygons[p].size() >= 3) order.push_back(p);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) { return Origin[a] < Origin[b]; });
+
+    std::vector<int> newId(Positions.size(), -1);
+    for (int p : order)
+      for (int v : Polygons[p]) newId[v] = 0;
+    std::vector<Vertex> vertices;
+    for (std::size_t v = 0; v < Positions.size(); ++v) {
+      if (newId[v] < 0) {
+        ++Counts.RemovedVertices;
+        continue;
+      }
+      newId[v] = static_cast<int>(vertices.size());
+      Vertex record = mesh.Vertices[Source[v]];
+      if (movedVertices) {
+        record.pos = V3{static_cast<float>(Positions[v][0]), static_cast<float>(Positions[v][1]),
+                        static_cast<float>(Positions[v][2])};
+        record.attr = Attributes[v];
+      }
+      vertices.push_back(record);
+    }
+    std::vector<VertexIDList> polygons;
+    polygons.reserve(order.size());
+    for (int p : order) {
+      VertexIDList polygon;
+      for (int v : Polygons[p]) polygon.push_back(newId[v]);
+      polygons.push_back(std::move(polygon));
+    }
+    mesh.Vertices.swap(vertices);
+    mesh.Polygons.swap(polygons);
+  }
+
+  MeshCleanup::Result Counts;
+
+ private:
+  void index(int p) {
+    for (int v : Polygons[p]) {
+      std::vector<int>& list = Around[v];
+      if (std::find(list.begin(), list.end(), p) == list.end()) list.push_back(p);
+    }
+  }
+
+  // The live polygons around v (the lists may hold polygons that no longer use v).
+  std::vector<int> polygonsAround(int v) const {
+    std::vector<int> result;
+    for (int p : Around[v])
+      if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) result.push_back(p);
+    return result;
+  }
+
+  // Drops repeated neighbours and cuts the polygon where it names a vertex again; pieces of
+  // fewer than three corners go.
+  void normalize(int p) {
+    VertexIDList& polygon = Polygons[p];
+    VertexIDList stack;
+    std::vector<VertexIDList> loops;
+    for (int v : polygon) {
+      auto again = std::find(stack.begin(), stack.end(), v);
+      if (again == stack.end()) {
+        stack.push_back(v);
+        continue;
+      }
+      loops.emplace_back(again, stack.end());
+      stack.erase(again + 1, stack.end());
+    }
+    // The rest closes over the end of the list: its first vertex may be its last one.
+    loops.push_back(stack);
+    std::vector<VertexIDList> kept;
+    for (VertexIDList& loop : loops)
+      if (loop.size() >= 3) kept.push_back(std::move(loop));
+    if (kept.size() > 1) ++Counts.SplitPolygons;
+    if (kept.empty()) {
+      ++Counts.RemovedPolygons;
+      polygon.clear();
+      return;
+    }
+    polygon = kept[0];
+    for (std::size_t i = 1; i < kept.size(); ++i) {
+      Polygons.push_back(kept[i]);
+      Origin.push_back(Origin[p]);
+      index(static_cast<int>(Polygons.size()) - 1);
+    }
+    for (std::size_t i = 0; i < kept.size(); ++i) removeTwin(i == 0 ? p : static_cast<int>(Polygons.size() - kept.size() + i));
+  }
+
+  // Two polygons over the same vertices enclose nothing: both go when they face each other,
+  // one of them when they are copies.
+  void removeTwin(int p) {
+    const VertexIDList& polygon = Polygons[p];
+    if (polygon.size() < 3) return;
+    std::vector<int> sorted(polygon.begin(), polygon.end());
+    std::sort(sorted.begin(), sorted.end());
+    for (int q : polygonsAround(polygon[0])) {
+      if (q == p || Polygons[q].size() != polygon.size()) continue;
+      std::vector<int> other(Polygons[q].begin(), Polygons[q].end());
+      std::sort(other.begin(), other.end());
+      if (other != sorted) continue;
+      const std::size_t n = polygon.size();
+      const std::size_t at = std::find(Polygons[q].begin(), Polygons[q].end(), polygon[0]) - Polygons[q].begin();
+      const bool sameWay = Polygons[q][(at + 1) % n] == polygon[1];
+      if (!sameWay) {
+        Polygons[q].clear();
+        ++Counts.RemovedPolygons;
+      }
+      Polygons[p].clear();
+      ++Counts.RemovedPolygons;
+      return;
+    }
+  }
+
+  double scaledJacobian(int p) const {
+    const VertexIDList& polygon = Polygons[p];
+    double corners[4][3];
+    for (std::size_t i = 0; i < polygon.size() && i < 4; ++i)
+      for (int k = 0; k < 3; ++k) corners[i][k] = Positions[polygon[i]][k];
+    return polygon.size() == 3 ? ElementShape::triangle(corners).ScaledJacobian
+                               : ElementShape::quad(corners).ScaledJacobian;
+  }
+
+  // The smallest scaled Jacobian of triangle abc, negative when it faces against `facing`.
+  double facedJacobian(int a, int b, int c, const P3& facing) const {
+    double corners[3][3];
+    const int ids[3] = {a, b, c};
+    for (int i = 0; i < 3; ++i)
+      for (int k = 0; k < 3; ++k) corners[i][k] = Positions[ids[i]][k];
+    const double q = ElementShape::triangle(corners).ScaledJacobian;
+    return dot(cross(Positions[a], Positions[b], Positions[c]), facing) > 0.0 ? q : -q;
+  }
+
+  // The polygon's normal from its corners (Newell), not normalised.
+  P3 facing(int p) const {
+    const VertexIDList& polygon = Polygons[p];
+    P3 sum{0.0, 0.0, 0.0};
+    const std::size_t n = polygon.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      const P3& a = Positions[polygon[i]];
+      const P3& b = Positions[polygon[(i + 1) % n]];
+      sum[0] += (a[1] - b[1]) * (a[2] + b[2]);
+      sum[1] += (a[2] - b[2]) * (a[0] + b[0]);
+      sum[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+    return sum;
+  }
+
+  // A polygon lies folded back onto the surface when it faces against the polygons across more
+  // of its edges than it faces along with: it overlaps its neighbours.
+  bool foldedBack(int p) const {
+    const VertexIDList& polygon = Polygons[p];
+    const std::size_t n = polygon.size();
+    const P3 own = facing(p);
+    const double ownLength = std::sqrt(dot(own, own));
+    if (!(ownLength > 0.0)) return false;
+    int folded = 0, along = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const int a = polygon[i], b = polygon[(i + 1) % n];
+      for (int q : Around[a]) {
+        if (q == p) continue;
+        const VertexIDList& other = Polygons[q];
+        const std::size_t m = other.size();
+        bool shares = false;
+        for (std::size_t k = 0; k < m; ++k)
+          if ((other[k] == b && other[(k + 1) % m] == a) || (other[k] == a && other[(k + 1) % m] == b)) shares = true;
+        if (!shares) continue;
+        const P3 theirs = facing(q);
+        const double theirLength = std::sqrt(dot(theirs, theirs));
+        if (theirLength > 0.0 && dot(own, theirs) < -0.5 * ownLength * theirLength) ++folded;
+        if (theirLength > 0.0 && dot(own, theirs) > 0.5 * ownLength * theirLength) ++along;
+        break;
+      }
+    }
+    return folded > 0 && folded > along;
+  }
+
+  bool mendPolygon(int p) {
+    const std::size_t n = Polygons[p].size();
+    if (n != 3 && n != 4) return false;
+    const bool folded = foldedBack(p);
+    if (!folded && scaledJacobian(p) > MeshCleanup::MinScaledJacobian) return false;
+    const VertexIDList polygon = Polygons[p];
+
+    // Edges by length, shortest first.
+    std::vector<std::pair<double, int>> edges;
+    for (std::size_t i = 0; i < n; ++i)
+      edges.emplace_back(distance(Positions[polygon[i]], Positions[polygon[(i + 1) % n]]), static_cast<int>(i));
+    std::sort(edges.begin(), edges.end());
+    const double longest = edges.back().first;
+
+    if (n == 4 && !folded && edges.front().first > 1e-6 * longest) {
+      // A quad folded over a corner: cut along the diagonal whose triangles both face the quad's
+      // way (the corner normals summed).
+      P3 facing{0.0, 0.0, 0.0};
+      for (std::size_t i = 0; i < 4; ++i) {
+        const P3 c = cross(Positions[polygon[i]], Positions[polygon[(i + 1) % 4]], Positions[polygon[(i + 3) % 4]]);
+        for (int k = 0; k < 3; ++k) facing[k] += c[k];
+      }
+      double best = MeshCleanup::MinScaledJacobian;
+      int diagonal = -1;
+      for (int d = 0; d < 2; ++d) {
+        const int a = polygon[d], b = polygon[d + 1], c = polygon[d + 2], e = polygon[(d + 3) % 4];
+        const double q = std::min(facedJacobian(a, b, c, facing), facedJacobian(a, c, e, facing));
+        if (q > best) {
+          best = q;
+          diagonal = d;
+        }
+      }
+      if (diagonal >= 0) {
+        const int d = diagonal;
+        Polygons[p] = {polygon[d], polygon[d + 1], polygon[d + 2]};
+        Polygons.push_back({polygon[d], polygon[d + 2], polygon[(d + 3) % 4]});
+        Origin.push_back(Origin[p]);
+        index(static_cast<int>(Polygons.size()) - 1);
+        ++Counts.SplitPolygons;
+        return true;
+      }
+    }
+    // No area, folded beyond a cut or back onto the surface: collapse the shortest edge that keeps
+    // the surface manifold.
+    for (const auto& edge : edges) {
+      const int u = polygon[edge.second], v = polygon[(edge.second + 1) % n];
+      if (collapse(u, v)) return true;
+    }
+    return false;
+  }
+
+  // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
+  // the first gets a vertex of its own in the same place, so that each vertex has one fan.
+  void separateFans(int v) {
+    const std::vector<int> around = polygonsAround(v);
+    if (around.size() < 2) return;
+    std::vector<std::pair<int, int>> sides;  // the neighbours before and after v in each polygon
+    for (int p : around) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
+      sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
+    }
+    std::vector<int> fan(around.size());
+    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
+    const auto root = [&fan](int i) {
+      while (fan[i] != i) i = fan[i] = fan[fan[i]];
+      return i;
+    };
+    for (std::size_t i = 0; i < around.size(); ++i)
+      for (std::size_t j = i + 1; j < around.size(); ++j)
+        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
+            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
+          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
+              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
+    std::vector<int> vertexOfFan(around.size(), -1);
+    vertexOfFan[0] = v;  // the first fan keeps v
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      if (vertexOfFan[r] < 0) {
+        vertexOfFan[r] = static_cast<int>(Positions.size());
+        Positions.push_back(Positions[v]);
+        Attributes.push_back(Attributes[v]);
+        Source.push_back(Source[v]);
+        Around.emplace_back();
+        ++Counts.SeparatedFans;
+      }
+    }
+    // Fans that touched in one point would still touch: each copy moves a twentieth of the way
+    // towards the middle of its fan's neighbours, which parts them without folding anything.
+    std::vector<P3> middle(around.size(), P3{0.0, 0.0, 0.0});
+    std::vector<int> count(around.size(), 0);
+    const P3 at = Positions[v];
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      for (int w : {sides[i].first, sides[i].second}) {
+        for (int k = 0; k < 3; ++k) middle[r][k] += Positions[w][k];
+        ++count[r];
+      }
+    }
+    bool pinched = false;
+    for (std::size_t i = 1; i < around.size(); ++i) pinched = pinched || root(static_cast<int>(i)) != 0;
+    if (!pinched) return;
+    for (std::size_t r = 0; r < around.size(); ++r) {
+      if (count[r] == 0) continue;
+      for (int k = 0; k < 3; ++k)
+        Positions[vertexOfFan[r]][k] = at[k] + 0.05 * (middle[r][k] / count[r] - at[k]);
+    }
+    for (std::size_t i = 0; i < around.size(); ++i) {
+      const int r = root(static_cast<int>(i));
+      if (r == 0) continue;
+      for (int& id : Polygons[around[i]])
+        if (id == v) id = vertexOfFan[r];
+      index(around[i]);
+    }
+  }
+
+  // The edge neighbours of v, and whether an edge out of v has a single polygon.
+  void neighbours(int v, std::vector<int>& result, bool& boundary) const {
+    std::unordered_map<int, int> uses;
+    for (int p : polygonsAround(v)) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      for (std::size_t i = 0; i < n; ++i) {
+        if (polygon[i] != v) continue;
+        ++uses[polygon[(i + 1) % n]];
+        ++uses[polygon[(i + n - 1) % n]];
+      }
+    }
+    result.clear();
+    boundary = false;
+    for (const auto& entry : uses) {
+      if (entry.first == v) continue;
+      result.push_back(entry.first);
+      if (entry.second == 1) boundary = true;
+    }
+    std::sort(result.begin(), result.end());
+  }
+
+  // Merges v into u when the surface stays manifold: every vertex that is a neighbour of both
+  // must be the third corner of a triangle on the edge, and two border vertices may not be joined
+  // across the inside.
+  bool collapse(int u, int v) {
+    std::vector<int> nu, nv;
+    bool bu = false, bv = false;
+    neighbours(u, nu, bu);
+    neighbours(v, nv, bv);
+    std::vector<int> common;
+    std::set_intersection(nu.begin(), nu.end(), nv.begin(), nv.end(), std::back_inserter(common));
+    std::vector<int> edgePolygons;
+    for (int p : polygonsAround(u)) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      for (std::size_t i = 0; i < n; ++i)
+        if ((polygon[i] == u && polygon[(i + 1) % n] == v) || (polygon[i] == v && polygon[(i + 1) % n] == u))
+          edgePolygons.push_back(p);
+    }
+    for (int w : common) {
+      bool apex = false;
+      for (int p : edgePolygons)
+        if (Polygons[p].size() == 3 && std::find(Polygons[p].begin(), Polygons[p].end(), w) != Polygons[p].end())
+          apex = true;
+      if (!apex) return false;
+    }
+    if (bu && bv && edgePolygons.size() != 1) return false;
+
+    // The feature vertex keeps its place; else the two meet halfway.
+    if (Attributes[v] > Attributes[u]) {
+      Positions[u] = Positions[v];
+      Attributes[u] = Attributes[v];
+    } else if (Attributes[v] == Attributes[u]) {
+      for (int k = 0; k < 3; ++k) Positions[u][k] = 0.5 * (Positions[u][k] + Positions[v][k]);
+    }
+    for (int p : polygonsAround(v)) {
+      for (int& id : Polygons[p])
+        if (id == v) id = u;
+      index(p);
+      normalize(p);
+    }
+    Around[v].clear();
+    ++Counts.CollapsedEdges;
+    return true;
+  }
+
+  std::vector<P3> Positions;
+  std::vector<std::uint8_t> Attributes;
+  std::vector<int> Source;  // the mesh's vertex each one copies
+  std::vector<VertexIDList> Polygons;
+  std::vector<int> Origin;
+  std::vector<std::vector<int>> Around;
+};
+
+// Rebuilds the indices, midpoints and normals of a mesh whose lists were replaced, without the
+// index's own log line (the task reports what changed).
+void rebuild(PolygonStorage& mesh, bool normals) {
+  StatusOutput* output = mesh.Output;
+  mesh.Output = nullptr;
+  mesh.buildIndex();
+  mesh.computeMidpoints();
+  if (normals) mesh.computeVertexNormals();
+  if (!mesh.Vertices.empty()) mesh.computeBoundingBox();
+  mesh.Output = output;
+}
+
+void report(StatusOutput* status, const char* format, int value) {
+  if (!status) return;
+  char line[100];
+  std::snprintf(line, sizeof line, format, value);
+  status->writeLine(line);
+}
+
+}  // namespace
+
+MeshCleanup::Result MeshCleanup::compact(PolygonStorage& mesh, StatusOutput* status) {
+  if (status) status->beginTask("Removing unused entries");
+  Result result;
+  {
+    std::vector<int> newId(mesh.Vertices.size(), -1);
+    std::vector<VertexIDList> polygons;
+    const int vertexCount = static_cast<int>(mesh.Vertices.size());
+    for (const VertexIDList& polygon : mesh.Polygons) {
+      bool valid = polygon.size() >= 3;
+      for (int id : polygon) valid = valid && id >= 0 && id < vertexCount;
+      if (!valid) {
+        ++result.RemovedPolygons;
+        continue;
+      }
+      for (int id : polygon) newId[id] = 0;
+      polygons.push_back(polygon);
+    }
+    std::vector<Vertex> vertices;
+    for (int v = 0; v < vertexCount; ++v) {
+      if (newId[v] < 0) {
+        ++result.RemovedVertices;
+        continue;
+      }
+      newId[v] = static_cast<int>(vertices.size());
+      vertices.push_back(mesh.Vertices[v]);
+    }
+    for (VertexIDList& polygon : polygons)
+      for (int& id : polygon) id = newId[id];
+    mesh.Vertices.swap(vertices);
+    mesh.Polygons.swap(polygons);
+  }
+  rebuild(mesh, false);
+  report(status, "Removed polygons: %d", result.RemovedPolygons);
+  report(status, "Removed vertices: %d", result.RemovedVertices);
+  if (status) status->endTask();
+  return result;
+}
+
+MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* status) {
+  if (status) status->beginTask("Cleaning up mesh");
+  Mender mender(mesh);
+  mender.mend();
+  mender.writeBack(mesh, true);
+  rebuild(mesh, true);
+  const Result result = mender.Counts;
+  report(status, "Collapsed edges: %d", result.CollapsedEdges);
+  report(status, "Split polygons: %d", result.SplitPolygons);
+  if (result.SeparatedFans > 0) report(status, "Vertices added where fans touched: %d", result.SeparatedFans);
+  report(status, "Removed polygons: %d", result.RemovedPolygons);
+  report(status, "Removed vertices: %d", result.RemovedVertices);
+  if (result.RemainingDegenerate > 0) report(status, "Degenerate elements left: %d", result.RemainingDegenerate);
+  if (status) status->endTask();
+  return result;
+}
+
+}  // namespace tessellor

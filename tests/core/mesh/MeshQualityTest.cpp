@@ -1,0 +1,154 @@
+#include "mesh/ElementShape.h"
+#include "mesh/MeshQuality.h"
+
+#include "MeshTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace tessellor;
+
+namespace {
+
+// Worked by hand from the definitions: a unit square, a rhombus of 60 degrees, a quad with one
+// corner raised by its edge length, an arrow-shaped quad folded over its reflex corner, an
+// equilateral triangle and a needle triangle (legs 10 and 0.1 at a right angle).
+struct ShapeCase {
+  const char* Name;
+  std::vector<std::array<double, 3>> Corners;
+  ElementShape Expected;
+};
+
+const double S3 = std::sqrt(3.0);
+
+const ShapeCase ShapeCases[] = {
+    // name, corners, {min angle, max angle, aspect ratio, skew, taper, warpage, scaled Jacobian}
+    {"unit square", {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {90, 90, 1, 0, 0, 0, 1}},
+    {"rhombus", {{0, 0, 0}, {1, 0, 0}, {1.5, S3 / 2, 0}, {0.5, S3 / 2, 0}}, {60, 120, 2 / S3, 0.5, 0, 0, S3 / 2}},
+    // corner normals (0,0,1), (0,-1,1)/sqrt2, (-1,-1,1)/sqrt3, (-1,0,1)/sqrt2: opposite corners
+    // agree by 1/sqrt3 and 1/2, warpage 1 - (1/2)^3;
+    // centre normal (-1,-1,2)/sqrt6, smallest corner area 2/sqrt6 over edges of 1 and 1
+    {"warped quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 1}, {0, 1, 0}}, {0, 0, 0, 0, 0, 0.875, 2 / std::sqrt(6.0)}},
+    // reflex at (0.5, 0.5): corner area -2 over edges of sqrt(2.5) and sqrt(2.5)
+    {"arrow", {{0, 0, 0}, {2, 0, 0}, {0.5, 0.5, 0}, {0, 2, 0}}, {0, 360 - std::acos(-0.6) * 180 / M_PI, 0, 0, 0, 0, -0.8}},
+    {"equilateral triangle", {{0, 0, 0}, {1, 0, 0}, {0.5, S3 / 2, 0}}, {60, 60, 1, 0, 0, 0, 1}},
+    {"needle triangle",
+     {{0, 0, 0}, {10, 0, 0}, {10, 0.1, 0}},
+     {std::atan(0.01) * 180 / M_PI, 90, 10.0005 * 20.1005 / (4 * S3 * 0.5), 0, 0, 0, 2 / S3 * 0.1 / 10.0005}},
+};
+
+ElementShape shapeOf(const ShapeCase& c) {
+  double p[4][3];
+  for (std::size_t i = 0; i < c.Corners.size(); ++i)
+    for (int k = 0; k < 3; ++k) p[i][k] = c.Corners[i][k];
+  return c.Corners.size() == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+}
+
+}  // namespace
+
+TEST(ElementShape, HandMadeElementsHaveTheirKnownMeasures) {
+  for (const ShapeCase& c : ShapeCases) {
+    const ElementShape s = shapeOf(c);
+    const ElementShape& e = c.Expected;
+    const std::string name = c.Name;
+    EXPECT_NEAR(s.ScaledJacobian, e.ScaledJacobian, 1e-6) << name;
+    if (name == "warped quad") {
+      EXPECT_NEAR(s.Warpage, e.Warpage, 1e-9) << name;
+      EXPECT_GT(s.Skew, 0.0) << name;
+      continue;
+    }
+    if (name == "arrow") {
+      EXPECT_NEAR(s.MaxAngle, e.MaxAngle, 1e-9) << "the reflex corner is measured past 180 degrees";
+      continue;
+    }
+    EXPECT_NEAR(s.MinAngle, e.MinAngle, 1e-6) << name;
+    EXPECT_NEAR(s.MaxAngle, e.MaxAngle, 1e-6) << name;
+    EXPECT_NEAR(s.AspectRatio, e.AspectRatio, 1e-3 * e.AspectRatio) << name;
+    EXPECT_NEAR(s.Skew, e.Skew, 1e-9) << name;
+    EXPECT_NEAR(s.Taper, e.Taper, 1e-9) << name;
+    EXPECT_NEAR(s.Warpage, e.Warpage, 1e-9) << name;
+  }
+}
+
+TEST(ElementShape, CollapsedElementsHaveNoJacobian) {
+  const double quad[4][3] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  const double flat[4][3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
+  const double line[3][3] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}};
+  EXPECT_EQ(ElementShape::quad(quad).ScaledJacobian, 0.0);
+  EXPECT_LE(ElementShape::quad(flat).ScaledJacobian, 0.0);
+  EXPECT_EQ(ElementShape::triangle(line).ScaledJacobian, 0.0);
+  EXPECT_EQ(ElementShape::triangle(line).AspectRatio, ElementShape::ShapeMax);
+}
+
+TEST(MeshQuality, TopologyOfGeneratedMeshes) {
+  struct Case {
+    testmeshes::MeshData Data;
+    int Components;
+    int Genus;
+  };
+  const Case cases[] = {{testmeshes::cube(), 1, 0},
+                        {testmeshes::uvSphere(), 1, 0},
+                        {testmeshes::torus(16, 8, false), 1, 1},
+                        {testmeshes::icosphere({0, 0, 0}, 1, 2), 1, 0}};
+  for (const Case& c : cases) {
+    PolygonStorage mesh;
+    testmeshes::build(mesh, c.Data);
+    // An unused vertex and an emptied polygon are counted, not measured.
+    mesh.addVertex(meshtest::makeVertex(5, 5, 5));
+    mesh.Polygons.emplace_back();
+    const MeshQualityReport r = measureMeshQuality(mesh);
+    const std::string name = c.Data.Name;
+    EXPECT_EQ(r.UsedVertices, static_cast<int>(c.Data.Positions.size())) << name;
+    EXPECT_EQ(r.Vertices, r.UsedVertices + 1) << name;
+    EXPECT_EQ(r.Polygons, static_cast<int>(c.Data.Polygons.size())) << name;
+    EXPECT_EQ(r.DegeneratePolygons, 1) << name;
+    EXPECT_TRUE(r.Closed) << name;
+    EXPECT_TRUE(r.ConsistentlyOriented) << name;
+    EXPECT_EQ(r.OpenEdges + r.NonManifoldEdges + r.NonManifoldVertices, 0) << name;
+    EXPECT_EQ(r.EulerCharacteristic, c.Data.EulerCharacteristic) << name;
+    EXPECT_EQ(r.Genus, c.Genus) << name;
+    EXPECT_EQ(r.Components, c.Components) << name;
+    int cornerSum = 0, valenceSum = 0;
+    for (const auto& bin : r.PolygonsByCorners) cornerSum += bin.first * bin.second;
+    for (const auto& bin : r.Valence) valenceSum += bin.first * bin.second;
+    EXPECT_EQ(cornerSum, 2 * r.Edges) << name << ": every edge of a closed mesh has two polygons";
+    EXPECT_EQ(valenceSum, 2 * r.Edges) << name;
+  }
+}
+
+TEST(MeshQuality, DefectsAreCounted) {
+  PolygonStorage mesh;
+  testmeshes::build(mesh, testmeshes::cube());
+  mesh.Polygons[0] = {1, 3, 2, 0};  // turned over: its edges run as their neighbours' do
+  mesh.Polygons.push_back({0, 1, 8});  // a third polygon on edge 0-1, open edges 1-8 and 8-0
+  mesh.Polygons.push_back({9, 10, 11});  // a second component, without area
+  for (const V3& p : {V3{0.5f, -1, 0}, V3{5, 0, 0}, V3{6, 0, 0}, V3{7, 0, 0}})
+    mesh.addVertex(meshtest::makeVertex(p.x, p.y, p.z));
+  const MeshQualityReport r = measureMeshQuality(mesh);
+  EXPECT_FALSE(r.ConsistentlyOriented);
+  EXPECT_EQ(r.InconsistentEdges, 3) << "the turned quad's edges but 0-1, which has three polygons";
+  EXPECT_EQ(r.NonManifoldEdges, 1);
+  EXPECT_EQ(r.OpenEdges, 5);
+  EXPECT_EQ(r.Components, 2);
+  EXPECT_FALSE(r.Closed);
+  EXPECT_EQ(r.Genus, -1);
+  EXPECT_EQ(r.TrianglesNonPositiveJacobian, 1) << "the triangle without area";
+}
+
+TEST(MeshQuality, DistancesBetweenNestedCubes) {
+  PolygonStorage inner, outer;
+  testmeshes::build(inner, testmeshes::cube(0.25f, 1.25f));
+  testmeshes::build(outer, testmeshes::cube(0.0f, 1.5f));
+  // The outer cube stored at half size: distances are measured in file coordinates.
+  for (Vertex& v : outer.Vertices) v.pos = V3{v.pos.x / 2, v.pos.y / 2, v.pos.z / 2};
+  outer.setScale(2.0f);
+  const MeshQualityReport r = measureMeshQuality(inner, &outer, 0.125);
+  ASSERT_TRUE(r.HasReference);
+  EXPECT_NEAR(r.ToReference.Max, 0.25, 1e-6);
+  EXPECT_NEAR(r.ToReference.Mean, 0.25, 1e-6);
+  EXPECT_EQ(r.ToReference.Samples, 8 + 6);
+  EXPECT_NEAR(r.FromReference.Max, 0.25 * std::sqrt(3.0), 1e-6) << "a corner of the outer cube";
+  const std::string json = formatQualityJson(r);
+  EXPECT_NE(json.find("\"max_voxels\": 2"), std::string::npos) << json;
+}
