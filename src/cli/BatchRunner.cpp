@@ -106,8 +106,9 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
   FileDiagnostics = &diagnostics;
   const auto start = std::chrono::steady_clock::now();
   // Nothing may leave a worker thread: every failure is the file's own.
+  std::string summary;
   try {
-    work(item, status);
+    work(item, status, summary);
     item.Ok = true;
   } catch (const FileError& error) {
     item.Error = error.what();  // names the file, and the line or byte
@@ -123,6 +124,7 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
   std::fputs(status.text().c_str(), Log);
   std::fflush(Log);
   std::fputs(diagnostics.c_str(), Errors);
+  if (item.Ok && !Quiet && !summary.empty()) std::fprintf(Errors, "%s:\n%s", item.Input.c_str(), summary.c_str());
   if (!item.Ok) std::fprintf(Errors, "tessellor-cli: %s\n", oneLine(item.Error).c_str());
   std::fflush(Errors);
 }

@@ -26,8 +26,9 @@ struct BatchItem {
 // error stream. A failure ends only its own file.
 class BatchRunner {
  public:
-  // The work for one file: throws to fail it; on success sets Polygons and QuadShare.
-  using Work = std::function<void(BatchItem& item, tessellor::StatusOutput& status)>;
+  // The work for one file: throws to fail it; on success sets Polygons and QuadShare and may
+  // leave lines for the error stream in summary (printed after the file's name unless quiet).
+  using Work = std::function<void(BatchItem& item, tessellor::StatusOutput& status, std::string& summary)>;
 
   BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors);
 

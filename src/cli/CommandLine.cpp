@@ -7,7 +7,8 @@
 
 namespace CommonOptions {
 const OptionSyntax Output{"-o", "OUT", "output file"};
-const OptionSyntax Format{"--format", "ply|obj|pc|inp|bdf", "output format (default: from the output file's extension)"};
+const OptionSyntax Format{"--format", "ply|obj|pc|inp|bdf",
+                          "output format (default: from the output file's extension)"};
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
 const OptionSyntax Threads{"--threads", "N",
                            "threads for the parallel passes (default 0: all cores); outputs are the same"};

@@ -3,8 +3,6 @@
 #include "CommandLine.h"
 #include "tessellor/Tessellor.h"
 
-class ConsoleOutput;
-
 // How the commands that write meshes treat them: by default without emptied polygons and unused
 // vertices (and, for the pipeline's output, without degenerate elements), with coordinates that
 // read back as the same 32-bit floats; with --raw exactly as made, every entry, in the specified
@@ -20,5 +18,5 @@ class OutputCleanup {
 
   // Cleans mesh unless --raw was given, logging through output; returns how to write it.
   static tessellor::WriteOptions apply(const CommandLine& args, tessellor::PolygonStorage& mesh, Level level,
-                                       ConsoleOutput& output);
+                                       tessellor::StatusOutput& output);
 };

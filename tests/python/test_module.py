@@ -1,5 +1,6 @@
 """The tessellor module: the command line's results, refusals that never crash, threads."""
 
+import json
 import os
 from concurrent.futures import ThreadPoolExecutor
 
@@ -23,17 +24,19 @@ def mesh_path(name):
 
 
 @pytest.mark.parametrize("name, cli_options, keywords", CASES)
-def test_remesh_equals_command_line(tmp_path, name, cli_options, keywords):
+def test_remesh_and_quality_equal_command_line(tmp_path, name, cli_options, keywords):
     path = mesh_path(name)
     run = run_cli("remesh", path, "-o", str(tmp_path / "cli.ply"), "--quiet", *cli_options)
     assert run.returncode == 0, run.stderr
-    V, F = tessellor.remesh(*tessellor.read(path), **keywords)
+    reference = tessellor.read(path)
+    V, F = tessellor.remesh(*reference, **keywords)
     assert F.shape[1] == 4 and F.dtype == np.int64 and V.dtype == np.float64
-    # Both through the same writer and reader: equal arrays, to the last printed digit.
+    # The same writer, the same bytes.
     tessellor.write(tmp_path / "module.ply", V, F)
-    cli, module = tessellor.read(tmp_path / "cli.ply"), tessellor.read(tmp_path / "module.ply")
-    assert same_mesh(cli, module)
-    assert np.allclose(V, cli[0], rtol=0, atol=1e-5 * np.abs(V).max())
+    assert (tmp_path / "cli.ply").read_bytes() == (tmp_path / "module.ply").read_bytes()
+    report = run_cli("quality", str(tmp_path / "cli.ply"), "--reference", path, "--json")
+    assert report.returncode == 0, report.stderr
+    assert tessellor.quality(V, F, reference=reference) == json.loads(report.stdout)
 
 
 def test_polygon_forms_agree(sphere):
@@ -75,6 +78,9 @@ BAD_OPTIONS = [
     ({"psi": float("nan")}, ValueError),
     ({"mode": "fast"}, ValueError),
     ({"features": "yes"}, TypeError),
+    ({"max_voxels": 1000, "element_size": 0.1}, ValueError),
+    ({"element_size": -1.0}, ValueError),
+    ({"target_faces": 0}, ValueError),
 ]
 
 
@@ -84,6 +90,8 @@ def test_bad_arrays_raise(tmp_path, vertices, polygons, error):
         tessellor.remesh(vertices, polygons, mode="classic")
     with pytest.raises(error):
         tessellor.write(tmp_path / "out.ply", vertices, polygons)
+    with pytest.raises(error):
+        tessellor.quality(V, F, reference=(vertices, polygons))
     assert not os.listdir(tmp_path)
 
 
