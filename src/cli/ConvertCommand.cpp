@@ -2,6 +2,7 @@
 
 #include "ConsoleOutput.h"
 #include "OutputCleanup.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 
 using namespace tessellor;
@@ -25,6 +26,7 @@ void ConvertCommand::run(const CommandLine& args, ConsoleOutput& output) {
   if (isVolumePath(args.input())) throw UsageError("convert reads a mesh; '" + args.input() + "' names a volume file");
   PolygonStorage mesh;
   readMesh(args.input(), mesh, &output);
+  throwIfInterrupted(&SignalInterrupter::instance());
   const WriteOptions options = OutputCleanup::apply(args, mesh, OutputCleanup::Level::Compact, output);
   writeMesh(args.output(), mesh, format, options);
 }

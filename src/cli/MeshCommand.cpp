@@ -2,6 +2,7 @@
 
 #include "ConsoleOutput.h"
 #include "OutputCleanup.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 #include "base/TessellorError.h"
 
@@ -86,7 +87,8 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   VolumeStorageDF volume;
   readVolume(args.input(), volume);
   PolygonStorage remeshed, mcMesh;
-  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr);
+  volumeToMesh(volume, remeshed, &output, writeMC ? &mcMesh : nullptr, &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
   const WriteOptions options = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
   if (writeMC) OutputCleanup::apply(args, mcMesh, OutputCleanup::Level::Compact, output);
 

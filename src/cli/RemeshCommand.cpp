@@ -2,6 +2,7 @@
 
 #include "BatchRunner.h"
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "InputPipeline.h"
 #include "OutputCleanup.h"
 #include "mesh/AtomicFileWriter.h"
@@ -66,7 +67,9 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   PolygonStorage mesh, remeshed;
   InputPipeline::read(args, mesh, output);
   VolumeStorageDF volume;
-  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr);
+  remesh(mesh, remeshed, options, &output, args.has("--save-volume") ? &volume : nullptr,
+         &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
   // The output lies in the voxel frame: its Scale is the voxel edge in file units.
   const double voxelSize = remeshed.Scale;
   const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);

@@ -1,6 +1,7 @@
 #include "VoxelizeCommand.h"
 
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "InputPipeline.h"
 
 using namespace tessellor;
@@ -27,6 +28,7 @@ void VoxelizeCommand::run(const CommandLine& args, ConsoleOutput& output) {
   PolygonStorage mesh;
   InputPipeline::read(args, mesh, output);
   VolumeStorageDF volume;
-  meshToVolume(mesh, volume, options, &output);
+  meshToVolume(mesh, volume, options, &output, &SignalInterrupter::instance());
+  throwIfInterrupted(&SignalInterrupter::instance());
   writeVolume(args.output(), volume);
 }

@@ -1,5 +1,6 @@
 // tessellor-cli: the command-line front-end. Parses arguments, wires a console status output to
-// the stages and maps errors to exit codes: 0 success, 1 bad input or failed work, 2 usage error.
+// the stages and maps errors to exit codes: 0 success, 1 bad input or failed work, 2 usage error,
+// 130 stopped by Ctrl-C (nothing written).
 #include "Command.h"
 #include "ConsoleOutput.h"
 #include "ConvertCommand.h"
@@ -7,6 +8,7 @@
 #include "MeshCommand.h"
 #include "QualityCommand.h"
 #include "RemeshCommand.h"
+#include "SignalInterrupter.h"
 #include "VoxelizeCommand.h"
 #include "base/TessellorError.h"
 
@@ -50,7 +52,7 @@ void printOverview(std::FILE* stream) {
   }
   std::fputs(
       "\n'tessellor-cli COMMAND --help' describes a command's options.\n"
-      "Exit status: 0 success, 1 bad input or failed work, 2 usage error.\n",
+      "Exit status: 0 success, 1 bad input or failed work, 2 usage error, 130 stopped by Ctrl-C.\n",
       stream);
 }
 
@@ -102,7 +104,10 @@ int main(int argc, char** argv) {
     if (args.has("--threads")) setThreadCount(static_cast<int>(args.integer("--threads", 0, 0, 1024)));
     ConsoleOutput output;
     output.setQuiet(args.has("--quiet"));
+    SignalInterrupter::install();
     command->run(args, output);
+    // Stopped while a step that does not poll (a file read) ran: say so, as a stopped step would.
+    throwIfInterrupted(&SignalInterrupter::instance());
     // A log that could not be written (a full disk behind a redirection) is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       printError("standard output: write error");
@@ -111,6 +116,9 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const UsageError& error) {
     return usageError(command->syntax().Name, error.what());
+  } catch (const Cancelled& stop) {
+    printError(input + ": " + stop.what());
+    return 130;
   } catch (const PartialFailure& error) {
     printError(error.what());  // each failed file has been named already
   } catch (const FileError& error) {

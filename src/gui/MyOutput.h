@@ -11,8 +11,10 @@ class QPlainTextEdit;
 class QProgressBar;
 class QWidget;
 
-// The window's status output: log memo, status label, busy panel and progress bar. Nothing is
-// processed while a task runs, so the controls it changes are repainted at once.
+// The window's status output: log memo, status label, busy panel and progress bar. The pipeline
+// reports from a worker thread: calls from any thread but the GUI thread are queued to it, in
+// order, with the task's clock read when the call was made. On the GUI thread the controls it
+// changes are repainted at once.
 class MyOutput : public StatusOutput {
  public:
   MyOutput() = default;

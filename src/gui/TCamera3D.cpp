@@ -1,5 +1,6 @@
 #include "TCamera3D.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -116,4 +117,34 @@ void TCamera3D::keyPress(char ch) {
     default:
       break;
   }
+}
+
+void TCamera3D::frameBox(const vec3& lo, const vec3& hi) {
+  for (int k = 0; k < 3; ++k)
+    if (!std::isfinite(lo[k]) || !std::isfinite(hi[k]) || lo[k] > hi[k]) return;
+  const float margin = 1.15f;
+  const vec3 middle = (lo + hi) * 0.5f;
+  // The axes the next update derives from the rotation.
+  vec3 towardEye = rotate3x3(rotation, vec3(0.0f, 0.0f, 1.0f));
+  vec3 side = rotate3x3(rotation, baseUp) ^ towardEye;
+  if (towardEye.length2() == 0.0f || side.length2() == 0.0f) return;
+  towardEye.normalize();
+  side.normalize();
+  const vec3 above = towardEye ^ side;
+  const float tanY = std::tan(fovy * Pi / 360.0f);
+  const float tanX = tanY * (aspect > 0.0f ? aspect : 1.0f);
+  // A corner at x, y (across) and z (toward the eye) is in sight when |x| <= (d - z) tanX and
+  // |y| <= (d - z) tanY; the margin shrinks both.
+  float d = 0.0f;
+  for (int c = 0; c < 8; ++c) {
+    const vec3 corner((c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1], (c & 4) ? hi[2] : lo[2]);
+    const vec3 r = corner - middle;
+    const float z = r * towardEye;
+    d = std::max(d, z + margin * std::fabs(r * side) / tanX);
+    d = std::max(d, z + margin * std::fabs(r * above) / tanY);
+  }
+  // A single point (or a box thinner than any screen) still gets a usable distance.
+  const float size = (hi - lo).length();
+  center = middle;
+  distance = std::max(d, std::max(size, 1.0f) * 0.01f);
 }

@@ -19,6 +19,10 @@ class TCamera3D : public TBaseCamera3D {
   // 3 does nothing; only button 1 moves the camera.
   void mouseMove(float dx, float dy, int button, int mode);
   void keyPress(char ch);
+  // Frames a box: the centre moves to the box's centre and the distance becomes the smallest at
+  // which every corner is in sight, seen along the current rotation, with a margin. The rotation
+  // is kept. An empty or non-finite box changes nothing.
+  void frameBox(const vec3& lo, const vec3& hi);
 
   float distance = 1.0f;
   vec3 baseUp;

@@ -7,6 +7,7 @@
 namespace tessellor {
 class StatusOutput;
 }
+class QPainter;
 
 using namespace tessellor;
 
@@ -23,6 +24,8 @@ class TFGLForm : public QOpenGLWidget {
 
   // Requests a frame and draws it at once when the window is on screen.
   void redraw();
+  // "Fit to Mesh" (key f): frames the mesh the view shows, keeping the rotation, and redraws.
+  void fitToMesh();
   // Where OpenGL errors of this window are logged (once).
   void setStatusOutput(StatusOutput* output);
 
@@ -34,6 +37,8 @@ class TFGLForm : public QOpenGLWidget {
   static float wheelStep(Qt::KeyboardModifiers modifiers);
   // Drag mode: 0 rotate, 1 (Shift) zoom, 2 (Ctrl) pan, 3 (Alt) nothing; the last held wins.
   static int dragMode(Qt::KeyboardModifiers modifiers);
+  // The legend of quality colours, drawn over the top right corner of a frame.
+  static void drawQualityLegend(QPainter& painter, const QRect& area, float smallest);
 
   bool dragging = false;
   bool interactive = false;
@@ -53,6 +58,12 @@ class TFGLForm : public QOpenGLWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ signals:
+  // A file was dropped on the window.
+  void fileDropped(const QString& fileName);
 
  private:
   void updateCursor(Qt::KeyboardModifiers modifiers);

@@ -2,8 +2,11 @@
 
 #include "tessellor/Tessellor.h"
 
+#include "BackgroundJob.h"
 #include "GlobalObjects.h"
+#include "InterruptingOutput.h"
 #include "MyOutput.h"
+#include "ProgramSettings.h"
 #include "TFGLForm.h"
 #include "TFPolygonStorageNodeOptions.h"
 #include "TextConversion.h"
@@ -11,17 +14,27 @@
 #include "WindowTiling.h"
 #include "base/TessellorError.h"
 
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 using namespace tessellor;
 
@@ -42,6 +55,12 @@ TFMainWindow::TFMainWindow(GlobalObjects& objects, MyOutput& log, UserDialogs& d
   buildControls();
   buildMenu();
   LogOutput.attach(meOut, laStatus, pnBusy, ProgressBar1);
+  setAcceptDrops(true);
+  // Only while work runs, so that Esc keeps closing dialogs otherwise.
+  EscapeShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  EscapeShortcut->setContext(Qt::ApplicationShortcut);
+  EscapeShortcut->setEnabled(false);
+  connect(EscapeShortcut, &QShortcut::activated, this, [this] { cancel(); });
 }
 
 TFMainWindow::~TFMainWindow() {
@@ -115,8 +134,15 @@ void TFMainWindow::buildControls() {
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setFixedWidth(209);
 
+  bnCancel = new QPushButton(QStringLiteral("Cancel"), Panel1);
+  bnCancel->setFixedHeight(19);
+  bnCancel->setEnabled(false);
+  bnCancel->setToolTip(QStringLiteral("Stop the running step (Esc)"));
+  connect(bnCancel, &QPushButton::clicked, this, [this] { cancel(); });
+
   bar->addWidget(pnBusy);
   bar->addWidget(Panel2, 1);
+  bar->addWidget(bnCancel);
   bar->addWidget(ProgressBar1);
 
   column->addWidget(Panel3);
@@ -127,48 +153,72 @@ void TFMainWindow::buildControls() {
 
 void TFMainWindow::buildMenu() {
   QMenuBar* menu = menuBar();
+  auto conflicting = [this](QAction* action) {
+    ConflictingActions << action;
+    return action;
+  };
 
   QMenu* input = menu->addMenu(QStringLiteral("Input Mesh"));
-  input->addAction(QStringLiteral("Open"), this, [this] { openInputMesh(); });
-  input->addAction(QStringLiteral("Save As ..."), this, [this] { saveInputMesh(); });
+  conflicting(input->addAction(QStringLiteral("Open"), this, [this] { openInputMesh(); }));
+  RecentMenu = input->addMenu(QStringLiteral("Open Recent"));
+  conflicting(RecentMenu->menuAction());
+  connect(RecentMenu, &QMenu::aboutToShow, this, [this] { fillRecentFilesMenu(); });
+  conflicting(input->addAction(QStringLiteral("Save As ..."), this, [this] { saveInputMesh(); }));
   input->addSeparator();
   input->addAction(QStringLiteral("Options"), this, [this] { showInputOptions(); });
   input->addSeparator();
   input->addAction(QStringLiteral("Show Window"), this, [this] { showInputWindow(); });
+  input->addAction(QStringLiteral("Fit to Mesh"), this, [this] { fitInputMesh(); });
 
   QMenu* volume = menu->addMenu(QStringLiteral("Volume"));
-  volume->addAction(QStringLiteral("Open"), this, [this] { openVolume(); });
-  volume->addAction(QStringLiteral("Save As ..."), this, [this] { saveVolume(); });
+  conflicting(volume->addAction(QStringLiteral("Open"), this, [this] { openVolume(); }));
+  conflicting(volume->addAction(QStringLiteral("Save As ..."), this, [this] { saveVolume(); }));
   volume->addSeparator();
-  volume->addAction(QStringLiteral("Set Maximum Number of Voxels"), this, [this] { setMaximumNumberOfVoxels(); });
+  conflicting(
+      volume->addAction(QStringLiteral("Set Maximum Number of Voxels"), this, [this] { setMaximumNumberOfVoxels(); }));
 
   QMenu* remeshing = menu->addMenu(QStringLiteral("Remeshing"));
-  acDetectSharpFeatures = remeshing->addAction(QStringLiteral("Detect Sharp Features and Edges"));
+  acDetectSharpFeatures = conflicting(remeshing->addAction(QStringLiteral("Detect Sharp Features and Edges")));
   acDetectSharpFeatures->setCheckable(true);
   acDetectSharpFeatures->setChecked(true);
   connect(acDetectSharpFeatures, &QAction::triggered, this, [this](bool on) { setDetectSharpFeatures(on); });
-  remeshing->addAction(QStringLiteral("Set Threshold Psi for Sharp Features"), this, [this] { setThresholdPsi(); });
+  conflicting(remeshing->addAction(QStringLiteral("Set Threshold Psi for Sharp Features"), this,
+                                   [this] { setThresholdPsi(); }));
   // Unchecked, as the controller's switch starts.
-  acExactDistanceField = remeshing->addAction(QStringLiteral("Exact Distance Field"));
+  acExactDistanceField = conflicting(remeshing->addAction(QStringLiteral("Exact Distance Field")));
   acExactDistanceField->setCheckable(true);
   acExactDistanceField->setChecked(false);
   connect(acExactDistanceField, &QAction::triggered, this, [this](bool on) { setExactDistance(on); });
   remeshing->addSeparator();
-  remeshing->addAction(QStringLiteral("Input Mesh -> Volume"), this, [this] { volumeFromInputMesh(); });
-  remeshing->addAction(QStringLiteral("Volume -> Output Mesh"), this, [this] { outputMeshFromVolume(); });
-  remeshing->addAction(QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"), this, [this] { remesh(); });
+  conflicting(remeshing->addAction(QStringLiteral("Input Mesh -> Volume"), this, [this] { volumeFromInputMesh(); }));
+  conflicting(remeshing->addAction(QStringLiteral("Volume -> Output Mesh"), this, [this] { outputMeshFromVolume(); }));
+  conflicting(
+      remeshing->addAction(QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh"), this, [this] { remesh(); }));
 
   QMenu* output = menu->addMenu(QStringLiteral("Output Mesh"));
-  output->addAction(QStringLiteral("Open"), this, [this] { openOutputMesh(); });
-  output->addAction(QStringLiteral("Save As ..."), this, [this] { saveOutputMesh(); });
-  output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); });
+  conflicting(output->addAction(QStringLiteral("Open"), this, [this] { openOutputMesh(); }));
+  conflicting(output->addAction(QStringLiteral("Save As ..."), this, [this] { saveOutputMesh(); }));
+  conflicting(output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); }));
   output->addSeparator();
   output->addAction(QStringLiteral("Options"), this, [this] { showOutputOptions(); });
   output->addSeparator();
   output->addAction(QStringLiteral("Show Window"), this, [this] { showOutputWindow(); });
+  output->addAction(QStringLiteral("Fit to Mesh"), this, [this] { fitOutputMesh(); });
 
   QMenu* log = menu->addMenu(QStringLiteral("Log File"));
   log->addAction(QStringLiteral("Clear"), this, [this] { clearLog(); });
+}
+
+void TFMainWindow::fillRecentFilesMenu() {
+  RecentMenu->clear();
+  for (const QString& file : ProgramSettings::recentFiles()) {
+    if (!QFileInfo::exists(file)) {
+      ProgramSettings::removeRecentFile(file);
+      continue;
+    }
+    RecentMenu->addAction(file, this, [this, file] { openInputMeshFile(file); });
+  }
+  if (RecentMenu->isEmpty()) RecentMenu->addAction(QStringLiteral("(none)"))->setEnabled(false);
 }
 
 void TFMainWindow::setSecondaryWindows(TFGLForm* inputView, TFGLForm* outputView,
@@ -192,9 +242,46 @@ void TFMainWindow::resizeEvent(QResizeEvent* event) {
   ProgressBar1->setFixedWidth(frameGeometry().width() / 3);
 }
 
+void TFMainWindow::closeEvent(QCloseEvent* event) {
+  if (Busy) {
+    CloseRequested = true;
+    cancel();
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+  // The program ends with this window: the views and dialogs must not keep it running.
+  for (QWidget* window : std::initializer_list<QWidget*>{FGLFormInputMesh, FGLFormOutputMesh,
+                                                         FPolygonStorageNodeOptions, FPolygonStorageNodeOptions1})
+    if (window != nullptr) window->close();
+}
+
+namespace {
+
+QString droppedFile(const QMimeData* data) {
+  if (data == nullptr) return QString();
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return QString();
+}
+
+}  // namespace
+
+void TFMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!Busy && !droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TFMainWindow::dropEvent(QDropEvent* event) {
+  const QString file = droppedFile(event->mimeData());
+  if (Busy || file.isEmpty()) return;
+  event->acceptProposedAction();
+  openInputMeshFile(file);
+}
+
 void TFMainWindow::formShow() {
   QuadDominantTessellor& controller = Objects.Controller;
   controller.setStatusOutput(&LogOutput);
+  controller.setInterrupter(&Stop);
   Objects.InputMeshNode.setStorage(&controller.getInputMesh());
   Objects.OutputMeshNode.setStorage(&controller.getOutputMesh());
   // The check mark is shown from the start, so the controller starts with the switch on too.
@@ -204,21 +291,33 @@ void TFMainWindow::formShow() {
     FPolygonStorageNodeOptions->setNode(&Objects.InputMeshNode);
     FPolygonStorageNodeOptions->setWindowTitle(QStringLiteral("Input Mesh Options"));
     FPolygonStorageNodeOptions->setStatusOutput(&LogOutput);
+    connect(FPolygonStorageNodeOptions, &TFPolygonStorageNodeOptions::drawingChanged, this, [this] {
+      if (FGLFormInputMesh != nullptr) FGLFormInputMesh->redraw();
+    });
   }
   if (FPolygonStorageNodeOptions1 != nullptr) {
     FPolygonStorageNodeOptions1->setNode(&Objects.OutputMeshNode);
     FPolygonStorageNodeOptions1->setWindowTitle(QStringLiteral("Output Mesh Options"));
     FPolygonStorageNodeOptions1->setStatusOutput(&LogOutput);
+    connect(FPolygonStorageNodeOptions1, &TFPolygonStorageNodeOptions::drawingChanged, this, [this] {
+      if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+    });
   }
   if (FGLFormInputMesh != nullptr) {
     FGLFormInputMesh->setWindowTitle(QStringLiteral("Input Mesh"));
     FGLFormInputMesh->getView().setRootNode(&Objects.InputMeshNode);
     FGLFormInputMesh->setStatusOutput(&LogOutput);
+    connect(FGLFormInputMesh, &TFGLForm::fileDropped, this, [this](const QString& file) {
+      if (!Busy) openInputMeshFile(file);
+    });
   }
   if (FGLFormOutputMesh != nullptr) {
     FGLFormOutputMesh->setWindowTitle(QStringLiteral("Output Mesh"));
     FGLFormOutputMesh->getView().setRootNode(&Objects.OutputMeshNode);
     FGLFormOutputMesh->setStatusOutput(&LogOutput);
+    connect(FGLFormOutputMesh, &TFGLForm::fileDropped, this, [this](const QString& file) {
+      if (!Busy) openOutputMeshFile(file);
+    });
   }
 
   const QScreen* screen = this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
@@ -244,7 +343,19 @@ void TFMainWindow::formShow() {
     if (FGLFormOutputMesh != nullptr) place(FGLFormOutputMesh, tiling.outputView);
   }
 
-  if (!StartupFile.isEmpty()) openInputMeshFile(StartupFile);
+  if (!StartupFile.isEmpty()) QTimer::singleShot(0, this, [this] { openStartupFile(); });
+}
+
+void TFMainWindow::openStartupFile() {
+  // Once the window is on screen, so that a message about the file has the window behind it.
+  const QWindow* handle = windowHandle();
+  if (handle != nullptr && !handle->isExposed() && ++StartupWaits < 100) {
+    QTimer::singleShot(20, this, [this] { openStartupFile(); });
+    return;
+  }
+  const QString file = StartupFile;
+  StartupFile.clear();
+  if (!file.isEmpty()) openInputMeshFile(file);
 }
 
 template <class Command>
@@ -253,6 +364,10 @@ bool TFMainWindow::guarded(Command command) {
   try {
     command();
     return true;
+  } catch (const Cancelled& stop) {
+    LogOutput.finishOpenTask();
+    LogOutput.writeLine(stop.what());
+    return false;
   } catch (const TessellorError& error) {
     message = QString::fromLocal8Bit(error.what());
   } catch (const std::bad_alloc&) {
@@ -266,23 +381,107 @@ bool TFMainWindow::guarded(Command command) {
   return false;
 }
 
+void TFMainWindow::setBusy(bool busy, bool cancellable) {
+  Busy = busy;
+  for (QAction* action : ConflictingActions) action->setEnabled(!busy);
+  bnCancel->setEnabled(busy && cancellable);
+  EscapeShortcut->setEnabled(busy && cancellable);
+  for (TFPolygonStorageNodeOptions* options : {FPolygonStorageNodeOptions, FPolygonStorageNodeOptions1})
+    if (options != nullptr) options->setCommandsEnabled(!busy);
+}
+
+void TFMainWindow::cancel() {
+  if (Busy) Stop.interrupt();
+}
+
+void TFMainWindow::runInBackground(bool cancellable, const std::function<void()>& work) {
+  Stop.reset();
+  setBusy(true, cancellable);
+  bool stopped = false;
+  try {
+    BackgroundJob::run(work);
+    stopped = cancellable && Stop.isInterrupted();
+  } catch (...) {
+    Stop.reset();
+    setBusy(false, false);
+    if (CloseRequested) QTimer::singleShot(0, this, &QWidget::close);
+    throw;
+  }
+  Stop.reset();
+  setBusy(false, false);
+  if (CloseRequested) QTimer::singleShot(0, this, &QWidget::close);
+  // Asked too late to stop the work: its result is dropped all the same.
+  if (stopped) throw Cancelled();
+}
+
+bool TFMainWindow::runPipelineStep(int parts, void (QuadDominantTessellor::*step)()) {
+  QuadDominantTessellor& controller = Objects.Controller;
+  PolygonStorage input, mc, output;
+  VolumeStorageDF volume;
+  if (parts & InputPart) {
+    input.copyContents(controller.InputMesh);
+    Objects.InputMeshNode.setStorage(&input);
+  }
+  if (parts & OutputPart) {
+    mc.swapContents(controller.MCMesh);
+    output.swapContents(controller.OutputMesh);
+    Objects.OutputMeshNode.setStorage(&output);
+  }
+  if (parts & VolumePart) std::swap(volume, controller.Volume);
+  const bool ok = guarded([&] { runInBackground(true, [&] { (controller.*step)(); }); });
+  if (!ok) {
+    if (parts & InputPart) controller.InputMesh.swapContents(input);
+    if (parts & OutputPart) {
+      controller.MCMesh.swapContents(mc);
+      controller.OutputMesh.swapContents(output);
+    }
+    if (parts & VolumePart) std::swap(volume, controller.Volume);
+  }
+  Objects.InputMeshNode.setStorage(&controller.getInputMesh());
+  Objects.OutputMeshNode.setStorage(&controller.getOutputMesh());
+  return ok;
+}
+
 bool TFMainWindow::openMeshFile(PolygonStorage& mesh, const QString& fileName) {
-  return guarded([&] {
-    readMesh(fileName.toLocal8Bit().toStdString(), mesh, &LogOutput);
-    fitIntoWorkingBox(mesh);
+  const std::string name = fileName.toLocal8Bit().toStdString();
+  const bool ok = guarded([&] {
+    // Read beside the mesh the view shows, and swapped in here on the GUI thread.
+    PolygonStorage fresh;
+    runInBackground(true, [&] {
+      InterruptingOutput output(LogOutput, Stop);
+      readMesh(name, fresh, &output);
+      fitIntoWorkingBox(fresh);
+    });
+    mesh.swapContents(fresh);
   });
+  if (ok) ProgramSettings::addRecentFile(fileName);
+  return ok;
 }
 
 bool TFMainWindow::openInputMeshFile(const QString& fileName) {
   const bool ok = openMeshFile(Objects.Controller.getInputMesh(), fileName);
-  if (FGLFormInputMesh != nullptr) FGLFormInputMesh->redraw();
+  if (ok)
+    fitInputMesh();
+  else if (FGLFormInputMesh != nullptr)
+    FGLFormInputMesh->redraw();
   return ok;
 }
 
 bool TFMainWindow::openOutputMeshFile(const QString& fileName) {
   const bool ok = openMeshFile(Objects.Controller.getOutputMesh(), fileName);
-  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+  if (ok)
+    fitOutputMesh();
+  else if (FGLFormOutputMesh != nullptr)
+    FGLFormOutputMesh->redraw();
   return ok;
+}
+
+void TFMainWindow::fitInputMesh() {
+  if (FGLFormInputMesh != nullptr) FGLFormInputMesh->fitToMesh();
+}
+
+void TFMainWindow::fitOutputMesh() {
+  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->fitToMesh();
 }
 
 void TFMainWindow::openInputMesh() {
@@ -306,7 +505,9 @@ bool TFMainWindow::saveMeshFile(PolygonStorage& mesh, const QString& fileName, i
     // Every entry as specified: the window saves what it shows.
     static const MeshFormat Formats[] = {MeshFormat::PC, MeshFormat::OBJ, MeshFormat::PLY, MeshFormat::INP,
                                          MeshFormat::BDF};
-    if (filterIndex >= 1 && filterIndex <= 5) writeMesh(name, mesh, Formats[filterIndex - 1]);
+    if (filterIndex < 1 || filterIndex > 5) return;
+    const MeshFormat format = Formats[filterIndex - 1];
+    runInBackground(false, [&] { writeMesh(name, mesh, format); });
   });
 }
 
@@ -346,9 +547,11 @@ void TFMainWindow::saveVolume() {
   QString fileName;
   if (!Dialogs.saveFile(this, QString::fromLatin1(VolumeFilter), QStringLiteral("vol"), index, fileName)) return;
   guarded([&] {
+    // The worker reads and writes the controller's volume, which nothing on the GUI thread
+    // touches while it runs.
     VolumeStorageDF_IO& io = Objects.Controller.getVolumeIO();
     io.setFileName(fileName.toLocal8Bit().toStdString());
-    io.write();
+    runInBackground(false, [&] { io.write(); });
   });
 }
 
@@ -359,7 +562,7 @@ void TFMainWindow::openVolume() {
   guarded([&] {
     VolumeStorageDF_IO& io = Objects.Controller.getVolumeIO();
     io.setFileName(fileName.toLocal8Bit().toStdString());
-    io.read();
+    runInBackground(false, [&] { io.read(); });
   });
 }
 
@@ -389,18 +592,30 @@ void TFMainWindow::setThresholdPsi() {
   }
 }
 
+// A step that succeeds frames what it produced (the input mesh moves into the voxel frame); one
+// that fails or is cancelled leaves the views as they were.
 void TFMainWindow::volumeFromInputMesh() {
-  guarded([&] { Objects.Controller.volumeFromInputMesh(); });
+  if (runPipelineStep(InputPart | VolumePart, &QuadDominantTessellor::volumeFromInputMesh))
+    fitInputMesh();
+  else if (FGLFormInputMesh != nullptr)
+    FGLFormInputMesh->redraw();
 }
 
 void TFMainWindow::outputMeshFromVolume() {
-  guarded([&] { Objects.Controller.outputMeshFromVolume(); });
-  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+  if (runPipelineStep(OutputPart, &QuadDominantTessellor::outputMeshFromVolume))
+    fitOutputMesh();
+  else if (FGLFormOutputMesh != nullptr)
+    FGLFormOutputMesh->redraw();
 }
 
 void TFMainWindow::remesh() {
-  guarded([&] { Objects.Controller.remesh(); });
-  if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+  if (runPipelineStep(InputPart | VolumePart | OutputPart, &QuadDominantTessellor::remesh)) {
+    fitInputMesh();
+    fitOutputMesh();
+  } else {
+    if (FGLFormInputMesh != nullptr) FGLFormInputMesh->redraw();
+    if (FGLFormOutputMesh != nullptr) FGLFormOutputMesh->redraw();
+  }
 }
 
 void TFMainWindow::clearLog() { meOut->clear(); }

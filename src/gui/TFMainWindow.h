@@ -1,16 +1,24 @@
 #pragma once
 
+#include "base/FlagInterrupter.h"
+
 #include <QMainWindow>
+
+#include <functional>
 
 struct GlobalObjects;
 class MyOutput;
 namespace tessellor {
 class PolygonStorage;
-}
+class QuadDominantTessellor;
+}  // namespace tessellor
 
 using namespace tessellor;
 class QAction;
 class QFrame;
+class QMenu;
+class QPushButton;
+class QShortcut;
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
@@ -19,7 +27,10 @@ class TFPolygonStorageNodeOptions;
 class UserDialogs;
 
 // The main window: the command menu over the controller, the log and the status bar. Holds no
-// pipeline state of its own; every command runs to completion before it returns.
+// pipeline state of its own. A command's pipeline step or file transfer runs on a worker thread
+// while the windows keep answering; the command returns when it is done. Meanwhile the commands
+// that would conflict with it are disabled, and Cancel (or Esc) stops a step or a read: the
+// log says "Cancelled" and the meshes, the volume and the files stay as they were.
 class TFMainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -34,8 +45,9 @@ class TFMainWindow : public QMainWindow {
   // The windows wired at first show.
   void setSecondaryWindows(TFGLForm* inputView, TFGLForm* outputView, TFPolygonStorageNodeOptions* inputOptions,
                            TFPolygonStorageNodeOptions* outputOptions);
-  // A mesh to open as the input mesh right after the first show (from the command line).
+  // A mesh to open as the input mesh once the window is first on screen (from the command line).
   void setStartupFile(const QString& fileName) { StartupFile = fileName; }
+  bool hasPendingStartupFile() const { return !StartupFile.isEmpty(); }
   // Without OpenGL the view windows cannot be shown (the toolkit fails when it composes them);
   // the first show then reports the missing rendering context instead of showing them.
   void setViewsAvailable(bool available) { ViewsAvailable = available; }
@@ -60,7 +72,12 @@ class TFMainWindow : public QMainWindow {
   void removeUnusedOutputEntries();
   void showOutputOptions();
   void showOutputWindow();
+  void fitInputMesh();
+  void fitOutputMesh();
   void clearLog();
+  // Stops the running work (Cancel button, Esc); nothing happens when none runs.
+  void cancel();
+  bool isBusy() const { return Busy; }
 
   // Reads fileName into the input mesh and fits it into the 50 x 50 x 50 box; false on failure
   // (reported, mesh unchanged).
@@ -72,6 +89,7 @@ class TFMainWindow : public QMainWindow {
 
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }
   QAction* actionExactDistanceField() const { return acExactDistanceField; }
+  QMenu* recentFilesMenu() const { return RecentMenu; }
 
   QFrame* Panel3 = nullptr;
   QPlainTextEdit* meOut = nullptr;
@@ -80,10 +98,15 @@ class TFMainWindow : public QMainWindow {
   QFrame* Panel2 = nullptr;
   QLabel* laStatus = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
+  QPushButton* bnCancel = nullptr;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  // Closing while work runs stops it first; the window closes when it has ended.
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
@@ -91,9 +114,20 @@ class TFMainWindow : public QMainWindow {
   void formShow();
   bool openMeshFile(PolygonStorage& mesh, const QString& fileName);
   void saveMesh(PolygonStorage& mesh);
-  // Runs a command; errors end it with a log line and a message box.
+  void fillRecentFilesMenu();
+  void openStartupFile();
+  // Runs a command; errors end it with a log line and a message box, a cancel with "Cancelled".
   template <class Command>
   bool guarded(Command command);
+  // Runs work on the worker thread (see BackgroundJob) with the conflicting commands disabled;
+  // cancellable work that was asked to stop throws Cancelled, even when it had finished.
+  void runInBackground(bool cancellable, const std::function<void()>& work);
+  void setBusy(bool busy, bool cancellable);
+  // What a pipeline step may change.
+  enum StepParts { InputPart = 1, VolumePart = 2, OutputPart = 4 };
+  // Runs a step of the controller in the background. The parts it may change are set aside (the
+  // views draw them meanwhile) and put back when it fails or is cancelled.
+  bool runPipelineStep(int parts, void (QuadDominantTessellor::*step)());
 
   GlobalObjects& Objects;
   MyOutput& LogOutput;
@@ -104,6 +138,14 @@ class TFMainWindow : public QMainWindow {
   TFPolygonStorageNodeOptions* FPolygonStorageNodeOptions1 = nullptr;
   QAction* acDetectSharpFeatures = nullptr;
   QAction* acExactDistanceField = nullptr;
+  QMenu* RecentMenu = nullptr;
+  QShortcut* EscapeShortcut = nullptr;
+  // Disabled while work runs.
+  QList<QAction*> ConflictingActions;
+  FlagInterrupter Stop;
+  bool Busy = false;
+  bool CloseRequested = false;
+  int StartupWaits = 0;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;

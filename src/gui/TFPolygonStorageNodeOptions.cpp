@@ -27,6 +27,7 @@ TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions(UserDialogs& dialogs, Q
   cbDrawFaces = new QCheckBox(QStringLiteral("Draw Faces"), this);
   cbDrawAttrVertices = new QCheckBox(QStringLiteral("Draw Vertices with Attr != 0"), this);
   cbDrawEdges = new QCheckBox(QStringLiteral("Draw Boundary, Features etc"), this);
+  cbColourByQuality = new QCheckBox(QStringLiteral("Colour Faces by Scaled Jacobian"), this);
   edHighlightPolygon = new QSpinBox(this);
   edHighlightPolygon->setRange(0, 32767);
   edHighlightPolygon->setValue(0);
@@ -40,7 +41,8 @@ TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions(UserDialogs& dialogs, Q
   bnPrintStats = new QPushButton(QStringLiteral("Print Stats"), this);
 
   auto* layout = new QVBoxLayout(this);
-  for (QCheckBox* box : {cbVisible, cbDrawLines, cbDrawFaces, cbDrawAttrVertices, cbDrawEdges}) layout->addWidget(box);
+  for (QCheckBox* box : {cbVisible, cbDrawLines, cbDrawFaces, cbDrawAttrVertices, cbDrawEdges, cbColourByQuality})
+    layout->addWidget(box);
   auto* grid = new QGridLayout;
   grid->addWidget(new QLabel(QStringLiteral("Highlight Polygon"), this), 0, 0);
   grid->addWidget(edHighlightPolygon, 0, 1);
@@ -65,12 +67,19 @@ TFPolygonStorageNodeOptions::TFPolygonStorageNodeOptions(UserDialogs& dialogs, Q
   connect(cbDrawEdges, &QCheckBox::toggled, this, [this](bool on) {
     if (node) node->setDrawEdges(on);
   });
+  connect(cbColourByQuality, &QCheckBox::toggled, this, [this](bool on) {
+    if (node) node->setColourByQuality(on);
+  });
   connect(edHighlightPolygon, &QSpinBox::valueChanged, this, [this](int v) {
     if (node) node->setHighlightPolygon(v);
   });
   connect(edLineThickness, &QSpinBox::valueChanged, this, [this](int v) {
     if (node) node->setLineWidth(static_cast<float>(v));
   });
+  // After the node has taken the change.
+  for (QCheckBox* box : {cbVisible, cbDrawLines, cbDrawFaces, cbDrawAttrVertices, cbDrawEdges, cbColourByQuality})
+    connect(box, &QCheckBox::toggled, this, &TFPolygonStorageNodeOptions::drawingChanged);
+  connect(edLineThickness, &QSpinBox::valueChanged, this, &TFPolygonStorageNodeOptions::drawingChanged);
   connect(bnSmooth, &QPushButton::clicked, this, [this] { smooth(); });
   connect(bnCheckIndex, &QPushButton::clicked, this, [this] { checkIndex(); });
   connect(bnPrintPolygon, &QPushButton::clicked, this, [this] { printPolygon(); });
@@ -85,8 +94,14 @@ void TFPolygonStorageNodeOptions::showEvent(QShowEvent* event) {
     cbDrawFaces->setChecked(node->getDrawFaces());
     cbDrawAttrVertices->setChecked(node->getDrawAttrVertices());
     cbDrawEdges->setChecked(node->getDrawEdges());
+    cbColourByQuality->setChecked(node->getColourByQuality());
   }
   QDialog::showEvent(event);
+}
+
+void TFPolygonStorageNodeOptions::setCommandsEnabled(bool enabled) {
+  for (QPushButton* button : {bnSmooth, bnCheckIndex, bnPrintPolygon, bnPrintVertex, bnPrintStats})
+    button->setEnabled(enabled);
 }
 
 template <class Action>

@@ -25,6 +25,9 @@ class TFPolygonStorageNodeOptions : public QDialog {
   // Where errors of the diagnostics are logged.
   void setStatusOutput(StatusOutput* output) { Output = output; }
 
+  // The buttons act on the mesh; they are disabled while the window's work runs on it.
+  void setCommandsEnabled(bool enabled);
+
   // The buttons' commands.
   void smooth();
   void checkIndex();
@@ -37,6 +40,7 @@ class TFPolygonStorageNodeOptions : public QDialog {
   QCheckBox* cbDrawFaces = nullptr;
   QCheckBox* cbDrawAttrVertices = nullptr;
   QCheckBox* cbDrawEdges = nullptr;
+  QCheckBox* cbColourByQuality = nullptr;
   QSpinBox* edHighlightPolygon = nullptr;
   QSpinBox* edLineThickness = nullptr;
   QPushButton* bnSmooth = nullptr;
@@ -44,6 +48,10 @@ class TFPolygonStorageNodeOptions : public QDialog {
   QPushButton* bnPrintPolygon = nullptr;
   QPushButton* bnPrintVertex = nullptr;
   QPushButton* bnPrintStats = nullptr;
+
+ signals:
+  // A drawing option changed; the view shows it at its next frame.
+  void drawingChanged();
 
  protected:
   void showEvent(QShowEvent* event) override;

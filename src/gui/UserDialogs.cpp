@@ -1,7 +1,11 @@
 #include "UserDialogs.h"
 
+#include "ProgramSettings.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -23,8 +27,12 @@ bool runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString&
   dialog.setNameFilters(filters);
   if (filterIndex >= 1 && filterIndex <= filters.size()) dialog.selectNameFilter(filters[filterIndex - 1]);
   if (!defaultExtension.isEmpty()) dialog.setDefaultSuffix(defaultExtension);
+  // Every file dialog starts where the last one ended, also in a later run.
+  const QString directory = ProgramSettings::lastDirectory();
+  if (!directory.isEmpty() && QDir(directory).exists()) dialog.setDirectory(directory);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   fileName = dialog.selectedFiles().first();
+  ProgramSettings::setLastDirectory(QFileInfo(fileName).absolutePath());
   filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
   return true;
 }

@@ -13,6 +13,13 @@ void View::setViewport(int x, int y, int w, int h) {
   if (h - y != 0) aspect = static_cast<float>(w - x) / static_cast<float>(h - y);
 }
 
+bool View::fitToScene() {
+  vec3 lo, hi;
+  if (rootNode == nullptr || !rootNode->bounds(lo, hi)) return false;
+  frameBox(lo, hi);
+  return true;
+}
+
 void View::paintGL(bool interactive) {
   // Discard what earlier drawing left behind; bounded, since a lost context may answer errors forever.
   for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {

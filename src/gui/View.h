@@ -18,6 +18,8 @@ class View : public TCamera3D {
   void paintGL(bool interactive);
   void paint(bool interactive);
   void setRootNode(Node* node) { rootNode = node; }
+  // Frames the root node's box (see frameBox); false, changing nothing, when there is none.
+  bool fitToScene();
   // Errors are reported once per view: a broken context would otherwise report every frame.
   void setErrorReporter(ErrorReporter reporter) { errorReporter = std::move(reporter); }
 

@@ -70,8 +70,13 @@ CliRun runCli(const std::vector<std::string>& args, const CliLimits& limits) {
   int status = 0;
   rusage usage{};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.TimeoutSeconds);
+  bool interrupted = limits.InterruptWhenOut.empty();
   for (;;) {
     if (wait4(child, &status, WNOHANG, &usage) == child) break;
+    if (!interrupted && readFile(outPath).find(limits.InterruptWhenOut) != std::string::npos) {
+      kill(child, SIGINT);
+      interrupted = true;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
       wait4(child, &status, 0, &usage);

@@ -20,6 +20,7 @@ struct CliLimits {
   long long MemoryMiB = 2048;  // address space (sanitizer builds: largest single allocation); 0 for none
   long long FileSize = -1;     // RLIMIT_FSIZE in bytes, -1 for none
   int TimeoutSeconds = 60;
+  std::string InterruptWhenOut;  // when standard output first holds this text, send SIGINT (Ctrl-C)
 };
 
 CliRun runCli(const std::vector<std::string>& args, const CliLimits& limits = CliLimits());

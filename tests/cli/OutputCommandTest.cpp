@@ -150,7 +150,7 @@ TEST(OutputSizing, OneSizeAtATimeAndNoneBeyondMemory) {
 #endif
   // The unit sphere in voxels of about 0.0022: some 450^3 of them, more than 512 MiB hold.
   const CliRun tooMany = runCli({"remesh", Meshes + "sphere.ply", "--element-size", "0.002", "-o", out},
-                                CliLimits{512, -1, 60});
+                                CliLimits{512, -1, 60, ""});
   EXPECT_EQ(tooMany.Exit, 1) << describe(tooMany);
   EXPECT_NE(tooMany.Err.find("Cannot allocate a volume of"), std::string::npos) << describe(tooMany);
   EXPECT_NE(tooMany.Err.find("MiB needed"), std::string::npos) << describe(tooMany);

@@ -152,3 +152,15 @@ TEST(RemeshCommand, UsageErrors) {
   EXPECT_FALSE(fileExists(output));
   std::remove(input.c_str());
 }
+
+TEST(RemeshCommand, CtrlCStopsCleanlyWithoutAnOutputFile) {
+  const std::string input = torusFile();
+  const std::string output = scratchPath("stopped.ply");
+  CliLimits limits;
+  limits.InterruptWhenOut = "--------------- end";  // the input is read; the remesh has begun
+  const CliRun run = runCli({"remesh", input, "-o", output, "--max-voxels", "5000000"}, limits);
+  EXPECT_EQ(run.Exit, 130) << describe(run);
+  EXPECT_EQ(run.Signal, 0) << "stopped by the program, not killed by the signal";
+  EXPECT_NE(run.Err.find("Cancelled"), std::string::npos) << run.Err;
+  EXPECT_FALSE(fileExists(output)) << "no output file";
+}

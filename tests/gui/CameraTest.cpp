@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -204,4 +205,34 @@ TEST(ViewViewport, AspectAndZeroHeight) {
   EXPECT_EQ(view.viewport[3], 0);
   view.setViewport(0, 0, 300, 600);
   EXPECT_FLOAT_EQ(view.aspect, 0.5f);
+}
+
+TEST(Camera, FrameBoxShowsEveryCornerTightlyFromAnyDirection) {
+  const vec3 lo(10.0f, -3.0f, 40.0f), hi(60.0f, 5.0f, 52.0f);
+  const float tanY = std::tan(15.0f * 3.14159265f / 180.0f);
+  for (float aspect : {0.5f, 1.0f, 2.2f})
+    for (int turn = 0; turn < 6; ++turn) {
+      TCamera3D camera = shownCamera();
+      camera.aspect = aspect;
+      camera.mouseMove(0.07f * turn, -0.05f * turn, 1, 0);
+      camera.frameBox(lo, hi);
+      camera.refreshAxes();
+      expectVec(camera.center, 35.0f, 1.0f, 46.0f, "centre of the box");
+      // Each corner's position across the line of sight over its depth, against the half-width
+      // and half-height of the field of view: at most 1 (in sight), the largest near 1 (tight).
+      float largest = 0.0f;
+      for (int c = 0; c < 8; ++c) {
+        const vec3 corner((c & 1) ? hi[0] : lo[0], (c & 2) ? hi[1] : lo[1], (c & 4) ? hi[2] : lo[2]);
+        const vec3 p = corner - camera.eye;
+        const float depth = -(p * camera.forward);
+        ASSERT_GT(depth, camera.nearPlane) << "corner " << c << " in front of the eye";
+        largest = std::max(largest, std::fabs(p * camera.right) / (depth * tanY * aspect));
+        largest = std::max(largest, std::fabs(p * camera.up) / (depth * tanY));
+      }
+      EXPECT_LE(largest, 1.0f) << "aspect " << aspect << ", turn " << turn;
+      EXPECT_GT(largest, 0.8f) << "aspect " << aspect << ", turn " << turn;
+    }
+  TCamera3D camera = shownCamera();
+  camera.frameBox(vec3(1, 1, 1), vec3(0, 0, 0));  // no box: nothing changes
+  EXPECT_EQ(camera.distance, 100.0f);
 }

@@ -1,7 +1,9 @@
 // Mouse, wheel and key events of a view window reach its camera with the right mode and scale.
 // The window is not shown, so no OpenGL context is needed.
+#include "PolygonStorageNode.h"
 #include "QtTestApplication.h"
 #include "TFGLForm.h"
+#include "support/TestMeshes.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -133,5 +135,18 @@ TEST_F(FormEventsTest, KeysAsCharacters) {
   EXPECT_NEAR(view().center[0], 0.0f, 1e-6f);
   key(Qt::Key_R, QStringLiteral("r"));
   EXPECT_EQ(view().distance, 100.0f);
+  EXPECT_EQ(view().center.length2(), 0.0f);
+
+  // f frames the drawn mesh (here far from the origin); r still goes back to the origin.
+  PolygonStorage mesh;
+  testmeshes::build(mesh, testmeshes::cube(100.0f, 110.0f));
+  PolygonStorageNode node;
+  node.setStorage(&mesh);
+  view().setRootNode(&node);
+  key(Qt::Key_F, QStringLiteral("f"));
+  EXPECT_NEAR(view().center[0], 105.0f, 1e-3f);
+  EXPECT_NEAR(view().center[2], 105.0f, 1e-3f);
+  EXPECT_LT(view().distance, 60.0f);
+  key(Qt::Key_R, QStringLiteral("r"));
   EXPECT_EQ(view().center.length2(), 0.0f);
 }

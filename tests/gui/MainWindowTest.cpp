@@ -6,6 +6,13 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -16,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -75,7 +83,22 @@ class MainWindowTest : public ::testing::Test {
   QuadDominantTessellor& controller() { return app->Objects.Controller; }
   QString logText() const { return app->FMainWindow.meOut->toPlainText(); }
   bool logHasLine(const QString& line) const { return logText().split(QLatin1Char('\n')).contains(line); }
+  QAction* remeshItem() {
+    for (QAction* action : window().menuBar()->actions()[2]->menu()->actions())
+      if (action->text() == QStringLiteral("Remesh: Input Mesh -> Volume -> Output Mesh")) return action;
+    return nullptr;
+  }
   QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+  // Shows the window with a file from the command line and waits until it is opened.
+  void showWithStartupFile(const QString& file) {
+    window().setStartupFile(file);
+    window().show();
+    QElapsedTimer clock;
+    clock.start();
+    while ((window().hasPendingStartupFile() || window().isBusy()) && clock.elapsed() < 30000)
+      QCoreApplication::processEvents();
+  }
 
   void showAndOpenBox() {
     window().show();
@@ -90,6 +113,35 @@ class MainWindowTest : public ::testing::Test {
   ScriptedDialogs dialogs;
   std::unique_ptr<TessellorApplication> app;
 };
+
+// The box of the pixels a view drew besides its white background and the axes at the origin.
+QRect drawnBox(TFGLForm& view) {
+  const QImage image = view.grabFramebuffer();
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      const bool white = p.red() > 245 && p.green() > 245 && p.blue() > 245;
+      const int high = (p.red() > 250) + (p.green() > 250) + (p.blue() > 250);
+      const int low = (p.red() < 5) + (p.green() < 5) + (p.blue() < 5);
+      if (!white && !(high == 1 && low == 2)) box |= QRect(x, y, 1, 1);
+    }
+  return box;
+}
+
+// The mesh fills most of the view in one direction, all of it in sight, around the middle.
+void expectFramed(TFGLForm& view, const std::string& what) {
+  const QRect box = drawnBox(view);
+  const QSize size = view.grabFramebuffer().size();
+  ASSERT_FALSE(box.isEmpty()) << what << ": nothing drawn";
+  const double wide = static_cast<double>(box.width()) / size.width();
+  const double high = static_cast<double>(box.height()) / size.height();
+  EXPECT_GT(std::max(wide, high), 0.6) << what << ": " << wide << " x " << high << " of the view";
+  EXPECT_TRUE(box.left() > 0 && box.top() > 0 && box.right() < size.width() - 1 && box.bottom() < size.height() - 1)
+      << what << ": clipped at the edge";
+  EXPECT_NEAR(box.center().x(), size.width() / 2, size.width() * 0.05) << what;
+  EXPECT_NEAR(box.center().y(), size.height() / 2, size.height() * 0.05) << what;
+}
 
 QStringList captionsOf(const QMenu* menu) {
   QStringList result;
@@ -106,11 +158,11 @@ TEST_F(MainWindowTest, MenuCaptions) {
   ASSERT_EQ(menus.size(), 5);
   const QStringList titles = {"Input Mesh", "Volume", "Remeshing", "Output Mesh", "Log File"};
   const QList<QStringList> items = {
-      {"Open", "Save As ...", "-", "Options", "-", "Show Window"},
+      {"Open", "Open Recent", "Save As ...", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
       {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
        "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
-      {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window"},
+      {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Clear"},
   };
   for (int i = 0; i < 5; ++i) {
@@ -352,13 +404,102 @@ TEST_F(MainWindowTest, RemeshWithoutInputIsReported) {
   EXPECT_TRUE(logHasLine(dialogs.Messages[0]));
 }
 
-TEST_F(MainWindowTest, StartupFileAndClearLog) {
-  window().setStartupFile(boxFile);
-  window().show();
+TEST_F(MainWindowTest, StartupFileDropRecentFilesAndClearLog) {
+  showWithStartupFile(boxFile);
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
   EXPECT_FALSE(logText().isEmpty());
   window().clearLog();
   EXPECT_TRUE(logText().isEmpty());
+
+  // A file dropped on the output view opens as the output mesh.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(boxFile)});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &drop);
+  EXPECT_EQ(controller().getOutputMesh().Vertices.size(), 8u);
+
+  // A later run lists the file under Open Recent, and opens it from there.
+  app.reset();
+  app = std::make_unique<TessellorApplication>(log, dialogs);
+  window().show();
+  emit window().recentFilesMenu()->aboutToShow();
+  ASSERT_FALSE(window().recentFilesMenu()->actions().isEmpty());
+  window().recentFilesMenu()->actions().first()->trigger();
+  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
+  EXPECT_TRUE(dialogs.Messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, UnreadableStartupFileIsReportedAtStart) {
+  std::ofstream(path("part.stl").toStdString()) << "solid part\nfacet normal 0 0 1\nouter loop\nvertex 0 0\n";
+  showWithStartupFile(path("part.stl"));
+  ASSERT_EQ(dialogs.Messages.size(), 1) << "a message box at start";
+  EXPECT_TRUE(dialogs.Messages[0].contains(QStringLiteral("part.stl"))) << dialogs.Messages[0].toStdString();
+  EXPECT_TRUE(logHasLine(dialogs.Messages[0])) << "and the same line in the log";
+}
+
+TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
+  const QString bunny = QString::fromLatin1(TESSELLOR_SHARED_DIR "/meshes/bunny.ply");
+  for (const QString& file : {boxFile, bunny}) {
+    if (!QFileInfo::exists(file)) continue;
+    app.reset();
+    app = std::make_unique<TessellorApplication>(log, dialogs);
+    showWithStartupFile(file);
+    const std::string name = QFileInfo(file).fileName().toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " opened");
+    remeshItem()->trigger();
+    ASSERT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " in the voxel frame");
+    expectFramed(app->FGLFormOutputMesh, name + " remeshed");
+  }
+}
+
+TEST_F(MainWindowTest, LongRemeshKeepsTheWindowAnsweringAndCancelChangesNothing) {
+  showAndOpenBox();
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  TFGLForm& outputView = app->FGLFormOutputMesh;
+  auto state = [&] {
+    std::vector<float> values{controller().Volume.Voxels.size() * 1.0f, outputView.getView().distance,
+                              outputView.getView().center[0], controller().getMCMesh().Polygons.size() * 1.0f};
+    for (const PolygonStorage* mesh : {&controller().getInputMesh(), &controller().getOutputMesh()})
+      for (const Vertex& v : mesh->Vertices) values.insert(values.end(), {v.pos.x, v.pos.y, v.pos.z});
+    return values;
+  };
+  const std::vector<float> before = state();
+
+  // While it runs, timer events arrive with the conflicting commands off and Cancel on; on the
+  // third tick Esc is pressed in the output view.
+  controller().setMaxVoxels(4000000);
+  int ticks = 0;
+  bool disabledWhileRunning = true;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (!window().isBusy()) return;
+    disabledWhileRunning = disabledWhileRunning && !remeshItem()->isEnabled() && window().bnCancel->isEnabled();
+    if (++ticks == 3) QTest::keyClick(&outputView, Qt::Key_Escape);
+  });
+  outputView.activateWindow();  // keys go to the active window
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&outputView));
+  timer.start(10);
+  remeshItem()->trigger();
+  timer.stop();
+
+  EXPECT_GE(ticks, 3) << "timer events while it ran";
+  EXPECT_TRUE(disabledWhileRunning);
+  EXPECT_EQ(logText().split(QLatin1Char('\n')).last(), QStringLiteral("Cancelled"));
+  EXPECT_TRUE(dialogs.Messages.isEmpty()) << "a cancel is not an error";
+  EXPECT_TRUE(remeshItem()->isEnabled() && !window().bnCancel->isEnabled() && !log.isBusy());
+  EXPECT_TRUE(state() == before) << "meshes, volume and the output view's camera as they were";
+  EXPECT_EQ(app->Objects.OutputMeshNode.getStorage(), &controller().getOutputMesh());
+
+  // The stop request is spent: the mesh's own commands and the next run go through.
+  app->FPolygonStorageNodeOptions1.smooth();
+  controller().setMaxVoxels(3000);
+  window().remesh();
+  EXPECT_TRUE(dialogs.Messages.isEmpty());
+  EXPECT_EQ(logText().split(QLatin1Char('\n')).last(), QStringLiteral("--------------- end"));
 }
 
 TEST_F(MainWindowTest, ShowCommandsAndOptionsDialog) {
@@ -383,6 +524,10 @@ TEST_F(MainWindowTest, ShowCommandsAndOptionsDialog) {
   EXPECT_FALSE(node.getVisible());
   window().showInputOptions();
   EXPECT_TRUE(app->FPolygonStorageNodeOptions.isVisible());
+  // Closing the main window closes the others, so that the program ends.
+  window().close();
+  EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
+  EXPECT_FALSE(app->FPolygonStorageNodeOptions.isVisible());
 }
 
 TEST_F(MainWindowTest, OptionsDialogIdBoxes) {
@@ -414,8 +559,7 @@ TEST_F(MainWindowTest, OptionsDialogIdBoxes) {
 
 TEST_F(MainWindowTest, WithoutOpenGLTheViewsStayHidden) {
   window().setViewsAvailable(false);
-  window().setStartupFile(boxFile);
-  window().show();
+  showWithStartupFile(boxFile);
   EXPECT_FALSE(app->FGLFormInputMesh.isVisible());
   EXPECT_FALSE(app->FGLFormOutputMesh.isVisible());
   ASSERT_EQ(dialogs.Messages.size(), 1);

@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tessellor;
@@ -154,6 +156,29 @@ TEST_F(MyOutputTest, FinishOpenTaskClosesOnlyARunningTask) {
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[3], "--------------- end");
   EXPECT_NE(busy->palette().color(QPalette::Window), QColor(Qt::red));
+}
+
+TEST_F(MyOutputTest, CallsFromAWorkerThreadArriveOnTheGuiThreadInOrder) {
+  std::thread worker([this] {
+    output.beginTask("Worker");
+    output.writeLine("first");
+    output.setProgress(40);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    output.writeLine("second");
+    output.endTask();
+  });
+  worker.join();
+  EXPECT_TRUE(lines().empty()) << "nothing touched the controls from the worker";
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+  const std::vector<std::string> log = lines();
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[1], "Worker");
+  EXPECT_EQ(log[2], "first");
+  EXPECT_EQ(log[3], "second");
+  EXPECT_EQ(log[5], "--------------- end");
+  const int ms = std::stoi(log[4].substr(10));
+  EXPECT_GE(ms, 25) << "the task's time on the worker, " << log[4];
+  EXPECT_FALSE(output.isBusy());
 }
 
 TEST(MyOutputDetached, WithoutControlsNothingHappens) {

@@ -1,5 +1,6 @@
 // Draws meshes through a real OpenGL context (run under a virtual X server with Mesa) and checks
-// the pixels: white background, blue lit faces, black outlines, red feature points.
+// the pixels: white background, lit blue faces, black outlines, red feature points, faces coloured
+// by quality with their legend.
 #include "PolygonStorageNode.h"
 #include "QtTestApplication.h"
 #include "TFGLForm.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QOpenGLContext>
+#include <QSet>
 
 #include <GL/gl.h>
 
@@ -44,6 +46,9 @@ struct PixelCounts {
   int white = 0, blue = 0, black = 0, red = 0;
 };
 
+// Faces are drawn in a light blue, so lit they stay blue above red and green.
+bool isFace(const QColor& p) { return p.blue() > 120 && p.blue() > p.red() + 40 && p.blue() > p.green() + 10; }
+
 PixelCounts count(const QImage& image) {
   PixelCounts c;
   for (int y = 0; y < image.height(); ++y)
@@ -51,7 +56,7 @@ PixelCounts count(const QImage& image) {
       const QColor p = image.pixelColor(x, y);
       if (p.red() > 240 && p.green() > 240 && p.blue() > 240)
         ++c.white;
-      else if (p.blue() > 150 && p.red() < 80 && p.green() < 80)
+      else if (isFace(p))
         ++c.blue;
       else if (p.red() < 40 && p.green() < 40 && p.blue() < 40)
         ++c.black;
@@ -111,8 +116,8 @@ TEST_F(RenderTest, FacesBlueOutlinesBlack) {
   const QImage image = frame();
   const PixelCounts c = count(image);
   const QColor centre = image.pixelColor(image.width() / 2 + 7, image.height() / 2 + 5);
-  EXPECT_GT(centre.blue(), 150) << "the face in front is lit blue";
-  EXPECT_LT(centre.red(), 80);
+  EXPECT_TRUE(isFace(centre)) << "the face in front is lit blue";
+  EXPECT_GT(centre.blue(), 180) << "lit from the eye's side";
   EXPECT_EQ(image.pixelColor(2, 2), QColor(Qt::white)) << "background";
   EXPECT_GT(c.blue, 1000);
   EXPECT_GT(c.black, 50) << "polygon outlines";
@@ -191,4 +196,52 @@ TEST_F(RenderTest, DraggingThinsOutTheFaces) {
   EXPECT_GT(thinned, full / 5) << "a third of the faces";
   EXPECT_LT(thinned, full / 2) << "a third of the faces";
   EXPECT_EQ(count(frame()).blue, full) << "released: all faces again";
+}
+
+TEST_F(RenderTest, HeadlightShadesACurvedSurface) {
+  // A sphere seen from outside: per-vertex normals under a headlight give a gradient of face
+  // colours, brightest where the surface faces the eye.
+  testmeshes::build(mesh, testmeshes::icosphere({0, 0, 0}, 20.0f, 3));
+  node.setDrawLines(false);
+  form->getView().setRootNode(&node);
+  const QImage image = frame();
+  QSet<QRgb> shades;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (isFace(image.pixelColor(x, y))) shades.insert(image.pixel(x, y));
+  EXPECT_GT(shades.size(), 30) << "more than a handful of distinct face colours";
+  const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+  const QColor rim = image.pixelColor(image.width() / 2, image.height() / 2 - 40);
+  EXPECT_GT(middle.blue() + middle.green(), rim.blue() + rim.green()) << "the rim turns away from the light";
+}
+
+TEST_F(RenderTest, QualityColoursAndLegend) {
+  // A square (scaled Jacobian 1) and a parallelogram of 45 degrees (0.71) beside it.
+  testmeshes::build(
+      mesh, {"quads",
+             {{-28, -8, 0}, {-12, -8, 0}, {-12, 8, 0}, {-28, 8, 0}, {4, -8, 0}, {16, -8, 0}, {32, 8, 0}, {20, 8, 0}},
+             {{0, 1, 2, 3}, {4, 5, 6, 7}},
+             0});
+  form->resize(480, 400);  // room for the legend beside the mesh
+  form->getView().setRootNode(&node);
+  const QRect legend(form->width() - 80, 0, 80, 60);
+  auto nonWhiteIn = [](const QImage& image, const QRect& area) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (image.pixelColor(x, y) != QColor(Qt::white)) ++count;
+    return count;
+  };
+  EXPECT_EQ(nonWhiteIn(frame(), legend), 0) << "no legend without quality colours";
+  node.setColourByQuality(true);
+  const QImage image = frame();
+  // The frame shows 53.6 units from top to bottom; the square's centre is 20 units left of the
+  // middle, and 2.7 units below the middle the parallelogram runs from 9.3 to 21.3 units right.
+  const float unit = static_cast<float>(image.height()) / 53.589838f;
+  const QColor square = image.pixelColor(image.width() / 2 - static_cast<int>(20 * unit), image.height() / 2);
+  EXPECT_GT(square.blue(), square.red() + 60) << "scaled Jacobian 1 is blue";
+  const QColor slanted = image.pixelColor(image.width() / 2 + static_cast<int>(15 * unit),
+                                          image.height() / 2 + static_cast<int>(2.7f * unit));
+  EXPECT_GT(slanted.green(), slanted.blue() + 30) << "0.71 is green";
+  EXPECT_GT(nonWhiteIn(image, legend), 300) << "the legend in the top right corner";
 }

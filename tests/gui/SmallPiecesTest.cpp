@@ -4,6 +4,7 @@
 #include "TextConversion.h"
 #include "UserDialogs.h"
 #include "WindowTiling.h"
+#include "support/TestMeshes.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,19 @@ TEST(PolygonStorageNode, FaceThinningStep) {
 TEST(PolygonStorageNode, ZeroLineThicknessDrawsWidthOne) {
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(0.0f), 1.0f) << "thickness 0 still draws";
   EXPECT_EQ(PolygonStorageNode::effectiveLineWidth(3.0f), 3.0f);
+}
+
+TEST(PolygonStorageNode, BoundsCoverTheUsedVerticesAsDrawn) {
+  PolygonStorage mesh;
+  testmeshes::build(mesh, testmeshes::cube(2.0f, 4.0f));
+  mesh.addVertex(Vertex{});  // a pass leaves vertices no polygon uses (at the origin, say)
+  PolygonStorageNode node;
+  node.setStorage(&mesh);
+  node.scale = vec3(1.0f, 2.0f, 1.0f);
+  vec3 lo, hi;
+  ASSERT_TRUE(node.bounds(lo, hi));
+  EXPECT_EQ(lo[0], 2.0f) << "the unused vertex is not framed";
+  EXPECT_EQ(hi[1], 8.0f) << "scaled as drawn";
 }
 
 TEST(UserDialogs, FilterPairsBecomeNameFilters) {

@@ -48,3 +48,15 @@ class ProcessingError : public TessellorError {
 };
 
 }  // namespace tessellor
+
+namespace tessellor {
+
+// Work stopped on request (an interrupter said so). Not a failure: the front-ends say "Cancelled"
+// (the command line exits with 130, as after Ctrl-C) and the data the work would change stays as
+// it was.
+class Cancelled : public TessellorError {
+ public:
+  Cancelled() : TessellorError("Cancelled") {}
+};
+
+}  // namespace tessellor

@@ -134,11 +134,12 @@ struct VertexPiece {
   std::vector<int> LayerCounts;
 };
 
-void edgeVertices(const GenericVolumeStorage& volume, int z0, int z1, VertexPiece& out) {
+void edgeVertices(const GenericVolumeStorage& volume, int z0, int z1, VertexPiece& out, NullInterrupter* interrupter) {
   const int ny = volume.getYSize(), nz = volume.getZSize();
   DistanceLayer layer, next;
   layer.read(volume, z0);
   for (int z = z0; z < z1; ++z) {
+    throwIfInterrupted(interrupter);
     const bool last = z + 1 >= nz;
     if (!last) next.read(volume, z + 1);
     const std::size_t before = out.Vertices.size();
@@ -198,6 +199,7 @@ class SlabSweep : public MarchingCubes33Cube {
   std::vector<int> PolygonsWithCentre;
   std::vector<Vertex> Centres;
   std::vector<Event> Events;
+  NullInterrupter* Interrupter = nullptr;  // polled once per slab
 
  protected:
   void diagnostic(const char* text) override { Events.push_back({_k, EventKind::Diagnostic, 0, text}); }
@@ -261,6 +263,7 @@ void SlabSweep::run(int k0, int k1) {
   layerIds(Layers[0], &Layers[1], k0, Ids[0]);
   layerIds(Layers[1], k0 + 2 < SizeZ ? &Layers[2] : nullptr, k0 + 1, Ids[1]);
   for (_k = k0; _k < k1; ++_k) {
+    throwIfInterrupted(Interrupter);
     sweepSlab();
     if (_k + 1 == k1) break;
     // Slide up one layer: k + 1 becomes the lower layer, k + 2 the upper, k + 3 is read.
@@ -479,7 +482,7 @@ void MarchingCubes33::extract() {
       std::vector<VertexPiece> results(ranges.size());
       forEachInOrder(
           static_cast<int>(ranges.size()),
-          [&](int p) { edgeVertices(volume, ranges[p].first, ranges[p].second, results[p]); },
+          [&](int p) { edgeVertices(volume, ranges[p].first, ranges[p].second, results[p], _interrupter); },
           [&](int p) {
             VertexPiece& piece = results[static_cast<std::size_t>(p)];
             checkVertexLimit(static_cast<long long>(built.Vertices.size()) + piece.Vertices.size());
@@ -512,6 +515,7 @@ void MarchingCubes33::extract() {
           static_cast<int>(ranges.size()),
           [&](int p) {
             auto sweep = std::make_unique<SlabSweep>(volume, layerFirstId, built.Vertices.data());
+            sweep->Interrupter = _interrupter;
             sweep->run(ranges[p].first, ranges[p].second);
             sweeps[static_cast<std::size_t>(p)] = std::move(sweep);
           },

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "extract/MarchingCubes33Cube.h"
 #include "mesh/PolygonStorage.h"
 
@@ -34,6 +35,8 @@ class MarchingCubes33 : public MarchingCubes33Cube {
   void setVolume(const GenericVolumeStorage* volume) { _volume = volume; }
   void setMesh(PolygonStorage* mesh) { _mesh = mesh; }
   void setStatusOutput(StatusOutput* output) { _output = output; }
+  // Polled once per slab; a stop throws Cancelled and the mesh keeps its previous contents.
+  void setInterrupter(NullInterrupter* interrupter) { _interrupter = interrupter; }
 
   // Back to the constructed state: sizes -1, no vertices.
   void release();
@@ -51,6 +54,7 @@ class MarchingCubes33 : public MarchingCubes33Cube {
   const GenericVolumeStorage* _volume = nullptr;
   PolygonStorage* _mesh = nullptr;
   StatusOutput* _output = nullptr;
+  NullInterrupter* _interrupter = nullptr;
   int _sizeX = -1;
   int _sizeY = -1;
   int _sizeZ = -1;

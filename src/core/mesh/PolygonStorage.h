@@ -7,6 +7,7 @@
 
 namespace tessellor {
 
+class NullInterrupter;
 class StatusOutput;
 
 // Three 32-bit floats.
@@ -64,6 +65,7 @@ class PolygonStorage {
   V3 BBoxMax;
   V3 BBoxMin;
   StatusOutput* Output = nullptr;
+  NullInterrupter* Interrupter = nullptr;  // polled by the post-processing passes; not owned
   char Msg[100] = {};
   float Scale = 1.0f;
   V3 Offset;
@@ -71,6 +73,8 @@ class PolygonStorage {
   // --- bulk state
   void clear();
   void setStatusOutput(StatusOutput* output) { Output = output; }
+  // A stopped pass throws Cancelled and leaves the mesh partly processed: run it on a copy.
+  void setInterrupter(NullInterrupter* interrupter) { Interrupter = interrupter; }
   float getScale() const { return Scale; }
   void setScale(float scale) { Scale = scale; }
   V3 getOffset() const { return Offset; }
@@ -81,9 +85,9 @@ class PolygonStorage {
   }
   int addVertex(const Vertex& vertex);
   int addTriangle(int a, int b, int c);
-  // Swaps every field except Output (readers fill a fresh mesh and swap on success).
+  // Swaps every field except Output and Interrupter (readers fill a fresh mesh and swap on success).
   void swapContents(PolygonStorage& other);
-  // Copies every field except Output.
+  // Copies every field except Output and Interrupter.
   void copyContents(const PolygonStorage& other);
 
   // --- index maintenance

@@ -63,6 +63,15 @@ void QuadDominantTessellor::setStatusOutput(StatusOutput* output) {
   MCMesh.setStatusOutput(output);
 }
 
+void QuadDominantTessellor::setInterrupter(NullInterrupter* interrupter) {
+  Interrupter = interrupter;
+  MarchingCubes33::setInterrupter(interrupter);
+  Voxelizer.setInterrupter(interrupter);
+  InputMesh.setInterrupter(interrupter);
+  OutputMesh.setInterrupter(interrupter);
+  MCMesh.setInterrupter(interrupter);
+}
+
 void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxels, int& nx, int& ny, int& nz) {
   const float extent[3] = {ex, ey, ez};
   for (int axis = 0; axis < 3; ++axis) {
@@ -117,6 +126,7 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
 }
 
 void QuadDominantTessellor::volumeFromInputMesh() {
+  const InterrupterScope scope(Interrupter, "Input Mesh -> Volume");
   if (InputMesh.Vertices.empty()) throw ProcessingError("Cannot size the volume: the input mesh has no vertices");
   int nx = 0, ny = 0, nz = 0;
   volumeSize(InputMesh.BBoxMax.x - InputMesh.BBoxMin.x, InputMesh.BBoxMax.y - InputMesh.BBoxMin.y,
@@ -150,6 +160,7 @@ void QuadDominantTessellor::volumeFromInputMesh() {
 }
 
 void QuadDominantTessellor::outputMeshFromVolume() {
+  const InterrupterScope scope(Interrupter, "Volume -> Output Mesh");
   release();
   initialize();
   extract();

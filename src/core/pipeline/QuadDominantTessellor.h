@@ -36,6 +36,10 @@ class QuadDominantTessellor : public MarchingCubes33 {
   void setExactDistance(bool exact) { ExactDistance = exact; }
   VolumeStorageDF_IO& getVolumeIO() { return VolumeIO; }
   void setStatusOutput(StatusOutput* output);
+  // Passed on to the voxelizer, the extractor and the meshes. A stopped step throws Cancelled and
+  // leaves the meshes and the volume partly done: a caller that must keep them runs the step on
+  // a scratch controller and swaps the results in on success (as the public functions do).
+  void setInterrupter(NullInterrupter* interrupter);
 
   // Throws ProcessingError, with mesh and volume unchanged, when the input mesh cannot be sized
   // (no vertices, a flat or non-finite extent, an axis below 5 voxels) or the volume cannot be
@@ -58,7 +62,8 @@ class QuadDominantTessellor : public MarchingCubes33 {
   int MaxVoxels = 100000;
   bool DetectSharpFeatures = false;
   bool ExactDistance = false;
-  StatusOutput* Output = nullptr;  // not owned
+  StatusOutput* Output = nullptr;          // not owned
+  NullInterrupter* Interrupter = nullptr;  // not owned
 };
 
 }  // namespace tessellor

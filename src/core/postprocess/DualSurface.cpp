@@ -1,6 +1,7 @@
 #include "mesh/PolygonStorage.h"
 
 #include "base/Assert.h"
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
@@ -47,6 +48,7 @@ void PolygonStorage::constructDualSurface(const PolygonStorage& source, bool ski
 
   const int sourceVertices = static_cast<int>(source.VIndex.size());
   for (int i = 0; i < sourceVertices; ++i) {
+    if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
     const VertexIDSet& around = source.VIndex[i];
     if (around.size() <= 2) continue;
     // A manifold fan visits each of its polygons once; on a non-manifold neighbourhood (an edge

@@ -1,6 +1,7 @@
 #include "mesh/PolygonStorage.h"
 
 #include "base/Assert.h"
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
@@ -13,6 +14,7 @@ void PolygonStorage::reducePolygonDegree() {
   // The bound is re-read every time: pieces appended below are visited too (none has more than
   // four corners).
   for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+    if ((p & 4095) == 0) throwIfInterrupted(Interrupter);
     const std::size_t n = Polygons[p].size();
     if (n <= 4) continue;
     if (n == 5) {

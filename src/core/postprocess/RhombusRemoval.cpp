@@ -1,5 +1,6 @@
 #include "mesh/PolygonStorage.h"
 
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <algorithm>
@@ -54,6 +55,7 @@ void PolygonStorage::removeRhombusPolygons() {
   if (Output) Output->beginTask("Removing rhombus polygons");
 
   for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+    if ((p & 4095) == 0) throwIfInterrupted(Interrupter);
     VertexIDList& quad = Polygons[p];
     if (quad.size() != 4) continue;
     // The rotation comes before the tests, so a quad that is then rejected stays rotated.

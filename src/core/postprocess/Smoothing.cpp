@@ -1,5 +1,6 @@
 #include "mesh/PolygonStorage.h"
 
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
@@ -25,6 +26,7 @@ void PolygonStorage::smooth() {
 
   const std::size_t indexed = VIndex.size() < count ? VIndex.size() : count;
   for (std::size_t i = 0; i < count; ++i) {
+    if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
     const Vertex& vertex = Vertices[i];
     if (i >= indexed || VIndex[i].empty() || fixed[i] || vertex.attr != 0) {
       newPositions[i] = vertex.pos;

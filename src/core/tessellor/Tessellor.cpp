@@ -37,9 +37,10 @@ std::string lowerExtension(const std::string& path) {
 
 // The controller holds three meshes and the volume: too large for the stack.
 std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
-                                                      int budget) {
+                                                      int budget, NullInterrupter* interrupter) {
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
+  controller->setInterrupter(interrupter);
   controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
@@ -235,13 +236,13 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   return budget;
 }
 
-void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
-            StatusOutput* status, VolumeStorageDF* volume) {
+void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
+            VolumeStorageDF* volume, NullInterrupter* interrupter) {
   int budget = voxelBudget(input, options);
   const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
   if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
-  auto controller = makeController(options, status, budget);
+  auto controller = makeController(options, status, budget, interrupter);
   fittedInput(*controller, input);
   controller->remesh();
 
@@ -269,7 +270,7 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
         VolumeSizing::checkMemory(fitted, again, VolumeSizing::triangleArea(input), adviceFor(options));
         logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
         budget = again;
-        controller = makeController(options, status, budget);
+        controller = makeController(options, status, budget, interrupter);
         fittedInput(*controller, input);
         controller->remesh();
       }
@@ -280,15 +281,16 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
-                  StatusOutput* status) {
-  auto controller = makeController(options, status, voxelBudget(input, options));
+                  StatusOutput* status, NullInterrupter* interrupter) {
+  auto controller = makeController(options, status, voxelBudget(input, options), interrupter);
   fittedInput(*controller, input);
   controller->volumeFromInputMesh();
   volume = std::move(controller->Volume);
 }
 
-void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh) {
-  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels);
+void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status, PolygonStorage* mcMesh,
+                  NullInterrupter* interrupter) {
+  auto controller = makeController(RemeshOptions{}, status, RemeshOptions{}.maxVoxels, interrupter);
   std::swap(controller->Volume, volume);
   try {
     controller->outputMeshFromVolume();

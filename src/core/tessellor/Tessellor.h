@@ -11,9 +11,20 @@
 //
 // Failures that input can cause throw tessellor::FileError (naming the file and the line or
 // byte) or tessellor::ProcessingError; the containers a call would fill keep their contents.
+//
+// The pipeline functions take an optional interrupter (nullptr: never interrupted), polled in
+// the stages' loops; another thread (or a signal handler) stops the run through it:
+//
+//   tessellor::FlagInterrupter stop;           // stop.interrupt() from anywhere
+//   tessellor::remesh(mesh, out, {}, nullptr, nullptr, &stop);
+//
+// A stopped call throws tessellor::Cancelled and, like a failed one, leaves output (and the
+// volume) exactly as they were.
 
 #include <string>
 
+#include "base/FlagInterrupter.h"
+#include "base/NullInterrupter.h"
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
@@ -94,7 +105,7 @@ struct RemeshOptions {
 // a quad-dominant mesh in output, in input's file coordinates. input is not changed; volume,
 // when given, receives the distance volume.
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options,
-            StatusOutput* status = nullptr, VolumeStorageDF* volume = nullptr);
+            StatusOutput* status = nullptr, VolumeStorageDF* volume = nullptr, NullInterrupter* interrupter = nullptr);
 
 // The voxel budget remesh and meshToVolume use for input: maxVoxels, or the one that the element
 // size or face count asks for. Throws ProcessingError when both are set, when the input cannot
@@ -104,13 +115,13 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options);
 // The first half: the narrow-band distance volume of input (fitted as remesh does), with its
 // feature cells when the options ask for them.
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,
-                  StatusOutput* status = nullptr);
+                  StatusOutput* status = nullptr, NullInterrupter* interrupter = nullptr);
 
 // The second half: the quad-dominant mesh of a volume; mcMesh, when given, receives the
 // Marching Cubes mesh after the feature transfer. volume is lent to the pipeline and given back
 // unchanged.
 void volumeToMesh(VolumeStorageDF& volume, PolygonStorage& output, StatusOutput* status = nullptr,
-                  PolygonStorage* mcMesh = nullptr);
+                  PolygonStorage* mcMesh = nullptr, NullInterrupter* interrupter = nullptr);
 
 // Volume files (".vol").
 void readVolume(const std::string& path, VolumeStorageDF& volume);

@@ -118,6 +118,7 @@ void PolygonStorageVoxelizerDual::voxelize() {
   for (int i = 0; i < count; ++i) {
     if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
     if (i % step == 0) {
+      throwIfInterrupted(Interrupter, progress);
       Output->setProgress(progress);
       ++progress;
     }
@@ -242,6 +243,7 @@ void PolygonStorageVoxelizerDual::detectSharpFeatures() {
   Output->beginTask("Sharp features");
   Features->detectSharpEdges(ThresholdPsi);
   for (const VertexIDList& line : Features->FeatureLines) {
+    throwIfInterrupted(Interrupter);
     if (line.empty()) continue;
     int v = line.front();
     markFeatureCorner(v);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "base/NullOutput.h"
 
 #include "algebra/vec3.h"
@@ -23,6 +24,8 @@ class PolygonStorageVoxelizerDual {
   void setVolume(GenericVolumeStorage* volume) { Volume = volume; }
   void setMesh(PolygonStorage* mesh) { Mesh = mesh; }
   void setSharpFeatures(SharpFeatures* features) { Features = features; }
+  // Polled once per progress step; a stop throws Cancelled and leaves the volume partly filled.
+  void setInterrupter(NullInterrupter* interrupter) { Interrupter = interrupter; }
   float getThresholdPsi() const { return ThresholdPsi; }
   void setThresholdPsi(float psi) { ThresholdPsi = psi; }
   bool getExactDistance() const { return ExactDistance; }
@@ -49,6 +52,7 @@ class PolygonStorageVoxelizerDual {
   GenericVolumeStorage* Volume = nullptr;          // not owned
   PolygonStorage* Mesh = nullptr;                  // not owned
   SharpFeatures* Features = nullptr;               // not owned
+  NullInterrupter* Interrupter = nullptr;          // not owned
   float ThresholdPsi = 0.3f;
   int SkippedPolygons = 0;
   // Off: the chosen point of a region is found in the triangle's affine parameters, which
