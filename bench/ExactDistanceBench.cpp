@@ -47,7 +47,7 @@ bool run(const std::string& path, int budget, bool exact, Row& row) {
     if (c->InputMesh.Vertices.empty() || !c->InputMesh.fitIntoVolume(50, 50, 50)) return false;
     row.InputEuler = eulerCharacteristic(c->InputMesh);
     c->setMaxVoxels(budget);
-    c->setExactDistance(exact);
+    c->setVoxelizationMode(exact ? VoxelizationMode::Exact : VoxelizationMode::Classic);
     c->volumeFromInputMesh();
     double best = 1e30;
     for (int repeat = 0; repeat < 5; ++repeat) {

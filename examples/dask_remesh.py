@@ -47,13 +47,13 @@ def remesh_file(source, target, options):
 def print_table(summaries):
     """The table of tessellor-cli remesh --output-dir: file, status, time, polygons, quads."""
     width = max([4] + [len(s["file"]) for s in summaries])
-    print(f"{'file':<{width}}  {'status':<6}  {'time s':>8}  {'polygons':>9}  {'quads':>6}")
+    print(f"{'file':<{width}}  {'status':<7}  {'time s':>8}  {'polygons':>9}  {'quads':>6}")
     for s in summaries:
         if s["ok"]:
             q = s["quality"]
-            print(f"{s['file']:<{width}}  {'ok':<6}  {s['seconds']:8.2f}  {q['polygons']:9d}  {q['quad_share']:6.3f}")
+            print(f"{s['file']:<{width}}  {'ok':<7}  {s['seconds']:8.2f}  {q['polygons']:9d}  {q['quad_share']:6.3f}")
         else:
-            print(f"{s['file']:<{width}}  {'failed':<6}  {s['seconds']:8.2f}  {'-':>9}  {'-':>6}")
+            print(f"{s['file']:<{width}}  {'failed':<7}  {s['seconds']:8.2f}  {'-':>9}  {'-':>6}")
 
 
 def parse_arguments(argv):

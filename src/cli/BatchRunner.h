@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
@@ -14,10 +15,12 @@ struct BatchItem {
   std::string Input;
   std::string Output;
   bool Ok = false;
+  bool Cancelled = false;   // stopped by the interrupter, or never started
   std::string Error;         // the one-line message of a failure
   double Seconds = 0.0;      // wall time of the file's work
   std::size_t Polygons = 0;  // set by the work: polygons written
   double QuadShare = 0.0;    // set by the work: share of them with four corners
+  std::string Warning;       // set by the work: a warning about a file that was written
 };
 
 // Works through the files of a batch on up to jobs threads, each file with its own status output
@@ -30,7 +33,10 @@ class BatchRunner {
   // leave lines for the error stream in summary (printed after the file's name unless quiet).
   using Work = std::function<void(BatchItem& item, tessellor::StatusOutput& status, std::string& summary)>;
 
-  BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors);
+  // Once interrupter asks to stop, no further file is started; the work is expected to pass it on
+  // to the pipeline, whose Cancelled marks its file as cancelled.
+  BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors,
+              tessellor::NullInterrupter* interrupter = nullptr);
 
   // The number of cores (at least 1).
   static unsigned defaultJobs();
@@ -42,10 +48,13 @@ class BatchRunner {
                                      const std::string& extension);
 
   // Runs work on every item, the largest input files first; returns the number of failed items.
+  // Throws Cancelled, after the table, when the interrupter stopped the batch.
   std::size_t run(std::vector<BatchItem>& items, const Work& work);
 
   // The table of every file: status, seconds, polygons and quad share.
   void printTable(const std::vector<BatchItem>& items) const;
+  // True when the interrupter stopped the batch.
+  bool wasCancelled() { return tessellor::wasInterrupted(Interrupter); }
 
  private:
   void runOne(BatchItem& item, const Work& work);
@@ -54,5 +63,6 @@ class BatchRunner {
   bool Quiet;
   std::FILE* Log;
   std::FILE* Errors;
+  tessellor::NullInterrupter* Interrupter;
   std::mutex PrintLock;
 };

@@ -30,6 +30,13 @@ void ConsoleOutput::diagnostic(const char* text, void* self) {
   std::fflush(output.Bar);
 }
 
+void ConsoleOutput::warning(const std::string& text) {
+  eraseBar();
+  std::fflush(Log);
+  std::fprintf(Bar, "tessellor-cli: warning: %s\n", text.c_str());
+  std::fflush(Bar);
+}
+
 void ConsoleOutput::writeLine(const char* text) {
   if (Quiet) return;
   // The bar shares the terminal with the log: take it away while the line is written.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 using namespace tessellor;
 
@@ -23,6 +24,9 @@ class ConsoleOutput final : public StatusOutput {
   void setProgress(int percent) override;
   void beginTask(const char* name) override;
   void endTask() override;
+
+  // "tessellor-cli: warning: TEXT" on standard error, also when quiet.
+  void warning(const std::string& text);
 
   void setQuiet(bool quiet) { Quiet = quiet; }
   bool isQuiet() const { return Quiet; }

@@ -13,8 +13,15 @@ const OptionSyntax InputPipeline::TargetFaces{"--target-faces", "N", "size the v
 const OptionSyntax InputPipeline::Features{"--features", nullptr, "detect sharp features and edges"};
 const OptionSyntax InputPipeline::Psi{"--psi", "P",
                                       "threshold on |cos| between face normals for sharp edges (default 0.3)"};
-const OptionSyntax InputPipeline::ExactDistance{"--exact-distance", nullptr,
-                                                "exact closest-point distances instead of the affine-parameter ones"};
+const OptionSyntax InputPipeline::Mode{"--mode", "classic|exact|robust", "voxelization mode (default robust)"};
+const OptionSyntax InputPipeline::ExactDistance{"--exact-distance", nullptr, "the same as --mode exact"};
+
+const char* const InputPipeline::ModeDescription =
+    "The voxelization mode decides how distances and their signs are found. robust (the default)\n"
+    "triangulates every polygon, joins corners at equal positions and takes inside and outside from\n"
+    "the winding number of the repaired surface, so flipped faces, triangle soups, quads and small\n"
+    "holes still give a closed surface. exact and classic take the side from the face normals and\n"
+    "skip polygons that are not triangles; classic reproduces the original voxelizer.\n";
 
 RemeshOptions InputPipeline::options(const CommandLine& args) {
   RemeshOptions options;
@@ -25,7 +32,14 @@ RemeshOptions InputPipeline::options(const CommandLine& args) {
   options.targetFaces = args.integer("--target-faces", 0, 1, 1000000000000LL);
   options.thresholdPsi = static_cast<float>(args.number("--psi", 0.3, -1000.0, 1000.0));
   options.detectSharpFeatures = args.has("--features");
-  options.exactDistance = args.has("--exact-distance");
+  options.mode = VoxelizationMode::Robust;
+  if (args.has("--mode") && !voxelizationModeFromName(args.value("--mode"), options.mode))
+    throw UsageError("unknown mode '" + args.value("--mode") + "' (classic, exact or robust)");
+  if (args.has("--exact-distance")) {
+    if (args.has("--mode") && options.mode != VoxelizationMode::Exact)
+      throw UsageError("--exact-distance means --mode exact, not --mode " + args.value("--mode"));
+    options.mode = VoxelizationMode::Exact;
+  }
   return options;
 }
 

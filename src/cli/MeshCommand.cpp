@@ -94,8 +94,10 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
 
   // Only a complete run writes anything, and both files or neither: the Marching Cubes mesh is
   // staged beside its target and moved into place once the output mesh is written.
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
   if (!writeMC) {
     writeMesh(args.output(), remeshed, format, options);
+    if (!openWarning.empty()) output.warning(openWarning);
     return;
   }
   struct stat existing;
@@ -110,4 +112,5 @@ void MeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   }
   writeMesh(args.output(), remeshed, format, options);
   staged.moveTo(mcPath);
+  if (!openWarning.empty()) output.warning(openWarning);
 }

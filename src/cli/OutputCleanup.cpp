@@ -15,3 +15,9 @@ WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh,
   options.fullPrecision = true;
   return options;
 }
+
+std::string OutputCleanup::openEdgeWarning(const std::string& path, const PolygonStorage& mesh) {
+  const int open = countOpenEdges(mesh);
+  if (open == 0) return std::string();
+  return path + ": the output mesh is not closed (" + std::to_string(open) + " open edges)";
+}

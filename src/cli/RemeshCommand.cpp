@@ -10,43 +10,49 @@
 #include <cctype>
 #include <cstdio>
 
+#include <string>
+
 using namespace tessellor;
 
 const CommandSyntax& RemeshCommand::syntax() const {
-  static const CommandSyntax syntax{
-      "remesh",
-      "Read a mesh and write a quad-dominant remeshing of it.",
-      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
-      "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
-      "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
-      "edges and corners), extracted with Marching Cubes 33 and rebuilt as the dual surface, cut\n"
-      "into quads, cleared of rhombus quads and smoothed once. The result is written in the\n"
-      "coordinates of the input file, without emptied polygons, unused vertices and degenerate\n"
-      "elements, and a short quality summary goes to standard error; --raw writes every vertex\n"
-      "and polygon entry as the pipeline made it.\n"
-      "\n"
-      "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
-      "--format, default ply), working on --jobs files at once; each file's log and quality\n"
-      "summary are printed as one block when it is done. A file that fails is reported and the\n"
-      "others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
-      "output, and the exit status is 1 when any file failed.\n",
-      "IN",
-      {CommonOptions::Output,
-       CommonOptions::Format,
-       InputPipeline::MaxVoxels,
-       InputPipeline::ElementSize,
-       InputPipeline::TargetFaces,
-       InputPipeline::Features,
-       InputPipeline::Psi,
-       InputPipeline::ExactDistance,
-       {"--save-volume", "V.vol", "also write the distance volume", true},
-       {"--report", "FILE.json", "also write the full quality report as JSON", true},
-       OutputCleanup::Raw,
-       CommonOptions::Threads,
-       CommonOptions::OutputDir,
-       CommonOptions::Jobs,
-       CommonOptions::Quiet},
-      true};
+  static const std::string description =
+      std::string(
+          "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
+          "The mesh is fitted into 50 x 50 x 50, turned into a narrow-band signed distance volume sized\n"
+          "from the voxel budget, the element size or the face count (optionally marked with its sharp\n"
+          "edges and corners), extracted with Marching Cubes 33 and rebuilt as the dual surface, cut\n"
+          "into quads, cleared of rhombus quads and smoothed once. The result is written in the\n"
+          "coordinates of the input file, without emptied polygons, unused vertices and degenerate\n"
+          "elements, and a short quality summary goes to standard error; --raw writes every vertex\n"
+          "and polygon entry as the pipeline made it.\n"
+          "\n"
+          "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
+          "--format, default ply), working on --jobs files at once; each file's log and quality\n"
+          "summary are printed as one block when it is done. A file that fails is reported and the\n"
+          "others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
+          "output, and the exit status is 1 when any file failed.\n") +
+      "\n" + InputPipeline::ModeDescription;
+  static const CommandSyntax syntax{"remesh",
+                                    "Read a mesh and write a quad-dominant remeshing of it.",
+                                    description.c_str(),
+                                    "IN",
+                                    {CommonOptions::Output,
+                                     CommonOptions::Format,
+                                     InputPipeline::MaxVoxels,
+                                     InputPipeline::ElementSize,
+                                     InputPipeline::TargetFaces,
+                                     InputPipeline::Features,
+                                     InputPipeline::Psi,
+                                     InputPipeline::Mode,
+                                     InputPipeline::ExactDistance,
+                                     {"--save-volume", "V.vol", "also write the distance volume", true},
+                                     {"--report", "FILE.json", "also write the full quality report as JSON", true},
+                                     OutputCleanup::Raw,
+                                     CommonOptions::Threads,
+                                     CommonOptions::OutputDir,
+                                     CommonOptions::Jobs,
+                                     CommonOptions::Quiet},
+                                    true};
   return syntax;
 }
 
@@ -78,6 +84,8 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
   writeMesh(args.output(), remeshed, format, writeOptions);
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
+  if (!openWarning.empty()) output.warning(openWarning);
   if (args.has("--report")) {
     AtomicFileWriter file(reportPath);
     file.print("%s", formatQualityJson(report).c_str());
@@ -96,21 +104,26 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
   const auto jobs = static_cast<unsigned>(args.integer("--jobs", BatchRunner::defaultJobs(), 1, 1024));
   std::vector<BatchItem> items = BatchRunner::plan(args.inputs(), args.value("--output-dir"), extension);
 
-  BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
+  NullInterrupter* interrupter = &SignalInterrupter::instance();
+  BatchRunner runner(jobs, output.isQuiet(), stdout, stderr, interrupter);
   // The single form's steps, file by file; the quality summary joins the file's block.
   const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status, std::string& summary) {
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
-    remesh(mesh, remeshed, options, &status);
+    remesh(mesh, remeshed, options, &status, nullptr, interrupter);
+    throwIfInterrupted(interrupter);
     const double voxelSize = remeshed.Scale;
     const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
     const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
     writeMesh(item.Output, remeshed, format, writeOptions);
+    item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);
     item.Polygons = static_cast<std::size_t>(report.Polygons);
     item.QuadShare = report.QuadShare;
     summary = formatQualitySummary(report);
   });
   runner.printTable(items);
+  // Ctrl-C: the files done before it stay written; status 130 as for a single file.
+  if (runner.wasCancelled()) throw Cancelled();
   if (failed) throw PartialFailure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
 }

@@ -4,19 +4,25 @@
 #include "SignalInterrupter.h"
 #include "InputPipeline.h"
 
+#include <string>
+
 using namespace tessellor;
 
 const CommandSyntax& VoxelizeCommand::syntax() const {
+  static const std::string description =
+      std::string(
+          "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
+          "The mesh is fitted into 50 x 50 x 50, the volume is sized from the voxel budget, filled with\n"
+          "the narrow-band signed distance of the mesh and, with --features, marked with the cells of\n"
+          "its sharp edges and corners.\n") +
+      "\n" + InputPipeline::ModeDescription;
   static const CommandSyntax syntax{
       "voxelize",
       "Read a mesh and write its signed distance volume (.vol).",
-      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
-      "The mesh is fitted into 50 x 50 x 50, the volume is sized from the voxel budget, filled with\n"
-      "the narrow-band signed distance of the mesh's triangles and, with --features, marked with\n"
-      "the cells of its sharp edges and corners.\n",
+      description.c_str(),
       "IN",
       {CommonOptions::Output, InputPipeline::MaxVoxels, InputPipeline::Features, InputPipeline::Psi,
-       InputPipeline::ExactDistance, CommonOptions::Threads, CommonOptions::Quiet},
+       InputPipeline::Mode, InputPipeline::ExactDistance, CommonOptions::Threads, CommonOptions::Quiet},
       true};
   return syntax;
 }

@@ -184,11 +184,15 @@ void TFMainWindow::buildMenu() {
   connect(acDetectSharpFeatures, &QAction::triggered, this, [this](bool on) { setDetectSharpFeatures(on); });
   conflicting(remeshing->addAction(QStringLiteral("Set Threshold Psi for Sharp Features"), this,
                                    [this] { setThresholdPsi(); }));
-  // Unchecked, as the controller's switch starts.
+  // Both unchecked, as the controller starts in the classic mode.
   acExactDistanceField = conflicting(remeshing->addAction(QStringLiteral("Exact Distance Field")));
   acExactDistanceField->setCheckable(true);
   acExactDistanceField->setChecked(false);
   connect(acExactDistanceField, &QAction::triggered, this, [this](bool on) { setExactDistance(on); });
+  acRobustInsideOutside = conflicting(remeshing->addAction(QStringLiteral("Robust Inside/Outside")));
+  acRobustInsideOutside->setCheckable(true);
+  acRobustInsideOutside->setChecked(false);
+  connect(acRobustInsideOutside, &QAction::triggered, this, [this](bool on) { setRobustInsideOutside(on); });
   remeshing->addSeparator();
   conflicting(remeshing->addAction(QStringLiteral("Input Mesh -> Volume"), this, [this] { volumeFromInputMesh(); }));
   conflicting(remeshing->addAction(QStringLiteral("Volume -> Output Mesh"), this, [this] { outputMeshFromVolume(); }));
@@ -198,7 +202,8 @@ void TFMainWindow::buildMenu() {
   QMenu* output = menu->addMenu(QStringLiteral("Output Mesh"));
   conflicting(output->addAction(QStringLiteral("Open"), this, [this] { openOutputMesh(); }));
   conflicting(output->addAction(QStringLiteral("Save As ..."), this, [this] { saveOutputMesh(); }));
-  conflicting(output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); }));
+  conflicting(
+      output->addAction(QStringLiteral("Remove Unused Entries"), this, [this] { removeUnusedOutputEntries(); }));
   output->addSeparator();
   output->addAction(QStringLiteral("Options"), this, [this] { showOutputOptions(); });
   output->addSeparator();
@@ -579,7 +584,15 @@ void TFMainWindow::setMaximumNumberOfVoxels() {
 
 void TFMainWindow::setDetectSharpFeatures(bool on) { Objects.Controller.setDetectSharpFeatures(on); }
 
-void TFMainWindow::setExactDistance(bool on) { Objects.Controller.setExactDistance(on); }
+void TFMainWindow::setExactDistance(bool on) {
+  if (on) acRobustInsideOutside->setChecked(false);
+  Objects.Controller.setVoxelizationMode(on ? VoxelizationMode::Exact : VoxelizationMode::Classic);
+}
+
+void TFMainWindow::setRobustInsideOutside(bool on) {
+  if (on) acExactDistanceField->setChecked(false);
+  Objects.Controller.setVoxelizationMode(on ? VoxelizationMode::Robust : VoxelizationMode::Classic);
+}
 
 void TFMainWindow::setThresholdPsi() {
   QString text = TextConversion::formatGeneral4(Objects.Controller.getThresholdPsi());

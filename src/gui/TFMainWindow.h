@@ -62,7 +62,9 @@ class TFMainWindow : public QMainWindow {
   void setMaximumNumberOfVoxels();
   void setDetectSharpFeatures(bool on);
   void setThresholdPsi();
+  // The two mode items are exclusive; with neither checked the classic mode runs.
   void setExactDistance(bool on);
+  void setRobustInsideOutside(bool on);
   void volumeFromInputMesh();
   void outputMeshFromVolume();
   void remesh();
@@ -90,6 +92,7 @@ class TFMainWindow : public QMainWindow {
   QAction* actionDetectSharpFeatures() const { return acDetectSharpFeatures; }
   QAction* actionExactDistanceField() const { return acExactDistanceField; }
   QMenu* recentFilesMenu() const { return RecentMenu; }
+  QAction* actionRobustInsideOutside() const { return acRobustInsideOutside; }
 
   QFrame* Panel3 = nullptr;
   QPlainTextEdit* meOut = nullptr;
@@ -146,6 +149,7 @@ class TFMainWindow : public QMainWindow {
   bool Busy = false;
   bool CloseRequested = false;
   int StartupWaits = 0;
+  QAction* acRobustInsideOutside = nullptr;
   bool Shown = false;
   bool ViewsAvailable = true;
   QString StartupFile;

@@ -109,12 +109,8 @@ RemeshOptions remeshOptions(const py::object& maxVoxels, const py::object& eleme
   if (!maxVoxels.is_none()) options.maxVoxels = static_cast<int>(integerArgument(maxVoxels, "max_voxels", 1, INT_MAX));
   if (!elementSize.is_none()) options.elementSize = numberArgument(elementSize, "element_size", 1e-30, 1e30);
   if (!targetFaces.is_none()) options.targetFaces = integerArgument(targetFaces, "target_faces", 1, 1000000000000LL);
-  if (mode == "classic")
-    options.exactDistance = false;
-  else if (mode == "exact")
-    options.exactDistance = true;
-  else
-    throw py::value_error("mode '" + mode + "' is not supported by this build of the library (classic or exact)");
+  if (!voxelizationModeFromName(mode, options.mode))
+    throw py::value_error("unknown mode '" + mode + "' (classic, exact or robust)");
   options.detectSharpFeatures = features;
   if (!std::isfinite(psi)) throw py::value_error("psi must be a finite number");
   options.thresholdPsi = static_cast<float>(psi);

@@ -110,10 +110,9 @@ TEST(MeshCommand, WritesTheQuadMeshAndOnRequestTheMarchingCubesMesh) {
   EXPECT_TRUE(hasLine(run.Out, "        8 cases 1")) << describe(run);
   EXPECT_TRUE(hasLine(run.Out, "        0 cases 13.5.2")) << describe(run);
   // Then the output is cleaned up and the Marching Cubes mesh's unused entries removed.
-  const std::vector<std::string> expectedTasks{"Marching",         "Constructing Dual Surface",
-                                               "Reducing polygon degree", "Removing rhombus polygons",
-                                               "Smoothing",        "Cleaning up mesh",
-                                               "Removing unused entries"};
+  const std::vector<std::string> expectedTasks{
+      "Marching",  "Constructing Dual Surface", "Reducing polygon degree", "Removing rhombus polygons",
+      "Smoothing", "Cleaning up mesh",          "Removing unused entries"};
   EXPECT_EQ(tasks(run.Out), expectedTasks) << describe(run);
 
   // The Marching Cubes mesh, in the format of its own extension: grid point (2, 2, 2) +- half a

@@ -57,8 +57,8 @@ TEST(OutputRaw, IsByteForByteWhatTheCommandsWroteBefore) {
                         {"joint", false, "pc", 0x8eef0453fbcc5871ull}};
   for (const Case& c : cases) {
     const std::string out = scratchPath(std::string("raw.") + c.Extension), volume = scratchPath("raw.vol");
-    std::vector<std::string> args = {"remesh", Meshes + c.Mesh + ".ply", "-o", out, "--raw", "--quiet",
-                                     "--save-volume", volume};
+    std::vector<std::string> args = {"remesh",  Meshes + c.Mesh + ".ply", "-o",  out, "--raw",
+                                     "--quiet", "--save-volume",          volume};
     if (c.Features) args.push_back("--features");
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << describe(run);
@@ -101,8 +101,10 @@ TEST(OutputClean, RemeshWritesASoundMeshItsReportAndDecksWithTheSameCounts) {
   ASSERT_EQ(runCli({"convert", ply, "-o", inp, "--quiet"}).Exit, 0);
   ASSERT_EQ(runCli({"convert", ply, "-o", bdf, "--format", "bdf", "--quiet"}).Exit, 0);
   const std::string abaqus = readFile(inp), nastran = readFile(bdf);
-  const int nodes = static_cast<int>(jsonNumber(json, "vertices")), elements = static_cast<int>(jsonNumber(json, "polygons"));
-  const std::string abaqusNodes = abaqus.substr(abaqus.find("*NODE\n"), abaqus.find("*ELEMENT") - abaqus.find("*NODE\n"));
+  const int nodes = static_cast<int>(jsonNumber(json, "vertices")),
+            elements = static_cast<int>(jsonNumber(json, "polygons"));
+  const std::string abaqusNodes =
+      abaqus.substr(abaqus.find("*NODE\n"), abaqus.find("*ELEMENT") - abaqus.find("*NODE\n"));
   EXPECT_EQ(static_cast<int>(lines(abaqusNodes).size()) - 1, nodes);
   EXPECT_EQ(countLinesStarting(nastran, "GRID*"), nodes);
   EXPECT_EQ(countLinesStarting(nastran, "CQUAD4") + countLinesStarting(nastran, "CTRIA3"), elements);
@@ -130,7 +132,8 @@ TEST(OutputSizing, ElementSizeAndFaceCountHitTheirTargets) {
     ASSERT_EQ(run.Exit, 0) << describe(run);
     const std::string json = readFile(report);
     const bool bySize = std::string(c.Option) == "--element-size";
-    const double got = bySize ? jsonNumber(json.substr(json.find("edge_length")), "median") : jsonNumber(json, "polygons");
+    const double got =
+        bySize ? jsonNumber(json.substr(json.find("edge_length")), "median") : jsonNumber(json, "polygons");
     EXPECT_NEAR(got / c.Target, 1.0, bySize ? 0.15 : 0.20) << c.Mesh << " " << c.Option << " " << target;
     for (const std::string& path : {out, report}) std::remove(path.c_str());
   }
@@ -139,7 +142,8 @@ TEST(OutputSizing, ElementSizeAndFaceCountHitTheirTargets) {
 TEST(OutputSizing, OneSizeAtATimeAndNoneBeyondMemory) {
   if (!haveSharedMeshes()) GTEST_SKIP() << "no shared meshes";
   const std::string out = scratchPath("never.ply");
-  const CliRun both = runCli({"remesh", Meshes + "sphere.ply", "--max-voxels", "1000", "--target-faces", "10", "-o", out});
+  const CliRun both =
+      runCli({"remesh", Meshes + "sphere.ply", "--max-voxels", "1000", "--target-faces", "10", "-o", out});
   EXPECT_EQ(both.Exit, 2) << describe(both);
   // Voxels of a micrometre on a part of two units: far beyond any memory, refused at once.
   const CliRun huge = runCli({"remesh", Meshes + "sphere.ply", "--element-size", "1e-6", "-o", out});
@@ -149,8 +153,8 @@ TEST(OutputSizing, OneSizeAtATimeAndNoneBeyondMemory) {
   GTEST_SKIP() << "the address space limit that bounds the memory does not work with AddressSanitizer";
 #endif
   // The unit sphere in voxels of about 0.0022: some 450^3 of them, more than 512 MiB hold.
-  const CliRun tooMany = runCli({"remesh", Meshes + "sphere.ply", "--element-size", "0.002", "-o", out},
-                                CliLimits{512, -1, 60, ""});
+  const CliRun tooMany =
+      runCli({"remesh", Meshes + "sphere.ply", "--element-size", "0.002", "-o", out}, CliLimits{512, -1, 60, ""});
   EXPECT_EQ(tooMany.Exit, 1) << describe(tooMany);
   EXPECT_NE(tooMany.Err.find("Cannot allocate a volume of"), std::string::npos) << describe(tooMany);
   EXPECT_NE(tooMany.Err.find("MiB needed"), std::string::npos) << describe(tooMany);
@@ -163,7 +167,7 @@ TEST(QualityCommand, ReportsTheTopologyOfAQuadCube) {
   ASSERT_EQ(run.Exit, 0) << describe(run);
   EXPECT_EQ(run.Out.rfind("{", 0), 0u) << "nothing but the JSON on standard output";
   const std::pair<const char*, double> expected[] = {
-      {"used_vertices", 8}, {"polygons", 6},   {"quad_share", 1},   {"edges", 12},
+      {"used_vertices", 8}, {"polygons", 6},   {"quad_share", 1},           {"edges", 12},
       {"open_edges", 0},    {"components", 1}, {"euler_characteristic", 2}, {"valence4_share", 0}};
   for (const auto& e : expected) EXPECT_EQ(jsonNumber(run.Out, e.first), e.second) << e.first << "\n" << run.Out;
   const CliRun text = runCli({"quality", Meshes + "cube_quad.ply", "--reference", Meshes + "cube_quad.ply"});

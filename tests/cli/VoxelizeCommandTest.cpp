@@ -90,18 +90,20 @@ TEST(VoxelizeCommand, OctahedronLogAndVolume) {
   const CliRun run = voxelize({in, "-o", out});
   ASSERT_EQ(run.Exit, 0) << describe(run);
   const std::vector<std::string> log = lines(run.Out);
-  // The import frame, the sizing line, then the voxelization frame.
+  // The import frame, the sizing line, then the voxelization frame of the default (robust) mode.
   std::size_t size = 0;
   while (size < log.size() && log[size] != "Volume Size 46 x 46 x 46") ++size;
-  ASSERT_LT(size + 5, log.size()) << describe(run);
+  ASSERT_LT(size + 7, log.size()) << describe(run);
   EXPECT_EQ(log[0], "--------------- begin ");
   EXPECT_EQ(log[1], "Importing");
   EXPECT_EQ(log[size - 1], "--------------- end");
   EXPECT_EQ(log[size + 1], "--------------- begin ");
   EXPECT_EQ(log[size + 2], "Voxelization");
-  EXPECT_EQ(log[size + 3], " 0 Polygons skipped");
-  EXPECT_EQ(log[size + 4].rfind("Duration: ", 0), 0u);
-  EXPECT_EQ(log[size + 5], "--------------- end");
+  EXPECT_EQ(log[size + 3], "Distance mode: robust");
+  EXPECT_EQ(log[size + 4], "Triangles: 8, pieces: 1 (closed 1, cavities 0), turned: 0");
+  EXPECT_EQ(log[size + 5], " 0 Polygons skipped");
+  EXPECT_EQ(log[size + 6].rfind("Duration: ", 0), 0u);
+  EXPECT_EQ(log[size + 7], "--------------- end");
   EXPECT_EQ(run.Out.find("Sharp features"), std::string::npos) << "features are off by default";
 
   const VolumeStorageDF volume = readVolume(out);
@@ -167,16 +169,28 @@ TEST(VoxelizeCommand, BudgetFeaturesAndThreshold) {
   std::remove(out.c_str());
 }
 
-TEST(VoxelizeCommand, QuadsOnlyIsNoError) {
+// A box of quads: the default (robust) mode triangulates it; the triangle modes refuse it with a
+// pointer to the robust mode and write nothing.
+TEST(VoxelizeCommand, QuadsOnlyAreTriangulatedOrRefused) {
   const std::string in = writePly("quads.ply", box(1, 1, 1, true)), out = scratchPath("quads.vol");
-  const CliRun run = voxelize({in, "-o", out});
+  CliRun run = voxelize({in, "-o", out});
   ASSERT_EQ(run.Exit, 0) << describe(run);
-  EXPECT_NE(run.Out.find("\n 6 Polygons skipped\n"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("\n 0 Polygons skipped\n"), std::string::npos) << run.Out;
   const VolumeStorageDF volume = readVolume(out);
   ASSERT_EQ(volume.Voxels.size(), 46u * 46u * 46u);
-  for (const VoxelData& v : volume.Voxels) ASSERT_EQ(v.Distance, NoValue);
-  std::remove(in.c_str());
+  int inside = 0, outside = 0;
+  for (const VoxelData& v : volume.Voxels)
+    if (v.Distance != NoValue) (v.Distance < 0 ? inside : outside)++;
+  EXPECT_GT(inside, 1000);
+  EXPECT_GT(outside, 1000);
   std::remove(out.c_str());
+  for (const char* mode : {"classic", "exact"}) {
+    run = voxelize({in, "-o", out, "--mode", mode});
+    EXPECT_EQ(run.Exit, 1) << describe(run);
+    EXPECT_NE(run.Err.find("--mode robust"), std::string::npos) << run.Err;
+    EXPECT_FALSE(fileExists(out)) << mode;
+  }
+  std::remove(in.c_str());
 }
 
 TEST(VoxelizeCommand, UsageErrors) {

@@ -32,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   controller.setMaxVoxels(500 + 200 * (settings >> 4));
   controller.setDetectSharpFeatures((settings & 1) != 0);
   if (settings & 2) controller.setThresholdPsi((settings & 4) ? 0.9f : -0.5f);
-  controller.setExactDistance((settings & 8) != 0);
+  // Bit 8 leaves the classic mode; bit 16 (also part of the budget) then picks robust over exact.
+  controller.setVoxelizationMode((settings & 8) == 0    ? VoxelizationMode::Classic
+                                 : (settings & 16) != 0 ? VoxelizationMode::Robust
+                                                        : VoxelizationMode::Exact);
   try {
     controller.volumeFromInputMesh();
     controller.outputMeshFromVolume();

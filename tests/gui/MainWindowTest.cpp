@@ -160,8 +160,9 @@ TEST_F(MainWindowTest, MenuCaptions) {
   const QList<QStringList> items = {
       {"Open", "Open Recent", "Save As ...", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Open", "Save As ...", "-", "Set Maximum Number of Voxels"},
-      {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field", "-",
-       "Input Mesh -> Volume", "Volume -> Output Mesh", "Remesh: Input Mesh -> Volume -> Output Mesh"},
+      {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field",
+       "Robust Inside/Outside", "-", "Input Mesh -> Volume", "Volume -> Output Mesh",
+       "Remesh: Input Mesh -> Volume -> Output Mesh"},
       {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window", "Fit to Mesh"},
       {"Clear"},
   };
@@ -172,8 +173,10 @@ TEST_F(MainWindowTest, MenuCaptions) {
   }
   EXPECT_TRUE(window().actionDetectSharpFeatures()->isCheckable());
   EXPECT_TRUE(window().actionDetectSharpFeatures()->isChecked());
-  EXPECT_TRUE(window().actionExactDistanceField()->isCheckable());
-  EXPECT_FALSE(window().actionExactDistanceField()->isChecked());
+  for (QAction* mode : {window().actionExactDistanceField(), window().actionRobustInsideOutside()}) {
+    EXPECT_TRUE(mode->isCheckable());
+    EXPECT_FALSE(mode->isChecked());
+  }
   EXPECT_EQ(window().laStatus->text(), QStringLiteral("Status"));
 }
 
@@ -213,13 +216,23 @@ TEST_F(MainWindowTest, FirstShowWiresAndTiles) {
   window().actionDetectSharpFeatures()->trigger();
   EXPECT_TRUE(controller().DetectSharpFeatures);
 
-  // The exact-distance item starts unchecked with the controller's switch off, and toggles it.
-  EXPECT_FALSE(controller().getExactDistance());
-  window().actionExactDistanceField()->trigger();
-  EXPECT_TRUE(window().actionExactDistanceField()->isChecked());
-  EXPECT_TRUE(controller().getExactDistance());
-  window().actionExactDistanceField()->trigger();
-  EXPECT_FALSE(controller().getExactDistance());
+  // The two mode items start unchecked with the controller classic, and exclude each other.
+  QAction* exact = window().actionExactDistanceField();
+  QAction* robust = window().actionRobustInsideOutside();
+  const struct {
+    QAction* Item;
+    bool Exact, Robust;
+    VoxelizationMode Mode;
+  } steps[] = {{nullptr, false, false, VoxelizationMode::Classic}, {exact, true, false, VoxelizationMode::Exact},
+               {robust, false, true, VoxelizationMode::Robust},    {exact, true, false, VoxelizationMode::Exact},
+               {exact, false, false, VoxelizationMode::Classic},   {robust, false, true, VoxelizationMode::Robust},
+               {robust, false, false, VoxelizationMode::Classic}};
+  for (const auto& step : steps) {
+    if (step.Item) step.Item->trigger();
+    EXPECT_EQ(exact->isChecked(), step.Exact);
+    EXPECT_EQ(robust->isChecked(), step.Robust);
+    EXPECT_EQ(controller().getVoxelizationMode(), step.Mode);
+  }
 }
 
 TEST_F(MainWindowTest, MaximumVoxelsBox) {
@@ -292,11 +305,10 @@ TEST_F(MainWindowTest, OpenRemeshSave) {
   // An emptied polygon, as the post-processing passes leave them.
   controller().getOutputMesh().deletePolygon(0);
   // Each filter index chooses its writer whatever the typed extension.
-  dialogs.FileAnswers = {ScriptedDialogs::FileAnswer{path("out.ply"), 3},
-                         ScriptedDialogs::FileAnswer{path("obj-really.ply"), 2},
-                         ScriptedDialogs::FileAnswer{path("deck.pc"), 1},
-                         ScriptedDialogs::FileAnswer{path("abaqus.txt"), 4},
-                         ScriptedDialogs::FileAnswer{path("nothing.ply"), 6}, std::nullopt};
+  dialogs.FileAnswers = {
+      ScriptedDialogs::FileAnswer{path("out.ply"), 3},     ScriptedDialogs::FileAnswer{path("obj-really.ply"), 2},
+      ScriptedDialogs::FileAnswer{path("deck.pc"), 1},     ScriptedDialogs::FileAnswer{path("abaqus.txt"), 4},
+      ScriptedDialogs::FileAnswer{path("nothing.ply"), 6}, std::nullopt};
   for (int i = 0; i < 6; ++i) window().saveOutputMesh();
   EXPECT_EQ(dialogs.Filters.back(), QStringLiteral("*.pc|*.pc|*.obj|*.obj|*.ply|*.ply|*.inp|*.inp|*.bdf|*.bdf"));
   EXPECT_EQ(dialogs.Extensions.back(), QStringLiteral("pc"));

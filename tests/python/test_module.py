@@ -12,9 +12,13 @@ from conftest import DATA_MESHES, run_cli, same_mesh, shared_mesh
 
 # A mesh, the command line's options and the same options as keyword arguments.
 CASES = [
-    ("sphere.ply", [], {"mode": "classic"}),
-    ("fandisk.ply", ["--features", "--max-voxels", "200000"], {"mode": "classic", "features": True, "max_voxels": 200000}),
+    ("sphere.ply", ["--mode", "classic"], {"mode": "classic"}),
+    ("fandisk.ply", ["--features", "--max-voxels", "200000", "--mode", "classic"],
+     {"mode": "classic", "features": True, "max_voxels": 200000}),
     ("joint.ply", ["--exact-distance", "--features", "--psi", "0.5"], {"mode": "exact", "features": True, "psi": 0.5}),
+    # The defaults (robust, which also takes quads) and sizing in model units.
+    ("cube_quad.ply", [], {}),
+    ("open_cube.ply", ["--element-size", "0.05"], {"element_size": 0.05}),
 ]
 
 
@@ -121,7 +125,7 @@ def test_errors_name_the_file_and_line(tmp_path):
 
 
 def test_threads_give_the_sequential_results(sphere):
-    jobs = [{"mode": "classic", "max_voxels": 300000}, {"mode": "exact", "features": True}] * 2
+    jobs = [{"max_voxels": 300000}, {"mode": "exact", "features": True}] * 2
     sequential = [tessellor.remesh(*sphere, **job) for job in jobs]
     with ThreadPoolExecutor(2) as pool:
         parallel = list(pool.map(lambda job: tessellor.remesh(*sphere, **job), jobs))

@@ -81,6 +81,7 @@ inline void putScalar(std::string& out, const std::string& type, double value, b
   if (type == "uint") put(static_cast<std::uint32_t>(value));
   if (type == "float") put(static_cast<float>(value));
   if (type == "double") put(value);
+  if (type == "int64") put(static_cast<std::int64_t>(value));
   if (bigEndian) std::reverse(b, b + n);  // the tests run on little-endian machines
   out.append(reinterpret_cast<const char*>(b), static_cast<std::size_t>(n));
 }

@@ -45,7 +45,8 @@ ElementShape ElementShape::triangle(const double p[3][3]) {
     s.MinAngle = std::min(s.MinAngle, a);
     s.MaxAngle = std::max(s.MaxAngle, a);
   }
-  const bool collapsed = !(lmax > 0.0) || std::min({len[0], len[1], len[2]}) <= Tiny * lmax || area2 <= Tiny * lmax * lmax;
+  const bool collapsed =
+      !(lmax > 0.0) || std::min({len[0], len[1], len[2]}) <= Tiny * lmax || area2 <= Tiny * lmax * lmax;
   if (collapsed) {
     s.AspectRatio = ShapeMax;
     s.ScaledJacobian = 0.0;

@@ -211,8 +211,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     ++r.Edges;
     const std::array<double, 3> a = filePoint(mesh, static_cast<int>(entry.first >> 32));
     const std::array<double, 3> b = filePoint(mesh, static_cast<int>(entry.first & 0xffffffffu));
-    lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
-                                (a[2] - b[2]) * (a[2] - b[2])));
+    lengths.push_back(
+        std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2])));
     if (e.Count == 1) ++r.OpenEdges;
     if (e.Count > 2) ++r.NonManifoldEdges;
     if (e.Count == 2 && e.Forward != 1) ++r.InconsistentEdges;
@@ -300,8 +300,8 @@ std::string yesNo(bool value) { return value ? "yes" : "no"; }
 
 std::string shapeTable(const char* kind, const std::vector<ShapeStatistics>& statistics) {
   if (statistics.empty() || statistics[0].Count == 0) return format("%s: none\n", kind);
-  std::string text = format("%s (%d)             min        mean         max  acceptable      outside\n", kind,
-                            statistics[0].Count);
+  std::string text =
+      format("%s (%d)             min        mean         max  acceptable      outside\n", kind, statistics[0].Count);
   for (const ShapeStatistics& s : statistics)
     text += format("  %-16s %11.4g %11.4g %11.4g  %4g..%-5g %8d\n", s.Name, s.Min, s.Mean, s.Max, s.AcceptableLow,
                    s.AcceptableHigh, s.Outside);
@@ -365,8 +365,8 @@ std::string formatQualityText(const MeshQualityReport& r) {
   text += format("Non-manifold vertices: %d\n", r.NonManifoldVertices);
   text += format("Polygons repeating a vertex: %d\n", r.RepeatedVertexPolygons);
   text += format("Components: %d\n", r.Components);
-  text += format("Closed: %s, consistently oriented: %s\n", yesNo(r.Closed).c_str(),
-                 yesNo(r.ConsistentlyOriented).c_str());
+  text +=
+      format("Closed: %s, consistently oriented: %s\n", yesNo(r.Closed).c_str(), yesNo(r.ConsistentlyOriented).c_str());
   text += format("Euler characteristic: %d", r.EulerCharacteristic);
   text += r.Genus >= 0 ? format(", genus %d\n", r.Genus) : std::string("\n");
   text += "Valence:" + histogram(r.Valence) + "\n";
@@ -375,7 +375,8 @@ std::string formatQualityText(const MeshQualityReport& r) {
   text += format("  scaled Jacobian at or below 0: %d\n", r.QuadsNonPositiveJacobian);
   text += shapeTable("Triangles", r.TriangleShape);
   text += format("  scaled Jacobian at or below 0: %d\n", r.TrianglesNonPositiveJacobian);
-  if (r.MoreThanFourCorners > 0) text += format("Polygons of more than four corners (not measured): %d\n", r.MoreThanFourCorners);
+  if (r.MoreThanFourCorners > 0)
+    text += format("Polygons of more than four corners (not measured): %d\n", r.MoreThanFourCorners);
   if (r.HasReference) {
     text += distanceLine("Distance to the reference", r.ToReference, r.VoxelSize);
     text += distanceLine("Distance from the reference", r.FromReference, r.VoxelSize);
@@ -385,9 +386,8 @@ std::string formatQualityText(const MeshQualityReport& r) {
 
 std::string formatQualitySummary(const MeshQualityReport& r) {
   std::string text = format("Quality: %d vertices, %d polygons (%d quads, %.1f%%), %s, %s, Euler characteristic %d\n",
-                            r.UsedVertices, r.Polygons,
-                            r.PolygonsByCorners.count(4) ? r.PolygonsByCorners.at(4) : 0, 100.0 * r.QuadShare,
-                            r.Closed ? "closed" : format("%d open edges", r.OpenEdges).c_str(),
+                            r.UsedVertices, r.Polygons, r.PolygonsByCorners.count(4) ? r.PolygonsByCorners.at(4) : 0,
+                            100.0 * r.QuadShare, r.Closed ? "closed" : format("%d open edges", r.OpenEdges).c_str(),
                             r.ConsistentlyOriented ? "oriented" : "not consistently oriented", r.EulerCharacteristic);
   const ShapeStatistics* quadJacobian = findMeasure(r.QuadShape, "scaled_jacobian");
   const ShapeStatistics* triJacobian = findMeasure(r.TriangleShape, "scaled_jacobian");
@@ -413,9 +413,9 @@ std::string formatQualityJson(const MeshQualityReport& r) {
   text += "  \"quad_share\": " + jsonNumber(r.QuadShare) + ",\n";
   text += format("  \"edges\": %d,\n  \"open_edges\": %d,\n  \"non_manifold_edges\": %d,\n", r.Edges, r.OpenEdges,
                  r.NonManifoldEdges);
-  text += "  \"edge_length\": {\"min\": " + jsonNumber(r.EdgeLengthMin) + ", \"median\": " +
-          jsonNumber(r.EdgeLengthMedian) + ", \"mean\": " + jsonNumber(r.EdgeLengthMean) + ", \"max\": " +
-          jsonNumber(r.EdgeLengthMax) + "},\n";
+  text += "  \"edge_length\": {\"min\": " + jsonNumber(r.EdgeLengthMin) +
+          ", \"median\": " + jsonNumber(r.EdgeLengthMedian) + ", \"mean\": " + jsonNumber(r.EdgeLengthMean) +
+          ", \"max\": " + jsonNumber(r.EdgeLengthMax) + "},\n";
   text += format("  \"inconsistent_edges\": %d,\n  \"non_manifold_vertices\": %d,\n", r.InconsistentEdges,
                  r.NonManifoldVertices);
   text += format("  \"components\": %d,\n  \"closed\": %s,\n  \"consistently_oriented\": %s,\n", r.Components,

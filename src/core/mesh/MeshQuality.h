@@ -34,25 +34,25 @@ struct DistanceStatistics {
 // the mesh came from (stored position * Scale + Offset); VoxelSize > 0 also gives distances in
 // voxels.
 struct MeshQualityReport {
-  int Vertices = 0;          // vertex entries
-  int UsedVertices = 0;      // vertices that some polygon uses
-  int PolygonEntries = 0;    // polygon entries, emptied ones included
-  int Polygons = 0;          // polygons with three or more corners
-  int DegeneratePolygons = 0;        // entries with one or two corners, or none (emptied)
-  int RepeatedVertexPolygons = 0;    // polygons that name one vertex twice
+  int Vertices = 0;                      // vertex entries
+  int UsedVertices = 0;                  // vertices that some polygon uses
+  int PolygonEntries = 0;                // polygon entries, emptied ones included
+  int Polygons = 0;                      // polygons with three or more corners
+  int DegeneratePolygons = 0;            // entries with one or two corners, or none (emptied)
+  int RepeatedVertexPolygons = 0;        // polygons that name one vertex twice
   std::map<int, int> PolygonsByCorners;  // corner count -> polygons (three or more corners)
-  double QuadShare = 0.0;    // quads / polygons
+  double QuadShare = 0.0;                // quads / polygons
   int Edges = 0;
   double EdgeLengthMin = 0.0;  // over the edges, in model units
   double EdgeLengthMedian = 0.0;
   double EdgeLengthMean = 0.0;
   double EdgeLengthMax = 0.0;
-  int OpenEdges = 0;         // edges of one polygon
-  int NonManifoldEdges = 0;  // edges of three or more polygons
-  int InconsistentEdges = 0; // edges run in the same direction by both of their polygons
+  int OpenEdges = 0;            // edges of one polygon
+  int NonManifoldEdges = 0;     // edges of three or more polygons
+  int InconsistentEdges = 0;    // edges run in the same direction by both of their polygons
   int NonManifoldVertices = 0;  // used vertices whose polygons do not form one fan
-  int Components = 0;        // sets of polygons connected through shared vertices
-  bool Closed = false;       // no open and no non-manifold edges
+  int Components = 0;           // sets of polygons connected through shared vertices
+  bool Closed = false;          // no open and no non-manifold edges
   bool ConsistentlyOriented = false;
   int EulerCharacteristic = 0;  // used vertices - edges + polygons
   int Genus = -1;               // of a closed, oriented, manifold mesh; -1 otherwise
@@ -65,9 +65,9 @@ struct MeshQualityReport {
                                                // scaled_jacobian
   std::vector<ShapeStatistics> TriangleShape;  // min_angle, max_angle, aspect_ratio, scaled_jacobian
   bool HasReference = false;
-  double VoxelSize = 0.0;           // model units per voxel; 0 when unknown
-  DistanceStatistics ToReference;   // from this mesh to the reference
-  DistanceStatistics FromReference; // from the reference to this mesh
+  double VoxelSize = 0.0;            // model units per voxel; 0 when unknown
+  DistanceStatistics ToReference;    // from this mesh to the reference
+  DistanceStatistics FromReference;  // from the reference to this mesh
 };
 
 // Measures mesh; with a reference, also the distances both ways. voxelSize (model units per

@@ -117,6 +117,16 @@ double PlyBinaryReader::readNumber(PlyHeader::Type type) {
       std::memcpy(&v, bytes, 4);
       return v;
     }
+    case PlyHeader::Type::Int64: {
+      std::int64_t v;
+      std::memcpy(&v, bytes, 8);
+      return static_cast<double>(v);
+    }
+    case PlyHeader::Type::UInt64: {
+      std::uint64_t v;
+      std::memcpy(&v, bytes, 8);
+      return static_cast<double>(v);
+    }
     case PlyHeader::Type::Float32: {
       float v;
       std::memcpy(&v, bytes, 4);
@@ -133,8 +143,15 @@ double PlyBinaryReader::readNumber(PlyHeader::Type type) {
   return 0.0;
 }
 
-// Integer types hold at most 32 bits: every value is exact as a double.
-long long PlyBinaryReader::readInteger(PlyHeader::Type type) { return static_cast<long long>(readNumber(type)); }
+// Values of up to 32 bits are exact as doubles; larger ones lie outside every range that is
+// checked and are clamped rather than converted out of range.
+long long PlyBinaryReader::readInteger(PlyHeader::Type type) {
+  const double value = readNumber(type);
+  constexpr double Limit = 1e18;
+  if (value >= Limit) return static_cast<long long>(Limit);
+  if (value <= -Limit) return -static_cast<long long>(Limit);
+  return static_cast<long long>(value);
+}
 
 void PlyBinaryReader::skipProperty(const PlyHeader::Property& property) {
   if (!property.IsList) {
@@ -144,7 +161,10 @@ void PlyBinaryReader::skipProperty(const PlyHeader::Property& property) {
   const long long at = Input.Offset;
   const long long count = readInteger(property.CountType);
   if (count < 0) failAtByte(at, "negative list count " + std::to_string(count));
-  Input.skip(count * PlyHeader::sizeOf(property.ValueType), Within.c_str());
+  const int size = PlyHeader::sizeOf(property.ValueType);
+  if (count > Input.remaining() / size)
+    failAtByte(at, "file ends inside " + Within + " (a list of " + std::to_string(count) + " values)");
+  Input.skip(count * size, Within.c_str());
 }
 
 void PlyBinaryReader::read(PolygonStorage& mesh) {

@@ -23,11 +23,12 @@ PlyHeader::Type PlyHeader::typeFromName(const std::string& name) {
   static const struct {
     const char* Name;
     Type Value;
-  } Names[] = {
-      {"char", Type::Int8},     {"int8", Type::Int8},       {"uchar", Type::UInt8},    {"uint8", Type::UInt8},
-      {"short", Type::Int16},   {"int16", Type::Int16},     {"ushort", Type::UInt16},  {"uint16", Type::UInt16},
-      {"int", Type::Int32},     {"int32", Type::Int32},     {"uint", Type::UInt32},    {"uint32", Type::UInt32},
-      {"float", Type::Float32}, {"float32", Type::Float32}, {"double", Type::Float64}, {"float64", Type::Float64}};
+  } Names[] = {{"char", Type::Int8},       {"int8", Type::Int8},       {"uchar", Type::UInt8},
+               {"uint8", Type::UInt8},     {"short", Type::Int16},     {"int16", Type::Int16},
+               {"ushort", Type::UInt16},   {"uint16", Type::UInt16},   {"int", Type::Int32},
+               {"int32", Type::Int32},     {"uint", Type::UInt32},     {"uint32", Type::UInt32},
+               {"float", Type::Float32},   {"float32", Type::Float32}, {"double", Type::Float64},
+               {"float64", Type::Float64}, {"int64", Type::Int64},     {"uint64", Type::UInt64}};
   for (const auto& entry : Names)
     if (name == entry.Name) return entry.Value;
   return Type::Unknown;
@@ -45,6 +46,8 @@ int PlyHeader::sizeOf(Type type) {
     case Type::UInt32:
     case Type::Float32:
       return 4;
+    case Type::Int64:
+    case Type::UInt64:
     case Type::Float64:
       return 8;
     case Type::Unknown:

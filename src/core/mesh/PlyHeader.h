@@ -10,7 +10,8 @@ namespace tessellor {
 // and the scalar types of binary data.
 class PlyHeader {
  public:
-  enum class Type { Unknown, Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
+  // Int64 and UInt64 are not in the PLY format, but some writers use them.
+  enum class Type { Unknown, Int8, UInt8, Int16, UInt16, Int32, UInt32, Int64, UInt64, Float32, Float64 };
   enum class Encoding { Ascii, BinaryLittleEndian, BinaryBigEndian };
   enum class Role { Vertex, Face, Other };
 
@@ -30,7 +31,7 @@ class PlyHeader {
     std::vector<Property> Properties;
   };
 
-  // "char", "uchar", ..., "float64"; Unknown for any other name.
+  // "char", "uchar", ..., "float64" (and "int64", "uint64"); Unknown for any other name.
   static Type typeFromName(const std::string& name);
   // Bytes of one value of the type; 0 for Unknown.
   static int sizeOf(Type type);

@@ -19,12 +19,12 @@ void PolygonStorageExportPC::save(const std::string& fileName, const PolygonStor
   out.print("\n\n\n\n\n");
 
   // Nine significant digits fit the 15 columns: a sign, "0.000" and nine digits at the widest.
-  const char* const nodeFormat = fullPrecision ? "NODE  /%9d %15.9g %15.9g %15.9g %7d\n" : "NODE  /%9d %15g %15g %15g %7d\n";
+  const char* const nodeFormat =
+      fullPrecision ? "NODE  /%9d %15.9g %15.9g %15.9g %7d\n" : "NODE  /%9d %15g %15g %15g %7d\n";
   int node = 1;
   for (const Vertex& vertex : mesh.Vertices) {
     const V3 f = mesh.fileCoordinates(vertex.pos);
-    out.print(nodeFormat, node++, static_cast<double>(f.x), static_cast<double>(f.y),
-              static_cast<double>(f.z), 0);
+    out.print(nodeFormat, node++, static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z), 0);
   }
   out.print("$\n");
 

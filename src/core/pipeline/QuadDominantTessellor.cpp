@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "extract/TransferFeaturePointsToMidpoints.h"
+#include "mesh/OpenEdges.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 
@@ -132,6 +133,18 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   volumeSize(InputMesh.BBoxMax.x - InputMesh.BBoxMin.x, InputMesh.BBoxMax.y - InputMesh.BBoxMin.y,
              InputMesh.BBoxMax.z - InputMesh.BBoxMin.z, MaxVoxels, nx, ny, nz);
 
+  // The classic and exact modes voxelize triangles only: a mesh of larger polygons would give an
+  // empty volume.
+  int polygons = 0, triangles = 0;
+  for (const VertexIDList& polygon : InputMesh.Polygons) {
+    polygons += polygon.size() > 2 ? 1 : 0;
+    triangles += polygon.size() == 3 ? 1 : 0;
+  }
+  if (Mode != VoxelizationMode::Robust && polygons > 0 && triangles == 0)
+    throw ProcessingError(
+        format("The %s mode voxelizes triangles only, and all %d polygons of the input mesh have four or more "
+               "corners; the robust mode (--mode robust) triangulates them",
+               Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
   // Allocate before re-fitting the mesh, so that a failure leaves mesh and volume as they were.
   std::vector<VoxelData> storage;
   try {
@@ -154,8 +167,13 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   std::snprintf(msg, sizeof msg, "Volume Size %d x %d x %d", nx, ny, nz);
   if (Output) Output->writeLine(msg);
 
-  Voxelizer.setExactDistance(ExactDistance);
+  Voxelizer.setMode(Mode);
   Voxelizer.voxelize();
+  if (Mode != VoxelizationMode::Robust && polygons > 0 && Voxelizer.SkippedPolygons >= polygons)
+    throw ProcessingError(
+        format("The %s mode had to skip all %d polygons of the input mesh (triangles without area or polygons "
+               "of four or more corners); the robust mode (--mode robust) triangulates every polygon",
+               Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
   if (DetectSharpFeatures) Voxelizer.detectSharpFeatures();
 }
 
@@ -171,6 +189,12 @@ void QuadDominantTessellor::outputMeshFromVolume() {
   OutputMesh.reducePolygonDegree();
   OutputMesh.removeRhombusPolygons();
   OutputMesh.smooth();
+  const int open = countOpenEdges(OutputMesh);
+  if (open > 0 && Output) {
+    char msg[200];
+    std::snprintf(msg, sizeof msg, "Output mesh not closed: %d open edges", open);
+    Output->writeLine(msg);
+  }
 }
 
 void QuadDominantTessellor::remesh() {

@@ -30,10 +30,10 @@ class QuadDominantTessellor : public MarchingCubes33 {
   float getThresholdPsi() const { return Voxelizer.getThresholdPsi(); }
   void setThresholdPsi(float psi) { Voxelizer.setThresholdPsi(psi); }
   void setDetectSharpFeatures(bool detect) { DetectSharpFeatures = detect; }
-  // The voxelizer's exact closest-point distances instead of the affine-parameter ones; takes
+  // How the voxelizer measures distances and decides their signs (classic, exact, robust); takes
   // effect at the next volumeFromInputMesh.
-  bool getExactDistance() const { return ExactDistance; }
-  void setExactDistance(bool exact) { ExactDistance = exact; }
+  VoxelizationMode getVoxelizationMode() const { return Mode; }
+  void setVoxelizationMode(VoxelizationMode mode) { Mode = mode; }
   VolumeStorageDF_IO& getVolumeIO() { return VolumeIO; }
   void setStatusOutput(StatusOutput* output);
   // Passed on to the voxelizer, the extractor and the meshes. A stopped step throws Cancelled and
@@ -42,9 +42,12 @@ class QuadDominantTessellor : public MarchingCubes33 {
   void setInterrupter(NullInterrupter* interrupter);
 
   // Throws ProcessingError, with mesh and volume unchanged, when the input mesh cannot be sized
-  // (no vertices, a flat or non-finite extent, an axis below 5 voxels) or the volume cannot be
-  // allocated.
+  // (no vertices, a flat or non-finite extent, an axis below 5 voxels), the volume cannot be
+  // allocated, or, in the classic and exact modes, the mesh has polygons but no triangle. Also
+  // throws when those modes had to skip every polygon (triangles without area); the volume is
+  // then the empty one they made.
   void volumeFromInputMesh();
+  // Logs "Output mesh not closed: N open edges" when the output has open edges.
   void outputMeshFromVolume();
   void remesh();
 
@@ -61,7 +64,7 @@ class QuadDominantTessellor : public MarchingCubes33 {
   SharpFeatures Features;
   int MaxVoxels = 100000;
   bool DetectSharpFeatures = false;
-  bool ExactDistance = false;
+  VoxelizationMode Mode = VoxelizationMode::Classic;
   StatusOutput* Output = nullptr;          // not owned
   NullInterrupter* Interrupter = nullptr;  // not owned
 };

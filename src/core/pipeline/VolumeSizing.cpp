@@ -121,7 +121,8 @@ double VolumeSizing::medianEdge(const PolygonStorage& mesh) {
     if (polygon.size() < 3) continue;
     for (std::size_t i = 0; i < polygon.size(); ++i) {
       const int a = polygon[i], b = polygon[(i + 1) % polygon.size()];
-      if (a != b && a >= 0 && b >= 0 && a < vertices && b < vertices) edges.emplace_back(std::min(a, b), std::max(a, b));
+      if (a != b && a >= 0 && b >= 0 && a < vertices && b < vertices)
+        edges.emplace_back(std::min(a, b), std::max(a, b));
     }
   }
   std::sort(edges.begin(), edges.end());
@@ -130,7 +131,8 @@ double VolumeSizing::medianEdge(const PolygonStorage& mesh) {
   std::vector<double> lengths;
   lengths.reserve(edges.size());
   for (const auto& e : edges) {
-    const V3 a = mesh.fileCoordinates(mesh.Vertices[e.first].pos), b = mesh.fileCoordinates(mesh.Vertices[e.second].pos);
+    const V3 a = mesh.fileCoordinates(mesh.Vertices[e.first].pos),
+             b = mesh.fileCoordinates(mesh.Vertices[e.second].pos);
     const double x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
     lengths.push_back(std::sqrt(x * x + y * y + z * z));
   }
@@ -178,8 +180,8 @@ void VolumeSizing::checkMemory(const PolygonStorage& fitted, int budget, double 
   if (needed <= available) return;
   char text[400];
   std::snprintf(text, sizeof text,
-                "Cannot allocate a volume of %d x %d x %d voxels (%.0f MiB needed, %.0f MiB available); %s", n[0],
-                n[1], n[2], needed / 1048576.0, available / 1048576.0, advice);
+                "Cannot allocate a volume of %d x %d x %d voxels (%.0f MiB needed, %.0f MiB available); %s", n[0], n[1],
+                n[2], needed / 1048576.0, available / 1048576.0, advice);
   throw ProcessingError(text);
 }
 

@@ -164,7 +164,8 @@ class Mender {
       Origin.push_back(Origin[p]);
       index(static_cast<int>(Polygons.size()) - 1);
     }
-    for (std::size_t i = 0; i < kept.size(); ++i) removeTwin(i == 0 ? p : static_cast<int>(Polygons.size() - kept.size() + i));
+    for (std::size_t i = 0; i < kept.size(); ++i)
+      removeTwin(i == 0 ? p : static_cast<int>(Polygons.size() - kept.size() + i));
   }
 
   // Two polygons over the same vertices enclose nothing: both go when they face each other,
@@ -360,8 +361,7 @@ class Mender {
     if (!pinched) return;
     for (std::size_t r = 0; r < around.size(); ++r) {
       if (count[r] == 0) continue;
-      for (int k = 0; k < 3; ++k)
-        Positions[vertexOfFan[r]][k] = at[k] + 0.05 * (middle[r][k] / count[r] - at[k]);
+      for (int k = 0; k < 3; ++k) Positions[vertexOfFan[r]][k] = at[k] + 0.05 * (middle[r][k] / count[r] - at[k]);
     }
     for (std::size_t i = 0; i < around.size(); ++i) {
       const int r = root(static_cast<int>(i));

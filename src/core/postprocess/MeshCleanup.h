@@ -29,8 +29,8 @@ class MeshCleanup {
     int RemovedPolygons = 0;  // entries with fewer than three corners, and loops that enclosed nothing
     int RemovedVertices = 0;  // vertices no polygon used any more
     int CollapsedEdges = 0;
-    int SplitPolygons = 0;    // polygons cut into loops or folded quads cut into triangles
-    int SeparatedFans = 0;    // vertices added where fans of polygons touched in one vertex
+    int SplitPolygons = 0;        // polygons cut into loops or folded quads cut into triangles
+    int SeparatedFans = 0;        // vertices added where fans of polygons touched in one vertex
     int RemainingDegenerate = 0;  // triangles and quads still at or below the scaled-Jacobian limit
   };
 

@@ -36,15 +36,19 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status,
-                                                      int budget, NullInterrupter* interrupter) {
+<<<<<<< HEAD
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget,
+                                                      NullInterrupter* interrupter) {
+=======
+std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget) {
+>>>>>>> readers-14
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
   controller->setInterrupter(interrupter);
   controller->setMaxVoxels(budget);
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
-  controller->setExactDistance(options.exactDistance);
+  controller->setVoxelizationMode(options.mode);
   return controller;
 }
 
@@ -84,6 +88,32 @@ bool meshFormatFromName(const std::string& name, MeshFormat& format) {
 
 bool meshFormatFromPath(const std::string& path, MeshFormat& format) {
   return meshFormatFromName(lowerExtension(path), format);
+}
+
+bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode) {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "classic")
+    mode = VoxelizationMode::Classic;
+  else if (lower == "exact")
+    mode = VoxelizationMode::Exact;
+  else if (lower == "robust")
+    mode = VoxelizationMode::Robust;
+  else
+    return false;
+  return true;
+}
+
+const char* voxelizationModeName(VoxelizationMode mode) {
+  switch (mode) {
+    case VoxelizationMode::Exact:
+      return "exact";
+    case VoxelizationMode::Robust:
+      return "robust";
+    case VoxelizationMode::Classic:
+      break;
+  }
+  return "classic";
 }
 
 bool isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
@@ -213,7 +243,8 @@ void logLine(StatusOutput* status, const char* format, ...) {
 
 int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   const bool bySize = options.elementSize != 0.0, byFaces = options.targetFaces != 0;
-  if (bySize && byFaces) throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
+  if (bySize && byFaces)
+    throw ProcessingError("Cannot size the volume: give an element size or a face count, not both");
   if (bySize && !(options.elementSize > 0.0 && std::isfinite(options.elementSize)))
     throw ProcessingError("Cannot size the volume: the element size must be a positive number");
   if (byFaces && options.targetFaces < 0)
@@ -228,7 +259,8 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
   if (bySize) {
     budget = VolumeSizing::budgetForVoxelSize(fitted, options.elementSize / VolumeSizing::EdgePerVoxel);
   } else if (byFaces) {
-    if (!(area > 0.0)) throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
+    if (!(area > 0.0))
+      throw ProcessingError("Cannot size the volume for a face count: the input mesh has no triangles");
     budget = VolumeSizing::budgetForVoxelSize(
         fitted, std::sqrt(VolumeSizing::FacesPerArea * area / static_cast<double>(options.targetFaces)));
   }
@@ -237,7 +269,11 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
 }
 
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
+<<<<<<< HEAD
             VolumeStorageDF* volume, NullInterrupter* interrupter) {
+=======
+            VolumeStorageDF* volume) {
+>>>>>>> readers-14
   int budget = voxelBudget(input, options);
   const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
@@ -259,7 +295,8 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
     } else {
       const double faces = static_cast<double>(VolumeSizing::faceCount(controller->OutputMesh));
       logLine(status, "Faces %.0f", faces);
-      if (faces > 0.0 && std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
+      if (faces > 0.0 &&
+          std::fabs(faces / static_cast<double>(options.targetFaces) - 1.0) > VolumeSizing::FacesTolerance)
         corrected = voxel * std::sqrt(faces / static_cast<double>(options.targetFaces));
     }
     if (corrected != voxel) {

@@ -29,9 +29,11 @@
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 #include "mesh/MeshQuality.h"
+#include "mesh/OpenEdges.h"
 #include "mesh/PolygonStorage.h"
 #include "postprocess/MeshCleanup.h"
 #include "volume/VolumeStorageDF.h"
+#include "volume/VoxelizationMode.h"
 
 namespace tessellor {
 
@@ -90,15 +92,22 @@ MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullp
 // "Open" does); a mesh without vertices stays as it is.
 void fitIntoWorkingBox(PolygonStorage& mesh);
 
+// The voxelization mode for a name ("classic", "exact", "robust"; any case); false for any other.
+bool voxelizationModeFromName(const std::string& name, VoxelizationMode& mode);
+const char* voxelizationModeName(VoxelizationMode mode);
+
 struct RemeshOptions {
-  int maxVoxels = 100000;            // voxel budget of the volume
+  int maxVoxels = 100000;  // voxel budget of the volume
   // At most one of the two below may be set (> 0); it replaces maxVoxels with the budget whose
   // voxels give it (see VolumeSizing).
-  double elementSize = 0.0;  // target edge length of the output, in the input's units
-  long long targetFaces = 0; // target number of output polygons
+  double elementSize = 0.0;          // target edge length of the output, in the input's units
+  long long targetFaces = 0;         // target number of output polygons
   bool detectSharpFeatures = false;  // mark sharp edges and corners
   float thresholdPsi = 0.3f;         // |cos| between face normals below which an edge is sharp
-  bool exactDistance = false;        // exact closest-point distances
+  // Classic reproduces the specified voxelizer; Exact takes exact closest points; Robust also
+  // triangulates every polygon and takes the sign from the winding number of the repaired
+  // surface, independent of the input's face orientation (the command line's default).
+  VoxelizationMode mode = VoxelizationMode::Classic;
 };
 
 // The whole pipeline: input (as read from a file) is fitted, voxelized, extracted and rebuilt as

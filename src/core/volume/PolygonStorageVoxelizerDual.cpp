@@ -1,5 +1,6 @@
 #include "volume/PolygonStorageVoxelizerDual.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "base/Assert.h"
 #include "base/StatusOutput.h"
 #include "volume/GenericVolumeStorage.h"
+#include "volume/LatticeBox.h"
 #include "volume/SharpFeatures.h"
 #include "volume/TriangleClosestPoint.h"
 #include "volume/VoxelData.h"
@@ -17,36 +19,6 @@ namespace tessellor {
 namespace {
 
 vec3 toVec3(const V3& p) { return vec3(p.x, p.y, p.z); }
-
-// floor / ceil as int, saturated so that coordinates far outside the grid cannot overflow.
-int floorToInt(float x) {
-  const double f = std::floor(static_cast<double>(x));
-  if (!(f > -1e9)) return -1000000000;
-  if (f > 1e9) return 1000000000;
-  return static_cast<int>(f);
-}
-
-int ceilToInt(float x) {
-  const double f = std::ceil(static_cast<double>(x));
-  if (!(f < 1e9)) return 1000000000;
-  if (f < -1e9) return -1000000000;
-  return static_cast<int>(f);
-}
-
-// The lattice box of three points, kept inside the grid: the upper end stops at size - 2, a
-// box of zero width is widened by one each way, and the lower end starts at 0.
-void latticeBox(const vec3& a, const vec3& b, const vec3& c, const int size[3], int lo[3], int hi[3]) {
-  for (int axis = 0; axis < 3; ++axis) {
-    lo[axis] = floorToInt(std::fmin(std::fmin(a.v[axis], b.v[axis]), c.v[axis]));
-    hi[axis] = ceilToInt(std::fmax(std::fmax(a.v[axis], b.v[axis]), c.v[axis]));
-    if (hi[axis] > size[axis] - 2) hi[axis] = size[axis] - 2;
-    if (lo[axis] == hi[axis]) {
-      lo[axis] = lo[axis] - 1;
-      hi[axis] = hi[axis] + 1;
-    }
-    if (lo[axis] < 0) lo[axis] = 0;
-  }
-}
 
 bool isFinite(const mat3& m) {
   for (const vec3& row : m.row)
@@ -102,29 +74,40 @@ int PolygonStorageVoxelizerDual::classifyRegion(float s, float t, float& sp, flo
 
 void PolygonStorageVoxelizerDual::voxelize() {
   Output->beginTask("Voxelization");
-  // Only the exact mode adds a line, so the default log stays as it always was.
-  if (ExactDistance) Output->writeLine("Distance mode: exact");
+  // The classic mode adds no line, so its log stays as it always was.
+  if (Mode == VoxelizationMode::Exact) Output->writeLine("Distance mode: exact");
+  if (Mode == VoxelizationMode::Robust) Output->writeLine("Distance mode: robust");
   Volume->clear();
   Volume->setScale(Mesh->getScale());
   const V3 offset = Mesh->getOffset();
   Volume->setOffset(offset.x, offset.y, offset.z);
 
   Output->setProgress(10);
-  int progress = 10;
   SkippedPolygons = 0;
-  const int count = static_cast<int>(Mesh->Polygons.size());
-  int step = count / 90;
-  if (step == 0) step = 1;
-  for (int i = 0; i < count; ++i) {
-    if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
-    if (i % step == 0) {
-      throwIfInterrupted(Interrupter, progress);
-      Output->setProgress(progress);
-      ++progress;
+  char msg[100];
+  if (Mode == VoxelizationMode::Robust) {
+    Robust.voxelize(*Mesh, *Volume, *Output);
+    SkippedPolygons = Robust.Triangulation.DegeneratePolygons;
+    const SurfaceOrientation& o = Robust.Orientation;
+    std::snprintf(msg, sizeof msg, "Triangles: %d, pieces: %d (closed %d, cavities %d), turned: %d",
+                  static_cast<int>(Robust.Triangulation.Triangles.size()), o.Components, o.ClosedComponents, o.Cavities,
+                  o.Turned);
+    Output->writeLine(msg);
+  } else {
+    int progress = 10;
+    const int count = static_cast<int>(Mesh->Polygons.size());
+    int step = count / 90;
+    if (step == 0) step = 1;
+    for (int i = 0; i < count; ++i) {
+      if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
+      if (i % step == 0) {
+        throwIfInterrupted(Interrupter, progress);
+        Output->setProgress(progress);
+        ++progress;
+      }
     }
   }
 
-  char msg[100];
   std::snprintf(msg, sizeof msg, "% d Polygons skipped", SkippedPolygons);
   Output->writeLine(msg);
   Output->endTask();
@@ -160,7 +143,7 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
 
   const int size[3] = {Volume->getXSize(), Volume->getYSize(), Volume->getZSize()};
   int lo[3], hi[3];
-  latticeBox(pa, pb, pc, size, lo, hi);
+  LatticeBox::of(pa, pb, pc, size, lo, hi);
 
   // Pseudo-normals of the seven regions. An edge missing from the index (only possible when
   // the index is stale) falls back to the face normal.
@@ -180,7 +163,7 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
   normals[5] = toVec3(Mesh->Vertices[static_cast<std::size_t>(a)].n);
   normals[6] = toVec3(Mesh->Vertices[static_cast<std::size_t>(b)].n);
   normals[7] = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].n);
-  if (ExactDistance) {
+  if (Mode == VoxelizationMode::Exact) {
     exactDistancePass(pa, pb, pc, normals, lo, hi);
     return;
   }
@@ -241,24 +224,43 @@ void PolygonStorageVoxelizerDual::exactDistancePass(const vec3& pa, const vec3& 
 
 void PolygonStorageVoxelizerDual::detectSharpFeatures() {
   Output->beginTask("Sharp features");
-  Features->detectSharpEdges(ThresholdPsi);
-  for (const VertexIDList& line : Features->FeatureLines) {
-    throwIfInterrupted(Interrupter);
-    if (line.empty()) continue;
-    int v = line.front();
-    markFeatureCorner(v);
-    for (std::size_t i = 1; i < line.size(); ++i) {
-      rasterizeFeatureSegment(v, line[i]);
-      v = line[i];
-    }
-    markFeatureCorner(v);
+  // The robust mode's triangles, corners and normals are those of the repaired surface: the
+  // input's own may be unwelded, flipped or polygons.
+  PolygonStorage* const input = Mesh;
+  PolygonStorage* const featureInput = Features->Mesh;
+  if (Mode == VoxelizationMode::Robust) {
+    const int bound = std::max(Volume->getXSize(), std::max(Volume->getYSize(), Volume->getZSize()));
+    Robust.repair(*Mesh, bound);
+    Robust.repairedMesh(RepairedMesh);
+    Mesh = &RepairedMesh;
+    Features->setMesh(&RepairedMesh);
   }
+  try {
+    Features->detectSharpEdges(ThresholdPsi);
+    for (const VertexIDList& line : Features->FeatureLines) {
+      throwIfInterrupted(Interrupter);
+      if (line.empty()) continue;
+      int v = line.front();
+      markFeatureCorner(v);
+      for (std::size_t i = 1; i < line.size(); ++i) {
+        rasterizeFeatureSegment(v, line[i]);
+        v = line[i];
+      }
+      markFeatureCorner(v);
+    }
+  } catch (...) {
+    Mesh = input;
+    Features->setMesh(featureInput);
+    throw;
+  }
+  Mesh = input;
+  Features->setMesh(featureInput);
   Output->endTask();
 }
 
 void PolygonStorageVoxelizerDual::markFeatureCorner(int v) {
   const V3& p = Mesh->Vertices[static_cast<std::size_t>(v)].pos;
-  const int i = floorToInt(p.x), j = floorToInt(p.y), k = floorToInt(p.z);
+  const int i = LatticeBox::floorToInt(p.x), j = LatticeBox::floorToInt(p.y), k = LatticeBox::floorToInt(p.z);
   // A vertex of a fitted mesh always lies inside the grid; anything else is left unmarked.
   if (i < 0 || j < 0 || k < 0 || i >= Volume->getXSize() || j >= Volume->getYSize() || k >= Volume->getZSize()) return;
   VoxelData voxel;
@@ -277,7 +279,7 @@ void PolygonStorageVoxelizerDual::rasterizeFeatureSegment(int u, int v) {
   const vec3 D = pv - pu;
   const int size[3] = {Volume->getXSize(), Volume->getYSize(), Volume->getZSize()};
   int lo[3], hi[3];
-  latticeBox(pu, pv, pv, size, lo, hi);
+  LatticeBox::of(pu, pv, pv, size, lo, hi);
 
   VoxelData voxel;
   for (int x = lo[0]; x <= hi[0]; ++x)

@@ -4,11 +4,13 @@
 #include "base/NullOutput.h"
 
 #include "algebra/vec3.h"
+#include "mesh/PolygonStorage.h"
+#include "volume/RobustVoxelizer.h"
+#include "volume/VoxelizationMode.h"
 
 namespace tessellor {
 
 class GenericVolumeStorage;
-class PolygonStorage;
 class SharpFeatures;
 
 // Fills a volume with the narrow-band signed distance field of a triangle mesh that has been
@@ -28,13 +30,15 @@ class PolygonStorageVoxelizerDual {
   void setInterrupter(NullInterrupter* interrupter) { Interrupter = interrupter; }
   float getThresholdPsi() const { return ThresholdPsi; }
   void setThresholdPsi(float psi) { ThresholdPsi = psi; }
-  bool getExactDistance() const { return ExactDistance; }
-  void setExactDistance(bool exact) { ExactDistance = exact; }
+  VoxelizationMode getMode() const { return Mode; }
+  void setMode(VoxelizationMode mode) { Mode = mode; }
 
   // Clears the volume and stores, per lattice point within 1.9 voxels of a triangle, the signed
-  // distance to the nearest one (positive on the side the normals point to).
+  // distance to the nearest one (positive on the side the normals point to; in the robust mode,
+  // positive outside the repaired surface).
   void voxelize();
   // Chains the sharp edges of the mesh and marks corner and edge cells with their feature points.
+  // In the robust mode the edges are those of the repaired, triangulated surface.
   void detectSharpFeatures();
 
   void markFeatureCorner(int v);
@@ -54,11 +58,16 @@ class PolygonStorageVoxelizerDual {
   SharpFeatures* Features = nullptr;               // not owned
   NullInterrupter* Interrupter = nullptr;          // not owned
   float ThresholdPsi = 0.3f;
+  // Polygons the last voxelize left out: in the classic and exact modes those that are not
+  // triangles and triangles whose frame cannot be inverted; in the robust mode those without area.
   int SkippedPolygons = 0;
-  // Off: the chosen point of a region is found in the triangle's affine parameters, which
-  // overshoots the distance beside the edges and corners of non-right triangles. On: the exact
-  // closest point of the triangle, with the same boxes, band, signs and tie rule.
-  bool ExactDistance = false;
+  // Classic: the chosen point of a region is found in the triangle's affine parameters, which
+  // overshoots the distance beside the edges and corners of non-right triangles. Exact: the exact
+  // closest point of the triangle, with the same boxes, band, signs and tie rule. Robust: see
+  // RobustVoxelizer.
+  VoxelizationMode Mode = VoxelizationMode::Classic;
+  RobustVoxelizer Robust;
+  PolygonStorage RepairedMesh;  // the robust mode's surface, for the sharp-feature stage
 
  private:
   void voxelizeTriangle(int polygon);

@@ -138,7 +138,8 @@ TEST(DeckExport, AbaqusAndNastranDecksReadBackNodeForVertexAndElementForShell) {
       EXPECT_EQ(node[2], expected.z) << f.Quad << " node " << v + 1;
     }
     // Abaqus lists quads and triangles in separate blocks.
-    std::multiset<std::pair<std::string, std::vector<int>>> expected, read(f.Read.Elements.begin(), f.Read.Elements.end());
+    std::multiset<std::pair<std::string, std::vector<int>>> expected,
+        read(f.Read.Elements.begin(), f.Read.Elements.end());
     for (const auto& shell : shells) expected.insert({shell.first == 4 ? f.Quad : f.Triangle, shell.second});
     EXPECT_EQ(read, expected) << f.Quad;
   }

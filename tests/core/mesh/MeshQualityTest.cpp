@@ -31,7 +31,9 @@ const ShapeCase ShapeCases[] = {
     // centre normal (-1,-1,2)/sqrt6, smallest corner area 2/sqrt6 over edges of 1 and 1
     {"warped quad", {{0, 0, 0}, {1, 0, 0}, {1, 1, 1}, {0, 1, 0}}, {0, 0, 0, 0, 0, 0.875, 2 / std::sqrt(6.0)}},
     // reflex at (0.5, 0.5): corner area -2 over edges of sqrt(2.5) and sqrt(2.5)
-    {"arrow", {{0, 0, 0}, {2, 0, 0}, {0.5, 0.5, 0}, {0, 2, 0}}, {0, 360 - std::acos(-0.6) * 180 / M_PI, 0, 0, 0, 0, -0.8}},
+    {"arrow",
+     {{0, 0, 0}, {2, 0, 0}, {0.5, 0.5, 0}, {0, 2, 0}},
+     {0, 360 - std::acos(-0.6) * 180 / M_PI, 0, 0, 0, 0, -0.8}},
     {"equilateral triangle", {{0, 0, 0}, {1, 0, 0}, {0.5, S3 / 2, 0}}, {60, 60, 1, 0, 0, 0, 1}},
     {"needle triangle",
      {{0, 0, 0}, {10, 0, 0}, {10, 0.1, 0}},
@@ -120,8 +122,8 @@ TEST(MeshQuality, TopologyOfGeneratedMeshes) {
 TEST(MeshQuality, DefectsAreCounted) {
   PolygonStorage mesh;
   testmeshes::build(mesh, testmeshes::cube());
-  mesh.Polygons[0] = {1, 3, 2, 0};  // turned over: its edges run as their neighbours' do
-  mesh.Polygons.push_back({0, 1, 8});  // a third polygon on edge 0-1, open edges 1-8 and 8-0
+  mesh.Polygons[0] = {1, 3, 2, 0};       // turned over: its edges run as their neighbours' do
+  mesh.Polygons.push_back({0, 1, 8});    // a third polygon on edge 0-1, open edges 1-8 and 8-0
   mesh.Polygons.push_back({9, 10, 11});  // a second component, without area
   for (const V3& p : {V3{0.5f, -1, 0}, V3{5, 0, 0}, V3{6, 0, 0}, V3{7, 0, 0}})
     mesh.addVertex(meshtest::makeVertex(p.x, p.y, p.z));

@@ -30,7 +30,7 @@ bool haveFile(const std::string& path) { return std::ifstream(path).good(); }
 // A controller with the named shared mesh imported and fitted into 50 x 50 x 50, as "Open" does.
 std::unique_ptr<QuadDominantTessellor> loaded(const std::string& name, RecordingOutput& log) {
   auto controller = std::make_unique<QuadDominantTessellor>();
-  EXPECT_FALSE(controller->getExactDistance()) << "the exact mode is off at start";
+  EXPECT_EQ(controller->getVoxelizationMode(), VoxelizationMode::Classic) << "the controller starts classic";
   controller->setStatusOutput(&log);
   PolygonStorageImportPLY importer;
   importer.setStatusOutput(&log);
@@ -55,7 +55,7 @@ Outcome remesh(const std::string& name, int maxVoxels, bool exact) {
   Outcome o;
   o.InputEuler = postfixtures::eulerCharacteristic(controller->getInputMesh());
   controller->setMaxVoxels(maxVoxels);
-  controller->setExactDistance(exact);
+  controller->setVoxelizationMode(exact ? VoxelizationMode::Exact : VoxelizationMode::Classic);
   controller->remesh();
   o.LoggedMode = log.hasLine("Distance mode: exact");
   const PolygonStorage& mc = controller->MCMesh;
@@ -150,7 +150,7 @@ TEST(ExactDistanceRemeshField, JointLatticePointsNearTheSurfaceHoldTheirDistance
       RecordingOutput log;
       auto controller = loaded("joint.ply", log);
       controller->setMaxVoxels(budget);
-      controller->setExactDistance(mode == 0);
+      controller->setVoxelizationMode(mode == 0 ? VoxelizationMode::Exact : VoxelizationMode::Classic);
       controller->volumeFromInputMesh();
       const PolygonStorage& mesh = controller->getInputMesh();
       const VolumeStorageDF& volume = controller->Volume;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/postprocess/MeshFixtures.h"
 #include "core/volume/VoxelizerFixtures.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "support/RecordingOutput.h"
@@ -211,7 +212,9 @@ TEST(QuadDominantTessellor, MeshesThatCannotBeSizedAreRefusedAndNothingChanges) 
   }
 }
 
-TEST(QuadDominantTessellor, QuadsOnlyGiveAnEmptyVolumeAndAnEmptyMesh) {
+// The classic and exact modes voxelize triangles only: a mesh of quads is refused before anything
+// changes, with a message that points to the robust mode, which triangulates it.
+TEST(QuadDominantTessellor, QuadsOnlyAreRefusedByTheTriangleModesAndTriangulatedByTheRobustMode) {
   QuadDominantTessellor c;
   RecordingOutput out;
   c.setStatusOutput(&out);
@@ -221,10 +224,23 @@ TEST(QuadDominantTessellor, QuadsOnlyGiveAnEmptyVolumeAndAnEmptyMesh) {
   for (const auto& f : faces) m.Polygons.push_back({f[0], f[1], f[2], f[3]});
   fixtures::finish(m);
   ASSERT_TRUE(m.fitIntoVolume(50, 50, 50));
+  const V3 fitted = m.Vertices[7].pos;
+  for (VoxelizationMode mode : {VoxelizationMode::Classic, VoxelizationMode::Exact}) {
+    c.setVoxelizationMode(mode);
+    try {
+      c.remesh();
+      ADD_FAILURE() << "a quad mesh was voxelized in a triangle mode";
+    } catch (const ProcessingError& error) {
+      EXPECT_NE(std::string(error.what()).find("--mode robust"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(m.Vertices[7].pos.x, fitted.x) << "the mesh is not re-fitted";
+    EXPECT_TRUE(c.Volume.Voxels.empty()) << "the volume is not touched";
+  }
+  c.setVoxelizationMode(VoxelizationMode::Robust);
   c.remesh();
-  EXPECT_TRUE(out.hasLine(" 6 Polygons skipped"));
-  for (const VoxelData& v : c.Volume.Voxels) ASSERT_EQ(v.Distance, NoValue);
-  EXPECT_TRUE(c.MCMesh.Polygons.empty());
+  EXPECT_TRUE(out.hasLine(" 0 Polygons skipped"));
+  EXPECT_TRUE(postfixtures::closedAndOriented(c.MCMesh));
+  EXPECT_EQ(postfixtures::eulerCharacteristic(c.OutputMesh), 2);
 }
 
 TEST(QuadDominantTessellor, RemeshRunsBothHalves) {

@@ -5,6 +5,7 @@
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "support/RecordingOutput.h"
+#include "base/TessellorError.h"
 
 #include <gtest/gtest.h>
 
@@ -147,6 +148,11 @@ TEST(Remesh, MeasurementOverTheSharedMeshes) {
   remeshmeasure::printHeader();
   for (const std::string& name : names) {
     for (bool features : {false, true}) {
+      // The default mode voxelizes triangles only and refuses the meshes made of quads.
+      if (name.find("_quad") != std::string::npos) {
+        EXPECT_THROW(remesh(name, 100000, features), ProcessingError) << name;
+        continue;
+      }
       const Measurement m = remesh(name, 100000, features);
       remeshmeasure::printRow(name, 100000, m);
       EXPECT_EQ(m.BadPolygons, 0) << name;

@@ -22,7 +22,8 @@ std::vector<Corners> polygonsByPosition(const PolygonStorage& mesh) {
   for (const VertexIDList& polygon : mesh.Polygons) {
     if (polygon.size() < 3) continue;
     Corners corners;
-    for (int id : polygon) corners.push_back({mesh.Vertices[id].pos.x, mesh.Vertices[id].pos.y, mesh.Vertices[id].pos.z});
+    for (int id : polygon)
+      corners.push_back({mesh.Vertices[id].pos.x, mesh.Vertices[id].pos.y, mesh.Vertices[id].pos.z});
     result.push_back(corners);
   }
   return result;
@@ -104,7 +105,8 @@ TEST(MeshCleanup, RepairMendsDegenerateElementsAtTheirCause) {
          const V3 mid{(a.x + c.x) / 2, (a.y + c.y) / 2, (a.z + c.z) / 2};
          p = V3{mid.x + (b.x - mid.x) / 3, mid.y + (b.y - mid.y) / 3, mid.z + (b.z - mid.z) / 3};
        }},
-      {"two corners in one place, one on a third", [](PolygonStorage& m) {
+      {"two corners in one place, one on a third",
+       [](PolygonStorage& m) {
          m.Vertices[8].pos = m.Vertices[0].pos;
          m.Vertices[9].pos = m.Vertices[1].pos;
        }},

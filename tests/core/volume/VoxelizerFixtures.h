@@ -58,7 +58,7 @@ struct VoxelizerRig {
     Voxelizer.setVolume(&Volume);
     Voxelizer.setMesh(&Mesh);
     Voxelizer.setSharpFeatures(&Features);
-    Voxelizer.setExactDistance(exact);
+    Voxelizer.setMode(exact ? VoxelizationMode::Exact : VoxelizationMode::Classic);
   }
 
   void triangle(V3 a, V3 b, V3 c) { testmeshes::build(Mesh, {"triangle", {a, b, c}, {{0, 1, 2}}, 1}); }

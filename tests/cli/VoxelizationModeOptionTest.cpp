@@ -1,4 +1,4 @@
-// tessellor-cli voxelize and remesh with --exact-distance, run as a user would.
+// tessellor-cli voxelize and remesh with --mode and --exact-distance, run as a user would.
 #include <gtest/gtest.h>
 
 #include "CliRunner.h"
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -24,6 +25,7 @@ using namespace tessellor;
 namespace {
 
 const std::string Joint = std::string(TESSELLOR_SHARED_DIR) + "/meshes/joint.ply";
+const std::string OpenCube = std::string(TESSELLOR_SHARED_DIR) + "/meshes/open_cube.ply";
 
 void readVolume(const std::string& path, VolumeStorageDF& volume) {
   VolumeStorageDF_IO io;
@@ -34,11 +36,22 @@ void readVolume(const std::string& path, VolumeStorageDF& volume) {
 
 }  // namespace
 
-TEST(ExactDistanceOption, ListedInTheHelpOfBothCommands) {
+TEST(VoxelizationModeOption, ListedInTheHelpOfBothCommandsAndCheckedBeforeAnyWork) {
   for (const char* command : {"voxelize", "remesh"}) {
     const CliRun run = runCli({command, "--help"});
     EXPECT_EQ(run.Exit, 0) << describe(run);
+    EXPECT_NE(run.Out.find("[--mode classic|exact|robust]"), std::string::npos) << command << "\n" << run.Out;
     EXPECT_NE(run.Out.find("--exact-distance"), std::string::npos) << command << "\n" << run.Out;
+    for (std::vector<std::string> wrong : {std::vector<std::string>{"--mode", "fast"},
+                                           std::vector<std::string>{"--mode", "robust", "--exact-distance"}}) {
+      const std::string never = scratchPath(std::string("never.") + (command[0] == 'v' ? "vol" : "ply"));
+      std::vector<std::string> args{command, Joint, "-o", never};
+      args.insert(args.end(), wrong.begin(), wrong.end());
+      const CliRun refused = runCli(args);
+      EXPECT_EQ(refused.Exit, 2) << describe(refused);
+      EXPECT_NE(refused.Err.find("mode"), std::string::npos) << refused.Err;
+      EXPECT_FALSE(fileExists(never));
+    }
   }
 }
 
@@ -46,13 +59,16 @@ TEST(ExactDistanceOption, ListedInTheHelpOfBothCommands) {
 // mode; every voxel with a value in the default mode has one in the exact mode, never larger in
 // magnitude (the exact closest point of a triangle is never farther than the chosen point), and
 // beside the joint's slanted edges many are smaller.
-TEST(ExactDistanceOption, VoxelizeWritesTheExactField) {
+TEST(VoxelizationModeOption, VoxelizeWritesTheExactField) {
   if (!fileExists(Joint)) GTEST_SKIP() << Joint << " is not available";
-  const std::string plain = scratchPath("plain.vol"), exact = scratchPath("exact.vol");
-  const CliRun a = runCli({"voxelize", Joint, "-o", plain});
+  const std::string plain = scratchPath("plain.vol"), exact = scratchPath("exact.vol"), mode = scratchPath("mode.vol");
+  const CliRun a = runCli({"voxelize", Joint, "-o", plain, "--mode", "classic"});
   const CliRun b = runCli({"voxelize", Joint, "-o", exact, "--exact-distance"});
+  const CliRun c = runCli({"voxelize", Joint, "-o", mode, "--mode=exact", "--exact-distance"});
   ASSERT_EQ(a.Exit, 0) << describe(a);
   ASSERT_EQ(b.Exit, 0) << describe(b);
+  ASSERT_EQ(c.Exit, 0) << describe(c);
+  EXPECT_EQ(readFile(mode), readFile(exact)) << "--exact-distance is --mode exact";
   EXPECT_EQ(a.Out.find("Distance mode"), std::string::npos) << "the default log is unchanged\n" << a.Out;
   EXPECT_NE(b.Out.find("Distance mode: exact\n"), std::string::npos) << b.Out;
   EXPECT_NE(b.Out.find(" 0 Polygons skipped"), std::string::npos) << b.Out;
@@ -80,11 +96,12 @@ TEST(ExactDistanceOption, VoxelizeWritesTheExactField) {
   EXPECT_GT(gained, 0) << "voxels that only the exact mode brings into the band";
   std::remove(plain.c_str());
   std::remove(exact.c_str());
+  std::remove(mode.c_str());
 }
 
 // remesh --exact-distance on the joint at the default budget writes a closed, consistently
 // oriented mesh of Euler characteristic -2 (genus 2).
-TEST(ExactDistanceOption, RemeshWritesAClosedJoint) {
+TEST(VoxelizationModeOption, RemeshWritesAClosedJoint) {
   if (!fileExists(Joint)) GTEST_SKIP() << Joint << " is not available";
   const std::string output = scratchPath("joint.ply");
   const CliRun run = runCli({"remesh", Joint, "-o", output, "--exact-distance", "--quiet"});
@@ -95,5 +112,21 @@ TEST(ExactDistanceOption, RemeshWritesAClosedJoint) {
   std::string problem;
   EXPECT_TRUE(postfixtures::closedAndOriented(mesh, &problem)) << problem;
   EXPECT_EQ(postfixtures::eulerCharacteristic(mesh), -2);
+  std::remove(output.c_str());
+}
+
+// An output that is not closed is written (status 0), with a log line and a warning on standard
+// error that count its open edges.
+TEST(VoxelizationModeOption, OpenOutputIsWrittenWithAWarning) {
+  if (!fileExists(OpenCube)) GTEST_SKIP() << OpenCube << " is not available";
+  const std::string output = scratchPath("open.ply");
+  const CliRun run = runCli({"remesh", OpenCube, "-o", output});
+  ASSERT_EQ(run.Exit, 0) << describe(run);
+  EXPECT_TRUE(fileExists(output));
+  EXPECT_NE(run.Out.find("\nOutput mesh not closed: "), std::string::npos) << run.Out;
+  const std::string warning = "tessellor-cli: warning: " + output + ": the output mesh is not closed (";
+  const std::size_t at = run.Err.find(warning);
+  ASSERT_NE(at, std::string::npos) << run.Err;
+  EXPECT_GT(std::atoi(run.Err.c_str() + at + warning.size()), 0) << run.Err;
   std::remove(output.c_str());
 }
