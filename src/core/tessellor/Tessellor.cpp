@@ -36,12 +36,8 @@ std::string lowerExtension(const std::string& path) {
 }
 
 // The controller holds three meshes and the volume: too large for the stack.
-<<<<<<< HEAD
 std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget,
                                                       NullInterrupter* interrupter) {
-=======
-std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& options, StatusOutput* status, int budget) {
->>>>>>> readers-14
   auto controller = std::make_unique<QuadDominantTessellor>();
   controller->setStatusOutput(status);
   controller->setInterrupter(interrupter);
@@ -269,11 +265,7 @@ int voxelBudget(const PolygonStorage& input, const RemeshOptions& options) {
 }
 
 void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOptions& options, StatusOutput* status,
-<<<<<<< HEAD
             VolumeStorageDF* volume, NullInterrupter* interrupter) {
-=======
-            VolumeStorageDF* volume) {
->>>>>>> readers-14
   int budget = voxelBudget(input, options);
   const bool bySize = options.elementSize > 0.0, byFaces = options.targetFaces > 0;
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
