@@ -15,7 +15,7 @@ struct BatchItem {
   std::string Input;
   std::string Output;
   bool Ok = false;
-  bool Cancelled = false;   // stopped by the interrupter, or never started
+  bool Cancelled = false;    // stopped by the interrupter, or never started
   std::string Error;         // the one-line message of a failure
   double Seconds = 0.0;      // wall time of the file's work
   std::size_t Polygons = 0;  // set by the work: polygons written

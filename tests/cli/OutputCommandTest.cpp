@@ -57,8 +57,8 @@ TEST(OutputRaw, IsByteForByteWhatTheCommandsWroteBefore) {
                         {"joint", false, "pc", 0x8eef0453fbcc5871ull}};
   for (const Case& c : cases) {
     const std::string out = scratchPath(std::string("raw.") + c.Extension), volume = scratchPath("raw.vol");
-    std::vector<std::string> args = {"remesh",  Meshes + c.Mesh + ".ply", "-o",  out, "--raw",
-                                     "--quiet", "--save-volume",          volume};
+    std::vector<std::string> args = {"remesh",  Meshes + c.Mesh + ".ply", "-o",   out,      "--raw",
+                                     "--quiet", "--save-volume",          volume, "--mode", "classic"};
     if (c.Features) args.push_back("--features");
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << describe(run);

@@ -18,7 +18,7 @@ CASES = [
     ("joint.ply", ["--exact-distance", "--features", "--psi", "0.5"], {"mode": "exact", "features": True, "psi": 0.5}),
     # The defaults (robust, which also takes quads) and sizing in model units.
     ("cube_quad.ply", [], {}),
-    ("open_cube.ply", ["--element-size", "0.05"], {"element_size": 0.05}),
+    ("open_cube.ply", ["--element-size", "4"], {"element_size": 4}),
 ]
 
 
