@@ -5,7 +5,8 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 # Every package a default-on component needs; configure fails when one is missing.
 PACKAGES = cmake g++ make pkg-config libtbb-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev \
-  libqt6opengl6-dev libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri
+  libqt6opengl6-dev libglu1-mesa-dev libgl-dev xvfb xauth libgl1-mesa-dri pybind11-dev python3-dev python3-numpy \
+  python3-pytest python3-distributed
 # The side-by-side benchmark against OpenVDB and scikit-image (make bench-peers) only.
 PEER_PACKAGES = libopenvdb-dev python3-skimage
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -44,7 +45,8 @@ demo: configure
 
 # The test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
-	cmake -S . -B build-sanitize -DTESSELLOR_SANITIZE=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B build-sanitize -DTESSELLOR_SANITIZE=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF \
+	  -DTESSELLOR_BUILD_PYTHON=OFF $(CMAKE_FLAGS)
 	cmake --build build-sanitize -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build-sanitize --output-on-failure -j $(JOBS)
@@ -57,15 +59,15 @@ format-check:
 
 # Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target. Not part of `make test`.
 FUZZ_SECONDS ?= 300
-FUZZ_TARGETS = fuzz_ply_import fuzz_volume_read fuzz_pipeline
+FUZZ_TARGETS = fuzz_ply_import fuzz_stl_import fuzz_obj_import fuzz_off_import fuzz_volume_read fuzz_pipeline
 fuzz:
 	@missing=""; for p in clang-14 libclang-rt-14-dev; do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get update && \
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; fi
-	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DTESSELLOR_FUZZ=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF
+	CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -DTESSELLOR_FUZZ=ON -DTESSELLOR_BUILD_GUI=OFF -DTESSELLOR_BUILD_BENCH=OFF -DTESSELLOR_BUILD_PYTHON=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
 	@for t in $(FUZZ_TARGETS); do \
-	  c=$${t#fuzz_}; case $$c in ply_import) c=ply;; volume_read) c=volume;; esac; \
+	  c=$${t#fuzz_}; c=$${c%_import}; c=$${c%_read}; \
 	  mkdir -p fuzz-out/$$t fuzz-out/artifacts; \
 	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
 	  TMPDIR=$$( [ -d /dev/shm ] && echo /dev/shm || echo /tmp ) ASAN_OPTIONS=malloc_context_size=0:quarantine_size_mb=32 \

@@ -11,7 +11,25 @@ const OptionSyntax Format{"--format", "ply|obj|pc", "output format (default: fro
 const OptionSyntax Quiet{"--quiet", nullptr, "do not print the task log"};
 const OptionSyntax Threads{"--threads", "N",
                            "threads for the parallel passes (default 0: all cores); outputs are the same"};
+const OptionSyntax OutputDir{"--output-dir", "DIR",
+                             "several inputs: write each output into DIR, named after its input"};
+const OptionSyntax Jobs{"--jobs", "N", "with --output-dir: files worked on at once (default: the number of cores)"};
 }  // namespace CommonOptions
+
+namespace {
+
+bool declares(const CommandSyntax& syntax, const OptionSyntax& option) {
+  for (const OptionSyntax& candidate : syntax.Options)
+    if (std::string(candidate.Name) == option.Name) return true;
+  return false;
+}
+
+bool isBatchOption(const OptionSyntax& option) {
+  return std::string(option.Name) == CommonOptions::OutputDir.Name ||
+         std::string(option.Name) == CommonOptions::Jobs.Name;
+}
+
+}  // namespace
 
 CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::string>& args) : Syntax(syntax) {
   for (const std::string& arg : args)
@@ -25,9 +43,10 @@ CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::str
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      if (!Input.empty()) throw UsageError("unexpected argument '" + arg + "'");
+      if (!Inputs.empty() && !declares(Syntax, CommonOptions::OutputDir))
+        throw UsageError("unexpected argument '" + arg + "'");
       if (arg.empty()) throw UsageError("empty input file name");
-      Input = arg;
+      Inputs.push_back(arg);
       continue;
     }
     if (arg == "--") {
@@ -55,9 +74,18 @@ CommandLine::CommandLine(const CommandSyntax& syntax, const std::vector<std::str
     Values[name] = value;
   }
 
-  if (Input.empty()) throw UsageError(std::string("missing input file (") + Syntax.Input + ")");
+  if (Inputs.empty()) throw UsageError(std::string("missing input file (") + Syntax.Input + ")");
   Output = value("-o");
-  if (Syntax.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
+  if (has("--output-dir")) {
+    if (has("-o")) throw UsageError("-o OUT and --output-dir DIR exclude each other");
+    for (const OptionSyntax& option : Syntax.Options)
+      if (option.SingleInputOnly && has(option.Name))
+        throw UsageError(std::string("option '") + option.Name + "' takes one input and -o OUT, not --output-dir");
+  } else {
+    if (Inputs.size() > 1) throw UsageError("several input files need --output-dir DIR");
+    if (has("--jobs")) throw UsageError("option '--jobs' works with --output-dir DIR");
+    if (Syntax.OutputRequired && Output.empty()) throw UsageError("missing output file (-o OUT)");
+  }
   MeshFormat format;
   if (has("--format") && !tessellor::meshFormatFromName(value("--format"), format))
     throw UsageError("unknown format '" + value("--format") + "' (ply, obj or pc)");
@@ -106,13 +134,23 @@ MeshFormat CommandLine::formatOfPath(const std::string& path) {
 }
 
 std::string CommandLine::usage(const CommandSyntax& syntax) {
+  const bool batch = declares(syntax, CommonOptions::OutputDir);
   std::string text = std::string("Usage: tessellor-cli ") + syntax.Name + " " + syntax.Input;
   for (const OptionSyntax& option : syntax.Options) {
+    if (isBatchOption(option)) continue;
     const bool required = syntax.OutputRequired && std::string(option.Name) == "-o";
     text += required ? " " : " [";
     text += option.Name;
     if (option.ValueName) text += std::string(" ") + option.ValueName;
     if (!required) text += "]";
+  }
+  if (batch) {
+    text +=
+        std::string("\n       tessellor-cli ") + syntax.Name + " " + syntax.Input + "... --output-dir DIR [--jobs N]";
+    for (const OptionSyntax& option : syntax.Options) {
+      if (isBatchOption(option) || option.SingleInputOnly || std::string(option.Name) == "-o") continue;
+      text += std::string(" [") + option.Name + (option.ValueName ? std::string(" ") + option.ValueName : "") + "]";
+    }
   }
   text += std::string("\n") + syntax.Summary + "\n";
   if (*syntax.Description) text += syntax.Description;

@@ -2,7 +2,7 @@
 
 #include "Command.h"
 
-// convert IN.ply -o OUT: imports a mesh and writes it in another format, in file coordinates.
+// convert IN -o OUT: imports a mesh and writes it in another format, in file coordinates.
 class ConvertCommand final : public Command {
  public:
   const CommandSyntax& syntax() const override;

@@ -40,7 +40,8 @@ void printVolume(const std::string& path, ConsoleOutput& output) {
 const CommandSyntax& InfoCommand::syntax() const {
   static const CommandSyntax syntax{
       "info",
-      "Print the statistics of a PLY mesh or a volume file (.vol).",
+      "Print the statistics of a mesh or a volume file (.vol).",
+      "A mesh is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "A mesh is imported as it stands (no fitting): the import log, then the statistics block.\n"
       "A volume prints its sizes, Scale, Offset and the numbers of voxels with a distance and with a feature.\n"
       "--quiet leaves out the import log; the results are always printed.\n",

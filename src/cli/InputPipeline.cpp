@@ -24,6 +24,6 @@ RemeshOptions InputPipeline::options(const CommandLine& args) {
 
 void InputPipeline::read(const CommandLine& args, PolygonStorage& mesh, ConsoleOutput& output) {
   if (isVolumePath(args.input()))
-    throw UsageError("'" + args.input() + "' names a volume file; this command reads a PLY mesh");
+    throw UsageError("'" + args.input() + "' names a volume file; this command reads a mesh");
   readMesh(args.input(), mesh, &output);
 }

@@ -8,11 +8,12 @@ using namespace tessellor;
 const CommandSyntax& VoxelizeCommand::syntax() const {
   static const CommandSyntax syntax{
       "voxelize",
-      "Read a PLY mesh and write its signed distance volume (.vol).",
+      "Read a mesh and write its signed distance volume (.vol).",
+      "IN is a PLY, STL, OBJ or OFF file (ASCII or binary), told by its content.\n"
       "The mesh is fitted into 50 x 50 x 50, the volume is sized from the voxel budget, filled with\n"
       "the narrow-band signed distance of the mesh's triangles and, with --features, marked with\n"
       "the cells of its sharp edges and corners.\n",
-      "IN.ply",
+      "IN",
       {CommonOptions::Output, InputPipeline::MaxVoxels, InputPipeline::Features, InputPipeline::Psi,
        InputPipeline::ExactDistance, CommonOptions::Threads, CommonOptions::Quiet},
       true};

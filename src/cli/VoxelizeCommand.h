@@ -2,7 +2,7 @@
 
 #include "Command.h"
 
-// voxelize IN.ply -o OUT.vol: imports a mesh, fits it as the desktop "Open" does, runs
+// voxelize IN -o OUT.vol: imports a mesh, fits it as the desktop "Open" does, runs
 // "Input Mesh -> Volume" and writes the volume file.
 class VoxelizeCommand final : public Command {
  public:

@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     return 0;
   } catch (const UsageError& error) {
     return usageError(command->syntax().Name, error.what());
+  } catch (const PartialFailure& error) {
+    printError(error.what());  // each failed file has been named already
   } catch (const FileError& error) {
     printError(error.what());  // names the file, and the line or byte where it went wrong
   } catch (const TessellorError& error) {

@@ -25,7 +25,10 @@
 
 using namespace tessellor;
 
-const char* const TFMainWindow::MeshOpenFilter = "*.ply|*.ply";
+// Every format readMesh reads, told by content; the extensions only steer the dialog's listing.
+const char* const TFMainWindow::MeshOpenFilter =
+    "Meshes|*.ply *.stl *.obj *.off *.PLY *.STL *.OBJ *.OFF|*.ply|*.ply|*.stl|*.stl|*.obj|*.obj|*.off|*.off|All "
+    "files|*";
 const char* const TFMainWindow::MeshSaveFilter = "*.pc|*.pc|*.obj|*.obj|*.ply|*.ply";
 const char* const TFMainWindow::VolumeFilter = "*.vol|*.vol";
 

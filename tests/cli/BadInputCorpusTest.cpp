@@ -105,6 +105,20 @@ TEST(BadInputCorpus, VolumeFilesThroughInfoAndMesh) {
   }
 }
 
+TEST(BadInputCorpus, StlObjOffFilesThroughInfoConvertAndRemesh) {
+  const std::string mesh = scratchDir() + "/out.ply";
+  for (const std::string format : {"stl", "obj", "off"}) {
+    const std::vector<fs::path> files = filesIn(CorpusDir + "/" + format);
+    ASSERT_GT(files.size(), 5u) << format;
+    for (const fs::path& file : files) {
+      const std::string input = asKind(file, "." + format);
+      expectCleanEnd({"info", input, "--quiet"}, input);
+      expectCleanEnd({"convert", input, "-o", mesh, "--quiet"}, input);
+      expectCleanEnd({"remesh", input, "-o", mesh, "--max-voxels", "4000", "--quiet"}, input);
+    }
+  }
+}
+
 TEST(BadInputCorpus, FilesOfTheOtherKindAreRefusedOrReadLikeAnyOther) {
   // A volume named .ply is text nonsense to the importer; a PLY named .vol has no "VOLUME".
   const std::string volume = scratchDir() + "/out.vol";

@@ -1,7 +1,10 @@
 // What reading a file may cost: memory bounded by a constant times the file's size, whatever
 // counts and sizes the file announces, and no loop over sizes that hold no data.
 #include "mesh/PolygonStorage.h"
+#include "mesh/PolygonStorageImportOBJ.h"
+#include "mesh/PolygonStorageImportOFF.h"
 #include "mesh/PolygonStorageImportPLY.h"
+#include "mesh/PolygonStorageImportSTL.h"
 #include "base/Diagnostics.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "base/TessellorError.h"
@@ -108,10 +111,11 @@ std::vector<std::filesystem::path> filesIn(const std::string& directory) {
 }
 
 // Imports into a mesh that already holds content; returns the peak bytes and whether it loaded.
+template <class Importer = PolygonStorageImportPLY>
 long long peakOfImport(const std::string& path, bool& loaded) {
   PolygonStorage mesh;
   mesh.addVertex(Vertex{{0, 0, 0}, {}, 0});
-  PolygonStorageImportPLY importer;
+  Importer importer;
   PeakMeter meter;
   loaded = true;
   try {
@@ -200,6 +204,51 @@ TEST_F(PlyImportBounds, EveryCorpusFileStaysWithinLinearMemory) {
     const long long peak = peakOfImport(file.string(), loaded);
     const long long size = static_cast<long long>(std::filesystem::file_size(file));
     EXPECT_LE(peak, FixedBytes + BytesPerFileByte * size) << file << (loaded ? " (loaded)" : " (refused)");
+  }
+}
+
+// The other mesh formats: counts and sizes are believed only as far as the file backs them.
+TEST_F(PlyImportBounds, OtherFormatsAllocateOnlyWhatTheFileBacks) {
+  const auto le32 = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+  const std::string binary = "ply\nformat binary_little_endian 1.0\n";
+  const struct {
+    std::string Extension, Contents;
+  } cases[] = {
+      {"off", "OFF\n2000000000 2000000000 0\n0 0 0\n"},
+      {"stl", std::string(80, ' ') + le32(0xffffffffu) + std::string(50, '\0')},
+      {"ply", binary + "element vertex 2000000000\nproperty float x\nproperty float y\nproperty float z\nend_header\n" +
+                  std::string(12, '\0')},
+      {"ply", binary + "element vertex 1\nproperty uchar x\nproperty uchar y\nproperty uchar z\nelement face 1\n" +
+                  "property list uint int vertex_indices\nend_header\n" + std::string(3, '\0') + le32(0xffffffffu)},
+      {"ply", binary + "element blob 2000000000\nproperty double a\nend_header\n" + std::string(16, '\0')},
+  };
+  int index = 0;
+  for (const auto& c : cases) {
+    const std::string path = scratch("formats" + std::to_string(index++) + "." + c.Extension);
+    writeFile(path, c.Contents);
+    bool loaded = false;
+    const long long peak = c.Extension == "off"   ? peakOfImport<PolygonStorageImportOFF>(path, loaded)
+                           : c.Extension == "stl" ? peakOfImport<PolygonStorageImportSTL>(path, loaded)
+                                                  : peakOfImport(path, loaded);
+    EXPECT_FALSE(loaded) << path;
+    EXPECT_LT(peak, FixedBytes) << path;
+    std::remove(path.c_str());
+  }
+}
+
+TEST_F(PlyImportBounds, EveryStlObjOffCorpusFileStaysWithinLinearMemory) {
+  constexpr long long BytesPerFileByte = 256;
+  for (const std::string format : {"stl", "obj", "off"}) {
+    const std::vector<std::filesystem::path> files = filesIn(CorpusDir + "/" + format);
+    ASSERT_GT(files.size(), 5u) << format;
+    for (const auto& file : files) {
+      bool loaded = false;
+      const long long peak = format == "stl"   ? peakOfImport<PolygonStorageImportSTL>(file.string(), loaded)
+                             : format == "obj" ? peakOfImport<PolygonStorageImportOBJ>(file.string(), loaded)
+                                               : peakOfImport<PolygonStorageImportOFF>(file.string(), loaded);
+      const long long size = static_cast<long long>(std::filesystem::file_size(file));
+      EXPECT_LE(peak, FixedBytes + BytesPerFileByte * size) << file << (loaded ? " (loaded)" : " (refused)");
+    }
   }
 }
 

@@ -472,6 +472,7 @@ void MarchingCubes33::extract() {
 
     // First pass: the edge vertices, piece by piece in grid order; layerFirstId[z] is the id of
     // the first vertex of layer z.
+    // Sized only for a grid with points: a size of 0 may come with huge other sizes.
     std::vector<int> layerFirstId(hasPoints ? static_cast<std::size_t>(_sizeZ) + 1 : 1, 0);
     if (hasPoints) {
       const std::vector<std::pair<int, int>> ranges = pieces(_sizeZ);

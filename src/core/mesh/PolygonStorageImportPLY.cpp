@@ -1,24 +1,23 @@
 #include "mesh/PolygonStorageImportPLY.h"
 
+#include "mesh/BinaryInput.h"
+#include "mesh/MeshImportFrame.h"
+#include "mesh/PlyBinaryReader.h"
+#include "mesh/PlyHeader.h"
 #include "mesh/PolygonStorage.h"
+#include "mesh/TextLineReader.h"
+#include "mesh/TextNumbers.h"
 #include "base/Diagnostics.h"
 #include "base/StatusOutput.h"
 #include "base/TessellorError.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <locale.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 namespace tessellor {
 
@@ -26,87 +25,6 @@ namespace {
 
 // Header lines after the first one that are read before giving up on finding "end_header".
 constexpr int MaxHeaderLines = 100;
-
-// No text line of a mesh comes near this; a longer one (binary data, an endless device) is
-// refused instead of being collected in memory.
-constexpr std::size_t MaxLineBytes = std::size_t(16) << 20;
-
-// Closes the file on every way out of import.
-struct FileCloser {
-  std::FILE* File = nullptr;
-  ~FileCloser() {
-    if (File) std::fclose(File);
-  }
-};
-
-// Reads whole lines of any length. "\n" and "\r\n" end a line; any other carriage return stays
-// in the text. Trailing blanks (character 32 only) are removed.
-class LineReader {
- public:
-  explicit LineReader(std::FILE* file) : File(file), Chunk(1 << 16) {}
-
-  // False when the file has no more characters.
-  bool next(std::string& line) {
-    line.clear();
-    bool gotAny = false;
-    for (;;) {
-      if (Pos == End) {
-        Pos = 0;
-        End = std::fread(Chunk.data(), 1, Chunk.size(), File);
-        if (End == 0) {
-          if (std::ferror(File)) ReadFailed = true;
-          break;
-        }
-      }
-      gotAny = true;
-      const char* start = Chunk.data() + Pos;
-      const std::size_t available = End - Pos;
-      const void* lineFeed = std::memchr(start, '\n', available);
-      if (lineFeed) {
-        const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(lineFeed) - start);
-        line.append(start, length);
-        Pos += length + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        break;
-      }
-      line.append(start, available);
-      Pos = End;
-      if (line.size() > MaxLineBytes) {
-        LineTooLong = true;
-        break;
-      }
-    }
-    if (!gotAny) return false;
-    ++LineNumber;
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    return true;
-  }
-
-  long long LineNumber = 0;  // of the line last returned; 1-based
-  bool ReadFailed = false;
-  bool LineTooLong = false;  // the line last returned was cut at MaxLineBytes
-
- private:
-  std::FILE* File;
-  std::vector<char> Chunk;
-  std::size_t Pos = 0;
-  std::size_t End = 0;
-};
-
-// Cuts line into tokens at runs of blanks (character 32 only; a tab belongs to its token), in
-// place: each token becomes a zero-terminated string inside line.
-void splitTokens(std::string& line, std::vector<char*>& tokens) {
-  tokens.clear();
-  char* c = &line[0];
-  char* const end = c + line.size();
-  while (c < end) {
-    while (c < end && *c == ' ') ++c;
-    if (c == end) break;
-    tokens.push_back(c);
-    while (c < end && *c != ' ') ++c;
-    if (c < end) *c++ = '\0';
-  }
-}
 
 // The i-th blank-separated token of text (0-based), or an empty string.
 std::string nthToken(const std::string& text, int n) {
@@ -120,48 +38,29 @@ std::string nthToken(const std::string& text, int n) {
   }
 }
 
-// A decimal integer read from the start of text (leading white space skipped, optional sign);
-// text without a leading number gives 0. Saturates instead of overflowing.
-long long parseInteger(const char* text) {
-  const char* c = text;
-  while (*c && std::isspace(static_cast<unsigned char>(*c))) ++c;
-  bool negative = false;
-  if (*c == '+' || *c == '-') negative = *c++ == '-';
-  constexpr long long Limit = LLONG_MAX / 10 - 10;
-  long long value = 0;
-  while (*c >= '0' && *c <= '9') {
-    if (value < Limit) value = value * 10 + (*c - '0');
-    ++c;
-  }
-  return negative ? -value : value;
-}
-
-// A decimal floating-point number read from the start of text, independent of the process
-// locale (a window toolkit may set one whose decimal separator is a comma). Text without a
-// leading number gives 0; so does a hexadecimal number, which is not decimal.
-double parseFloat(const char* text) {
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  const char* c = text;
-  while (*c && std::isspace(static_cast<unsigned char>(*c))) ++c;
-  const char* digits = (*c == '+' || *c == '-') ? c + 1 : c;
-  if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) return *c == '-' ? -0.0 : 0.0;
-  return strtod_l(c, nullptr, cLocale);
-}
-
 bool startsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-// Everything one import needs while it reads; throws FileError naming the file and line.
+// Everything one import needs while it reads; throws FileError naming the file and the line
+// (text) or the byte offset (binary data).
 class PlyReader {
  public:
   PlyReader(const std::string& fileName, std::FILE* file, long long fileSize, StatusOutput* output)
-      : FileName(fileName), Lines(file), FileSize(fileSize), Output(output) {}
+      : FileName(fileName), File(file), Lines(file), FileSize(fileSize), Output(output) {}
 
   void read(PolygonStorage& mesh) {
     readHeader();
-    readVertices(mesh);
-    readFaces(mesh);
+    if (Header.Format != PlyHeader::Encoding::Ascii) {
+      readBinary(mesh);
+      return;
+    }
+    if (Header.readsInDeclaredOrder()) {
+      readVertices(mesh);
+      readFaces(mesh);
+    } else {
+      readDeclaredElements(mesh);
+    }
     if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
   }
 
@@ -173,7 +72,8 @@ class PlyReader {
   // The next line; false at the end of the file.
   bool nextLine() {
     const bool got = Lines.next(Line);
-    if (Lines.LineTooLong) fail(Lines.LineNumber, "line longer than " + std::to_string(MaxLineBytes) + " bytes");
+    if (Lines.LineTooLong)
+      fail(Lines.LineNumber, "line longer than " + std::to_string(TextLineReader::MaxLineBytes) + " bytes");
     return got;
   }
 
@@ -186,11 +86,20 @@ class PlyReader {
   }
 
   long long checkedCount(const std::string& line, const char* what) const {
-    const long long count = parseInteger(nthToken(line, 2).c_str());
+    const long long count = TextNumbers::parseInteger(nthToken(line, 2).c_str());
     if (count < 0) fail(Lines.LineNumber, std::string("negative ") + what + " count " + std::to_string(count));
     if (count > INT_MAX)
       fail(Lines.LineNumber, std::string(what) + " count " + std::to_string(count) + " is too large");
     return count;
+  }
+
+  void addElement(PlyHeader::Role role, long long count) {
+    PlyHeader::Element element;
+    element.Name = nthToken(Line, 1);
+    element.ElementRole = role;
+    element.Count = count;
+    element.Line = Lines.LineNumber;
+    Header.Elements.push_back(element);
   }
 
   void readHeader() {
@@ -199,7 +108,6 @@ class PlyReader {
       fail(1, "file is empty");
     }
     if (Line != "ply") Diagnostics::write("This is not a PLY file.\n");
-    long long binaryFormatLine = 0;
     for (int headerLines = 1;; ++headerLines) {
       if (!nextLine()) {
         if (Lines.ReadFailed) fail(Lines.LineNumber + 1, "cannot read file");
@@ -211,21 +119,38 @@ class PlyReader {
       }
       if (startsWith(Line, "element vertex")) {
         VertexCount = checkedCount(Line, "vertex");
+        addElement(PlyHeader::Role::Vertex, VertexCount);
       } else if (startsWith(Line, "element face")) {
         FaceCount = checkedCount(Line, "face");
+        addElement(PlyHeader::Role::Face, FaceCount);
       } else if (Line == "order_cw") {
         Reverse = false;
       } else if (Line == "order_ccw") {
         Reverse = true;
       } else if (Line == "end_header") {
+        Header.Complete = true;
         break;
-      } else if (startsWith(Line, "format ") && startsWith(nthToken(Line, 1), "binary")) {
-        binaryFormatLine = Lines.LineNumber;
+      } else if (startsWith(Line, "element ")) {
+        addElement(PlyHeader::Role::Other, TextNumbers::parseInteger(nthToken(Line, 2).c_str()));
+      } else if (startsWith(Line, "property ")) {
+        Header.addProperty(Line, Lines.LineNumber);
+      } else if (startsWith(Line, "format ")) {
+        const std::string encoding = nthToken(Line, 1);
+        if (encoding == "binary_little_endian")
+          Header.Format = PlyHeader::Encoding::BinaryLittleEndian;
+        else if (encoding == "binary_big_endian")
+          Header.Format = PlyHeader::Encoding::BinaryBigEndian;
+        else if (startsWith(encoding, "binary"))
+          fail(Lines.LineNumber, "unknown PLY encoding " + encoding);
+        Header.FormatLine = Lines.LineNumber;
       }
     }
-    // Binary element data read as text lines would only give nonsense.
-    if (binaryFormatLine != 0 && (VertexCount > 0 || FaceCount > 0))
-      fail(binaryFormatLine, "binary PLY encodings are not supported, only ASCII");
+  }
+
+  void readBinary(PolygonStorage& mesh) {
+    if (!Header.Complete) fail(Header.FormatLine, "binary PLY header without end_header line");
+    BinaryInput input(FileName, File, FileSize, Lines.Offset, Lines.bufferedData(), Lines.bufferedSize());
+    PlyBinaryReader(FileName, Header, input, Output, Reverse).read(mesh);
   }
 
   // A count from the header is only believed as far as the file can back it with lines of at
@@ -235,20 +160,16 @@ class PlyReader {
     return static_cast<std::size_t>(std::min(count, backed));
   }
 
+  // --- the simple reading: vertex lines "x y z ...", then face lines "k i1 .. ik ..."
+
   void readVertices(PolygonStorage& mesh) {
     mesh.Vertices.reserve(backedCount(VertexCount, 6));  // "0 0 0\n"
     const long long step = std::max(1LL, VertexCount / 40);
     for (long long i = 0; i < VertexCount; ++i) {
       nextElementLine("vertices", VertexCount);
-      splitTokens(Line, Tokens);
+      TextLineReader::splitBlanks(Line, Tokens);
       if (Tokens.size() < 3) fail(Lines.LineNumber, "vertex line has fewer than three values");
-      Vertex vertex;
-      vertex.pos.x = static_cast<float>(parseFloat(Tokens[0]));
-      vertex.pos.y = static_cast<float>(parseFloat(Tokens[1]));
-      vertex.pos.z = static_cast<float>(parseFloat(Tokens[2]));
-      if (!std::isfinite(vertex.pos.x) || !std::isfinite(vertex.pos.y) || !std::isfinite(vertex.pos.z))
-        fail(Lines.LineNumber, "vertex coordinate is not a finite 32-bit float");
-      mesh.addVertex(vertex);
+      addVertex(mesh, Tokens[0], Tokens[1], Tokens[2]);
       if (i % step == 0) progress();
     }
   }
@@ -258,25 +179,122 @@ class PlyReader {
     const long long step = std::max(1LL, FaceCount / 40);
     for (long long i = 0; i < FaceCount; ++i) {
       nextElementLine("faces", FaceCount);
-      splitTokens(Line, Tokens);
+      TextLineReader::splitBlanks(Line, Tokens);
       if (Tokens.empty()) fail(Lines.LineNumber, "face line has no corner count");
-      const long long corners = parseInteger(Tokens[0]);
-      if (corners < 0) fail(Lines.LineNumber, "face line has a negative corner count");
-      if (corners > static_cast<long long>(Tokens.size()) - 1)
-        fail(Lines.LineNumber, "face line has fewer vertex indices than its count " + std::to_string(corners));
-      VertexIDList polygon;
-      polygon.reserve(static_cast<std::size_t>(corners));
-      for (long long j = 1; j <= corners; ++j) {
-        const long long id = parseInteger(Tokens[static_cast<std::size_t>(j)]);
-        if (id < 0 || id >= VertexCount)
-          fail(Lines.LineNumber, "vertex index " + std::to_string(id) + " outside the vertex range 0.." +
-                                     std::to_string(VertexCount - 1));
-        polygon.push_back(static_cast<int>(id));
-      }
-      // order_ccw: the file lists the corners the other way round.
-      if (Reverse) std::reverse(polygon.begin(), polygon.end());
-      mesh.Polygons.push_back(std::move(polygon));
+      addPolygon(mesh, 0);
       if (i % step == 0) progress();
+    }
+  }
+
+  void addVertex(PolygonStorage& mesh, const char* x, const char* y, const char* z) {
+    Vertex vertex;
+    vertex.pos.x = static_cast<float>(TextNumbers::parseFloat(x));
+    vertex.pos.y = static_cast<float>(TextNumbers::parseFloat(y));
+    vertex.pos.z = static_cast<float>(TextNumbers::parseFloat(z));
+    if (!std::isfinite(vertex.pos.x) || !std::isfinite(vertex.pos.y) || !std::isfinite(vertex.pos.z))
+      fail(Lines.LineNumber, "vertex coordinate is not a finite 32-bit float");
+    mesh.addVertex(vertex);
+  }
+
+  // The polygon whose corner count is Tokens[first], its indices following.
+  void addPolygon(PolygonStorage& mesh, std::size_t first) {
+    const long long corners = TextNumbers::parseInteger(Tokens[first]);
+    if (corners < 0) fail(Lines.LineNumber, "face line has a negative corner count");
+    if (corners > static_cast<long long>(Tokens.size() - first) - 1)
+      fail(Lines.LineNumber, "face line has fewer vertex indices than its count " + std::to_string(corners));
+    VertexIDList polygon;
+    polygon.reserve(static_cast<std::size_t>(corners));
+    for (long long j = 1; j <= corners; ++j) {
+      const long long id = TextNumbers::parseInteger(Tokens[first + static_cast<std::size_t>(j)]);
+      if (id < 0 || id >= VertexCount)
+        fail(Lines.LineNumber,
+             "vertex index " + std::to_string(id) + " outside the vertex range 0.." + std::to_string(VertexCount - 1));
+      polygon.push_back(static_cast<int>(id));
+    }
+    // order_ccw: the file lists the corners the other way round.
+    if (Reverse) std::reverse(polygon.begin(), polygon.end());
+    mesh.Polygons.push_back(std::move(polygon));
+  }
+
+  // --- the reading by the header's declarations, for files the simple reading would misread
+
+  // The token index where each property of an element line starts, as far as the tokens go (a
+  // list takes its count and its values); the positions stop early when the line is short.
+  void propertyPositions(const PlyHeader::Element& element, std::vector<std::size_t>& positions) const {
+    positions.clear();
+    std::size_t at = 0;
+    for (const PlyHeader::Property& property : element.Properties) {
+      if (at >= Tokens.size()) return;
+      positions.push_back(at);
+      if (!property.IsList) {
+        ++at;
+        continue;
+      }
+      const long long count = TextNumbers::parseInteger(Tokens[at]);
+      if (count < 0 || count >= static_cast<long long>(Tokens.size())) return;
+      at += 1 + static_cast<std::size_t>(count);
+    }
+  }
+
+  void readDeclaredElements(PolygonStorage& mesh) {
+    const int vertex = Header.firstOf(PlyHeader::Role::Vertex);
+    const int face = Header.firstOf(PlyHeader::Role::Face);
+    int x = 0, y = 1, z = 2, list = 0;
+    if (vertex >= 0 && VertexCount > 0) {
+      const PlyHeader::Element& element = Header.Elements[static_cast<std::size_t>(vertex)];
+      if (!element.Properties.empty()) {
+        x = PlyHeader::findProperty(element, "x");
+        y = PlyHeader::findProperty(element, "y");
+        z = PlyHeader::findProperty(element, "z");
+        if (x < 0 || y < 0 || z < 0) fail(element.Line, "vertex element has no properties x, y and z");
+      }
+    }
+    if (face >= 0 && FaceCount > 0) {
+      const PlyHeader::Element& element = Header.Elements[static_cast<std::size_t>(face)];
+      if (!element.Properties.empty()) {
+        list = PlyHeader::findIndexList(element);
+        if (list < 0) fail(element.Line, "face element has no list property vertex_indices");
+      }
+    }
+    std::vector<std::size_t> positions;
+    for (int e = 0; e < static_cast<int>(Header.Elements.size()); ++e) {
+      const PlyHeader::Element& element = Header.Elements[static_cast<std::size_t>(e)];
+      if (element.Count < 0) fail(element.Line, "negative count of element " + element.Name);
+      const long long step = std::max(1LL, element.Count / 40);
+      if (e == vertex) {
+        mesh.Vertices.reserve(backedCount(VertexCount, 6));
+        for (long long i = 0; i < VertexCount; ++i) {
+          nextElementLine("vertices", VertexCount);
+          TextLineReader::splitBlanks(Line, Tokens);
+          propertyPositions(element, positions);
+          const std::size_t need = static_cast<std::size_t>(std::max({x, y, z}));
+          if (element.Properties.empty() ? Tokens.size() < 3 : positions.size() <= need)
+            fail(Lines.LineNumber, "vertex line has fewer values than its properties declare");
+          const auto token = [&](int p) { return Tokens[element.Properties.empty() ? p : positions[p]]; };
+          addVertex(mesh, token(x), token(y), token(z));
+          if (i % step == 0) progress();
+        }
+      } else if (e == face) {
+        mesh.Polygons.reserve(backedCount(FaceCount, 2));
+        for (long long i = 0; i < FaceCount; ++i) {
+          nextElementLine("faces", FaceCount);
+          TextLineReader::splitBlanks(Line, Tokens);
+          std::size_t first = 0;  // without declared properties the line is "k i1 .. ik"
+          if (!element.Properties.empty()) {
+            propertyPositions(element, positions);
+            if (positions.size() <= static_cast<std::size_t>(list))
+              fail(Lines.LineNumber, "face line has fewer values than its properties declare");
+            first = positions[static_cast<std::size_t>(list)];
+          }
+          if (Tokens.empty()) fail(Lines.LineNumber, "face line has no corner count");
+          addPolygon(mesh, first);
+          if (i % step == 0) progress();
+        }
+      } else {
+        // One line per element, whatever it holds.
+        const std::string what = element.Name + " elements";
+        for (long long i = 0; i < element.Count; ++i) nextElementLine(what.c_str(), element.Count);
+      }
     }
   }
 
@@ -286,9 +304,11 @@ class PlyReader {
   }
 
   const std::string& FileName;
-  LineReader Lines;
+  std::FILE* File;
+  TextLineReader Lines;
   long long FileSize;
   StatusOutput* Output;
+  PlyHeader Header;
   std::string Line;
   std::vector<char*> Tokens;
   long long VertexCount = 0;
@@ -302,56 +322,9 @@ class PlyReader {
 PolygonStorageImportPLY::~PolygonStorageImportPLY() = default;
 
 void PolygonStorageImportPLY::import(const std::string& fileName, PolygonStorage& mesh) {
-  if (Output) {
-    Output->beginTask("Importing");
-    Output->writeLine(fileName.c_str());
-  }
-  try {
-    FileCloser file;
-    struct stat info;
-    if (fileName.empty()) throw FileError(fileName, "cannot open file: no file name");
-    if (::stat(fileName.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-      throw FileError(fileName, "cannot open file: it is a directory");
-    file.File = std::fopen(fileName.c_str(), "rb");
-    if (!file.File) throw FileError(fileName, std::string("cannot open file: ") + std::strerror(errno));
-    const long long fileSize = (::fstat(fileno(file.File), &info) == 0 && S_ISREG(info.st_mode)) ? info.st_size : 0;
-
-    // Everything is read into a fresh mesh: a refused file leaves the target as it was.
-    PolygonStorage fresh;
-    fresh.setStatusOutput(mesh.Output);
-    PlyReader reader(fileName, file.File, fileSize, Output);
-    reader.read(fresh);
-    std::fclose(file.File);
-    file.File = nullptr;
-
-    fresh.computeBoundingBox();
-    if (Output) {
-      char line[200];
-      std::snprintf(line, sizeof line, "Mesh Bounding Box (%g|%g|%g) - (%g|%g|%g)", fresh.BBoxMin.x, fresh.BBoxMin.y,
-                    fresh.BBoxMin.z, fresh.BBoxMax.x, fresh.BBoxMax.y, fresh.BBoxMax.z);
-      Output->writeLine(line);
-      std::snprintf(line, sizeof line, "Mesh Size (%g|%g|%g)", fresh.BBoxMax.x - fresh.BBoxMin.x,
-                    fresh.BBoxMax.y - fresh.BBoxMin.y, fresh.BBoxMax.z - fresh.BBoxMin.z);
-      Output->writeLine(line);
-    }
-    fresh.buildIndex();
-    if (Output) Output->setProgress(90);
-    // Polygons of fewer than three corners are emptied here; their edges must leave the index.
-    if (fresh.computeMidpoints() > 0) fresh.buildEdgeIndex();
-    if (Output) Output->setProgress(95);
-    fresh.computeVertexNormals();
-    mesh.swapContents(fresh);
-  } catch (const FileError& error) {
-    if (Output) {
-      Output->writeLine(error.what());
-      Output->endTask();
-    }
-    throw;
-  } catch (...) {
-    if (Output) Output->endTask();
-    throw;
-  }
-  if (Output) Output->endTask();
+  MeshImportFrame::run(fileName, mesh, Output, [&](std::FILE* file, long long fileSize, PolygonStorage& fresh) {
+    PlyReader(fileName, file, fileSize, Output).read(fresh);
+  });
 }
 
 }  // namespace tessellor

@@ -8,7 +8,12 @@
 #include "mesh/PolygonStorageExportOBJ.h"
 #include "mesh/PolygonStorageExportPC.h"
 #include "mesh/PolygonStorageExportPLY.h"
+#include "mesh/MeshFormatSniffer.h"
+#include "mesh/MeshImportFrame.h"
+#include "mesh/PolygonStorageImportOBJ.h"
+#include "mesh/PolygonStorageImportOFF.h"
 #include "mesh/PolygonStorageImportPLY.h"
+#include "mesh/PolygonStorageImportSTL.h"
 #include "pipeline/QuadDominantTessellor.h"
 #include "volume/VolumeStorageDF_IO.h"
 
@@ -34,6 +39,13 @@ std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& optio
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
   controller->setExactDistance(options.exactDistance);
   return controller;
+}
+
+template <class Importer>
+void importWith(const std::string& path, PolygonStorage& mesh, StatusOutput* status) {
+  Importer importer;
+  importer.setStatusOutput(status);
+  importer.import(path, mesh);
 }
 
 void fittedInput(QuadDominantTessellor& controller, const PolygonStorage& input) {
@@ -66,10 +78,29 @@ bool meshFormatFromPath(const std::string& path, MeshFormat& format) {
 bool isVolumePath(const std::string& path) { return lowerExtension(path) == "vol"; }
 
 void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* status) {
-  PolygonStorageImportPLY importer;
-  importer.setStatusOutput(status);
   mesh.setStatusOutput(status);
-  importer.import(path, mesh);
+  switch (MeshFormatSniffer::detect(path)) {
+    case MeshFileFormat::PLY:
+      importWith<PolygonStorageImportPLY>(path, mesh, status);
+      break;
+    case MeshFileFormat::STL:
+      importWith<PolygonStorageImportSTL>(path, mesh, status);
+      break;
+    case MeshFileFormat::OBJ:
+      importWith<PolygonStorageImportOBJ>(path, mesh, status);
+      break;
+    case MeshFileFormat::OFF:
+      importWith<PolygonStorageImportOFF>(path, mesh, status);
+      break;
+    case MeshFileFormat::Unknown:
+      // Refused inside the import task, after the checks that the file can be opened at all.
+      MeshImportFrame::run(path, mesh, status, [&](std::FILE*, long long fileSize, PolygonStorage&) {
+        if (fileSize == 0) throw FileError(path, "file is empty or not a regular file");
+        throw FileError(path, std::string("unknown file format; meshes are read from ") +
+                                  MeshFormatSniffer::FormatNames + " files");
+      });
+      break;
+  }
 }
 
 void prepareMesh(PolygonStorage& mesh) {

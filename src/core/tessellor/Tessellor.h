@@ -39,7 +39,9 @@ bool meshFormatFromPath(const std::string& path, MeshFormat& format);
 // True when the path ends in ".vol" (any case): a volume file.
 bool isVolumePath(const std::string& path);
 
-// Reads a mesh file as it stands (Scale 1, Offset 0) into mesh, with its indices built.
+// Reads a mesh file as it stands (Scale 1, Offset 0) into mesh, with its indices built. The
+// format is told by the content: PLY (ASCII or binary), STL (ASCII or binary), OBJ or OFF; the
+// extension only breaks ties. A file of no known format is refused with FileError.
 void readMesh(const std::string& path, PolygonStorage& mesh, StatusOutput* status = nullptr);
 
 // Builds what the pipeline needs of a mesh filled by hand (Vertices and Polygons): the vertex and
