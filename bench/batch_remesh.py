@@ -3,8 +3,9 @@
 
     bench/batch_remesh.py [CLI] [MESH_DIR]     (defaults: build/src/cli/tessellor-cli, ../shared/meshes)
 
-Per voxel budget: the wall time of the whole batch (best of RUNS runs, default 3), the CPU time
-(user + system) of that run, and the speed-up of --jobs 2 over --jobs 1. Prints Markdown rows.
+Per voxel budget and configuration: the wall time of the whole batch (best of RUNS interleaved runs,
+default 3), the CPU time (user + system) of that run, and the speed-up over --jobs 1. Prints
+Markdown rows.
 """
 
 import glob
@@ -20,23 +21,32 @@ meshes = sorted(glob.glob(os.path.join(sys.argv[2] if len(sys.argv) > 2 else "..
 runs = int(os.environ.get("RUNS", "3"))
 
 
-def batch(jobs, voxels, out):
+def batch(voxels, out, *options):
     """Wall and CPU seconds of one batch run."""
     before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
-    subprocess.run([cli, "remesh", *meshes, "--output-dir", out, "--jobs", str(jobs), "--max-voxels", str(voxels),
-                    "--quiet"], stdout=subprocess.DEVNULL, check=True)
+    subprocess.run([cli, "remesh", *meshes, "--output-dir", out, "--max-voxels", str(voxels), "--quiet", *options],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
     wall = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return wall, after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
 
 
+# --jobs 1 with the parallel passes on every core (the default), --jobs 2 likewise, and --jobs 2
+# with each file's passes on one thread.
+CONFIGURATIONS = [("--jobs", "1"), ("--jobs", "2"), ("--jobs", "2", "--threads", "1")]
 print(f"load average before: {os.getloadavg()[0]:.1f}")
-print("| voxels | files | --jobs 1 wall s | CPU s | --jobs 2 wall s | CPU s | speed-up |")
-print("|---:|---:|---:|---:|---:|---:|---:|")
+print("| voxels | files | configuration | wall s | CPU s | speed-up |")
+print("|---:|---:|---|---:|---:|---:|")
 with tempfile.TemporaryDirectory() as out:
     for voxels in (100000, 1000000):
-        best = {jobs: min(batch(jobs, voxels, out) for _ in range(runs)) for jobs in (1, 2)}
-        print(f"| {voxels} | {len(meshes)} | {best[1][0]:.2f} | {best[1][1]:.2f} | {best[2][0]:.2f} | "
-              f"{best[2][1]:.2f} | {best[1][0] / best[2][0]:.2f} |")
+        # Interleaved runs, so that a change of load falls on every configuration alike.
+        times = {c: [] for c in CONFIGURATIONS}
+        for _ in range(runs):
+            for c in CONFIGURATIONS:
+                times[c].append(batch(voxels, out, *c))
+        base = min(times[CONFIGURATIONS[0]])[0]
+        for c in CONFIGURATIONS:
+            wall, cpu = min(times[c])
+            print(f"| {voxels} | {len(meshes)} | `{' '.join(c)}` | {wall:.2f} | {cpu:.2f} | {base / wall:.2f} |")
 print(f"load average after: {os.getloadavg()[0]:.1f}")

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Remesh every mesh of a folder through Dask distributed.
 
-    dask_remesh.py DIR OUTDIR [--scheduler ADDRESS] [--workers N] [--format ply|obj|pc]
+    dask_remesh.py DIR OUTDIR [--scheduler ADDRESS] [--workers N] [--format ply|obj|pc|inp|bdf]
                    [--max-voxels N] [--mode MODE] [--features] [--psi P]
 
 Without --scheduler the script starts a LocalCluster on this machine (loopback only, N worker
@@ -9,7 +9,9 @@ processes of one thread each; default: one per core). With an address (tcp://hos
 the workers of that scheduler, so the same script runs on a real cluster; there every worker needs
 the tessellor module and must see DIR and OUTDIR at the same paths (a shared file system).
 
-Each task reads one file, remeshes it, writes OUTDIR/STEM.FORMAT and returns its summary. A file
+Each task reads one file, remeshes it, writes OUTDIR/STEM.FORMAT and returns its summary with
+the quality report of the output (tessellor.quality against the input: topology, element shapes,
+distances). A file
 that fails is reported on standard error and the others go on. The table of every file that
 `tessellor-cli remesh --output-dir` prints ends the output; the exit status is 1 when any file
 failed, 2 for a bad command line.
@@ -23,24 +25,17 @@ import time
 MESH_EXTENSIONS = (".ply", ".obj", ".stl", ".off")
 
 
-def summarize(V, F):
-    """Polygons and the share of quads of a remeshed mesh (F padded with -1)."""
-    polygons = len(F)
-    quads = int((F[:, 3] >= 0).sum()) if polygons and F.shape[1] >= 4 else 0
-    return {"polygons": polygons, "quads": quads / polygons if polygons else 0.0}
-
-
 def remesh_file(source, target, options):
     """One task: read, remesh, write. Returns the file's summary; a failure is part of it."""
     import tessellor
 
     start = time.perf_counter()
-    summary = {"file": source, "ok": False, "error": None, "polygons": 0, "quads": 0.0}
+    summary = {"file": source, "ok": False, "error": None, "quality": None}
     try:
         V, F = tessellor.read(source)
         V2, F2 = tessellor.remesh(V, F, **options)
         tessellor.write(target, V2, F2)
-        summary.update(summarize(V2, F2))
+        summary["quality"] = tessellor.quality(V2, F2, reference=(V, F))
         summary["ok"] = True
     except Exception as error:  # every failure is this file's own; the batch goes on
         named = isinstance(error, tessellor.Error) and error.file
@@ -52,12 +47,13 @@ def remesh_file(source, target, options):
 def print_table(summaries):
     """The table of tessellor-cli remesh --output-dir: file, status, time, polygons, quads."""
     width = max([4] + [len(s["file"]) for s in summaries])
-    print(f"{'file':<{width}}  {'status':<6}  {'time s':>8}  {'polygons':>9}  {'quads':>6}")
+    print(f"{'file':<{width}}  {'status':<7}  {'time s':>8}  {'polygons':>9}  {'quads':>6}")
     for s in summaries:
         if s["ok"]:
-            print(f"{s['file']:<{width}}  {'ok':<6}  {s['seconds']:8.2f}  {s['polygons']:9d}  {s['quads']:6.3f}")
+            q = s["quality"]
+            print(f"{s['file']:<{width}}  {'ok':<7}  {s['seconds']:8.2f}  {q['polygons']:9d}  {q['quad_share']:6.3f}")
         else:
-            print(f"{s['file']:<{width}}  {'failed':<6}  {s['seconds']:8.2f}  {'-':>9}  {'-':>6}")
+            print(f"{s['file']:<{width}}  {'failed':<7}  {s['seconds']:8.2f}  {'-':>9}  {'-':>6}")
 
 
 def parse_arguments(argv):
@@ -66,7 +62,8 @@ def parse_arguments(argv):
     parser.add_argument("outdir", help="folder for the remeshed files")
     parser.add_argument("--scheduler", metavar="ADDRESS", help="an existing Dask scheduler (default: a LocalCluster)")
     parser.add_argument("--workers", type=int, metavar="N", help="LocalCluster worker processes (default: cores)")
-    parser.add_argument("--format", default="ply", choices=("ply", "obj", "pc"), help="output format (default ply)")
+    parser.add_argument("--format", default="ply", choices=("ply", "obj", "pc", "inp", "bdf"),
+                        help="output format (default ply)")
     parser.add_argument("--max-voxels", type=int, metavar="N", help="voxel budget (default 100000)")
     parser.add_argument("--mode", help="voxelization mode (default: the module's)")
     parser.add_argument("--features", action="store_true", help="detect sharp features and edges")

@@ -44,8 +44,8 @@ fs::path comparable(const std::string& path) {
 
 }  // namespace
 
-BatchRunner::BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors)
-    : Jobs(std::max(jobs, 1u)), Quiet(quiet), Log(log), Errors(errors) {}
+BatchRunner::BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors, NullInterrupter* interrupter)
+    : Jobs(std::max(jobs, 1u)), Quiet(quiet), Log(log), Errors(errors), Interrupter(interrupter) {}
 
 unsigned BatchRunner::defaultJobs() { return std::max(std::thread::hardware_concurrency(), 1u); }
 
@@ -86,7 +86,13 @@ std::size_t BatchRunner::run(std::vector<BatchItem>& items, const Work& work) {
   std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
-    for (std::size_t i = next++; i < order.size(); i = next++) runOne(items[order[i].second], work);
+    for (std::size_t i = next++; i < order.size(); i = next++) {
+      BatchItem& item = items[order[i].second];
+      if (wasInterrupted(Interrupter))
+        item.Cancelled = true;
+      else
+        runOne(item, work);
+    }
   };
   const std::size_t threads = std::min<std::size_t>(Jobs, items.size());
   if (threads <= 1) {
@@ -97,7 +103,8 @@ std::size_t BatchRunner::run(std::vector<BatchItem>& items, const Work& work) {
     for (std::thread& thread : pool) thread.join();
   }
   Diagnostics::setSink(nullptr, nullptr);
-  return static_cast<std::size_t>(std::count_if(items.begin(), items.end(), [](const BatchItem& i) { return !i.Ok; }));
+  return static_cast<std::size_t>(
+      std::count_if(items.begin(), items.end(), [](const BatchItem& i) { return !i.Ok && !i.Cancelled; }));
 }
 
 void BatchRunner::runOne(BatchItem& item, const Work& work) {
@@ -106,9 +113,12 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
   FileDiagnostics = &diagnostics;
   const auto start = std::chrono::steady_clock::now();
   // Nothing may leave a worker thread: every failure is the file's own.
+  std::string summary;
   try {
-    work(item, status);
+    work(item, status, summary);
     item.Ok = true;
+  } catch (const Cancelled&) {
+    item.Cancelled = true;
   } catch (const FileError& error) {
     item.Error = error.what();  // names the file, and the line or byte
   } catch (const std::bad_alloc&) {
@@ -123,7 +133,8 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
   std::fputs(status.text().c_str(), Log);
   std::fflush(Log);
   std::fputs(diagnostics.c_str(), Errors);
-  if (!item.Ok) std::fprintf(Errors, "tessellor-cli: %s\n", oneLine(item.Error).c_str());
+  if (item.Ok && !Quiet && !summary.empty()) std::fprintf(Errors, "%s:\n%s", item.Input.c_str(), summary.c_str());
+  if (!item.Ok && !item.Cancelled) std::fprintf(Errors, "tessellor-cli: %s\n", oneLine(item.Error).c_str());
   if (item.Ok && !item.Warning.empty())
     std::fprintf(Errors, "tessellor-cli: warning: %s\n", oneLine(item.Warning).c_str());
   std::fflush(Errors);
@@ -132,13 +143,14 @@ void BatchRunner::runOne(BatchItem& item, const Work& work) {
 void BatchRunner::printTable(const std::vector<BatchItem>& items) const {
   int width = 4;
   for (const BatchItem& item : items) width = std::max(width, static_cast<int>(item.Input.size()));
-  std::fprintf(Log, "%-*s  %-6s  %8s  %9s  %6s\n", width, "file", "status", "time s", "polygons", "quads");
+  std::fprintf(Log, "%-*s  %-7s  %8s  %9s  %6s\n", width, "file", "status", "time s", "polygons", "quads");
   for (const BatchItem& item : items) {
     if (item.Ok)
-      std::fprintf(Log, "%-*s  %-6s  %8.2f  %9zu  %6.3f\n", width, item.Input.c_str(), "ok", item.Seconds,
+      std::fprintf(Log, "%-*s  %-7s  %8.2f  %9zu  %6.3f\n", width, item.Input.c_str(), "ok", item.Seconds,
                    item.Polygons, item.QuadShare);
     else
-      std::fprintf(Log, "%-*s  %-6s  %8.2f  %9s  %6s\n", width, item.Input.c_str(), "failed", item.Seconds, "-", "-");
+      std::fprintf(Log, "%-*s  %-7s  %8.2f  %9s  %6s\n", width, item.Input.c_str(),
+                   item.Cancelled ? "stopped" : "failed", item.Seconds, "-", "-");
   }
   std::fflush(Log);
 }

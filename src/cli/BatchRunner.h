@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
@@ -14,6 +15,7 @@ struct BatchItem {
   std::string Input;
   std::string Output;
   bool Ok = false;
+  bool Cancelled = false;    // stopped by the interrupter, or never started
   std::string Error;         // the one-line message of a failure
   double Seconds = 0.0;      // wall time of the file's work
   std::size_t Polygons = 0;  // set by the work: polygons written
@@ -27,10 +29,14 @@ struct BatchItem {
 // error stream. A failure ends only its own file.
 class BatchRunner {
  public:
-  // The work for one file: throws to fail it; on success sets Polygons and QuadShare.
-  using Work = std::function<void(BatchItem& item, tessellor::StatusOutput& status)>;
+  // The work for one file: throws to fail it; on success sets Polygons and QuadShare and may
+  // leave lines for the error stream in summary (printed after the file's name unless quiet).
+  using Work = std::function<void(BatchItem& item, tessellor::StatusOutput& status, std::string& summary)>;
 
-  BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors);
+  // Once interrupter asks to stop, no further file is started; the work is expected to pass it on
+  // to the pipeline, whose Cancelled marks its file as cancelled.
+  BatchRunner(unsigned jobs, bool quiet, std::FILE* log, std::FILE* errors,
+              tessellor::NullInterrupter* interrupter = nullptr);
 
   // The number of cores (at least 1).
   static unsigned defaultJobs();
@@ -42,10 +48,13 @@ class BatchRunner {
                                      const std::string& extension);
 
   // Runs work on every item, the largest input files first; returns the number of failed items.
+  // Throws Cancelled, after the table, when the interrupter stopped the batch.
   std::size_t run(std::vector<BatchItem>& items, const Work& work);
 
   // The table of every file: status, seconds, polygons and quad share.
   void printTable(const std::vector<BatchItem>& items) const;
+  // True when the interrupter stopped the batch.
+  bool wasCancelled() { return tessellor::wasInterrupted(Interrupter); }
 
  private:
   void runOne(BatchItem& item, const Work& work);
@@ -54,5 +63,6 @@ class BatchRunner {
   bool Quiet;
   std::FILE* Log;
   std::FILE* Errors;
+  tessellor::NullInterrupter* Interrupter;
   std::mutex PrintLock;
 };

@@ -1,6 +1,7 @@
 #include "InfoCommand.h"
 
 #include "ConsoleOutput.h"
+#include "SignalInterrupter.h"
 #include "tessellor/Tessellor.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@ namespace {
 void printVolume(const std::string& path, ConsoleOutput& output) {
   VolumeStorageDF volume;
   readVolume(path, volume);
+  throwIfInterrupted(&SignalInterrupter::instance());  // reads do not poll: stopped before printing
 
   int withDistance = 0;
   int withFeature = 0;
@@ -57,6 +59,7 @@ void InfoCommand::run(const CommandLine& args, ConsoleOutput& output) {
   }
   PolygonStorage mesh;
   readMesh(args.input(), mesh, &output);
+  throwIfInterrupted(&SignalInterrupter::instance());
   // The statistics are the result: printed even when the import log is silenced.
   output.setQuiet(false);
   mesh.printStatistics();

@@ -1,13 +1,11 @@
 #include "OutputCleanup.h"
 
-#include "ConsoleOutput.h"
-
 using namespace tessellor;
 
 const OptionSyntax OutputCleanup::Raw{"--raw", nullptr,
                                       "write every vertex and polygon entry as made, in the specified number formats"};
 
-WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, ConsoleOutput& output) {
+WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, StatusOutput& output) {
   WriteOptions options;
   if (args.has("--raw")) return options;
   if (level == Level::Repair)

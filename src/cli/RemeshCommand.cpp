@@ -27,8 +27,9 @@ const CommandSyntax& RemeshCommand::syntax() const {
           "and polygon entry as the pipeline made it.\n"
           "\n"
           "With --output-dir DIR it takes several inputs and writes DIR/STEM.FORMAT for each (format\n"
-          "--format, default ply), working on --jobs files at once. A file that fails is reported and\n"
-          "the others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
+          "--format, default ply), working on --jobs files at once; each file's log and quality\n"
+          "summary are printed as one block when it is done. A file that fails is reported and the\n"
+          "others go on; a table of every file (status, seconds, polygons, quad share) ends the\n"
           "output, and the exit status is 1 when any file failed.\n") +
       "\n" + InputPipeline::ModeDescription;
   static const CommandSyntax syntax{"remesh",
@@ -45,7 +46,7 @@ const CommandSyntax& RemeshCommand::syntax() const {
                                      InputPipeline::Mode,
                                      InputPipeline::ExactDistance,
                                      {"--save-volume", "V.vol", "also write the distance volume", true},
-                                     {"--report", "FILE.json", "also write the full quality report as JSON"},
+                                     {"--report", "FILE.json", "also write the full quality report as JSON", true},
                                      OutputCleanup::Raw,
                                      CommonOptions::Threads,
                                      CommonOptions::OutputDir,
@@ -103,27 +104,26 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
   const auto jobs = static_cast<unsigned>(args.integer("--jobs", BatchRunner::defaultJobs(), 1, 1024));
   std::vector<BatchItem> items = BatchRunner::plan(args.inputs(), args.value("--output-dir"), extension);
 
-  const bool raw = args.has("--raw");
-  BatchRunner runner(jobs, output.isQuiet(), stdout, stderr);
-  const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status) {
+  NullInterrupter* interrupter = &SignalInterrupter::instance();
+  BatchRunner runner(jobs, output.isQuiet(), stdout, stderr, interrupter);
+  // The single form's steps, file by file; the quality summary joins the file's block.
+  const std::size_t failed = runner.run(items, [&](BatchItem& item, StatusOutput& status, std::string& summary) {
     if (isVolumePath(item.Input)) throw ProcessingError("names a volume file; this command reads a mesh");
     PolygonStorage mesh, remeshed;
     readMesh(item.Input, mesh, &status);
-    remesh(mesh, remeshed, options, &status);
-    WriteOptions writeOptions;
-    if (!raw) {
-      cleanMesh(remeshed, &status);
-      writeOptions.fullPrecision = true;
-    }
+    remesh(mesh, remeshed, options, &status, nullptr, interrupter);
+    throwIfInterrupted(interrupter);
+    const double voxelSize = remeshed.Scale;
+    const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
+    const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
     writeMesh(item.Output, remeshed, format, writeOptions);
     item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);
-    std::size_t quads = 0;
-    for (const VertexIDList& polygon : remeshed.Polygons) {
-      if (!polygon.empty()) ++item.Polygons;
-      if (polygon.size() == 4) ++quads;
-    }
-    item.QuadShare = item.Polygons ? static_cast<double>(quads) / static_cast<double>(item.Polygons) : 0.0;
+    item.Polygons = static_cast<std::size_t>(report.Polygons);
+    item.QuadShare = report.QuadShare;
+    summary = formatQualitySummary(report);
   });
   runner.printTable(items);
+  // Ctrl-C: the files done before it stay written; status 130 as for a single file.
+  if (runner.wasCancelled()) throw Cancelled();
   if (failed) throw PartialFailure(std::to_string(failed) + " of " + std::to_string(items.size()) + " files failed");
 }

@@ -106,8 +106,6 @@ int main(int argc, char** argv) {
     output.setQuiet(args.has("--quiet"));
     SignalInterrupter::install();
     command->run(args, output);
-    // Stopped while a step that does not poll (a file read) ran: say so, as a stopped step would.
-    throwIfInterrupted(&SignalInterrupter::instance());
     // A log that could not be written (a full disk behind a redirection) is a failed run.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       printError("standard output: write error");
@@ -117,7 +115,7 @@ int main(int argc, char** argv) {
   } catch (const UsageError& error) {
     return usageError(command->syntax().Name, error.what());
   } catch (const Cancelled& stop) {
-    printError(input + ": " + stop.what());
+    printError(stop.what());  // a batch may have finished some files: no file is named
     return 130;
   } catch (const PartialFailure& error) {
     printError(error.what());  // each failed file has been named already

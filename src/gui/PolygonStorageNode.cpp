@@ -1,7 +1,7 @@
 #include "PolygonStorageNode.h"
 
 #include "mesh/PolygonStorage.h"
-#include "mesh/ScaledJacobian.h"
+#include "mesh/ElementShape.h"
 
 #include <GL/gl.h>
 
@@ -11,6 +11,22 @@
 using namespace tessellor;
 
 namespace {
+
+// The scaled Jacobian of a triangle or quad (the quality report's measure); false for other
+// polygons, which keep the face colour.
+bool scaledJacobian(const PolygonStorage& mesh, const VertexIDList& poly, float& value) {
+  const std::size_t n = poly.size();
+  if (n != 3 && n != 4) return false;
+  double p[4][3];
+  for (std::size_t k = 0; k < n; ++k) {
+    const V3& q = mesh.Vertices[static_cast<std::size_t>(poly[k])].pos;
+    p[k][0] = q.x;
+    p[k][1] = q.y;
+    p[k][2] = q.z;
+  }
+  value = static_cast<float>(n == 3 ? ElementShape::triangle(p).ScaledJacobian : ElementShape::quad(p).ScaledJacobian);
+  return true;
+}
 
 // A vertex normal that turns further than this from the face normal lies across a sharp edge;
 // the face is then lit with its own normal there, so creases stay crisp.
@@ -164,12 +180,14 @@ void PolygonStorageNode::drawFacesOf(const PolygonStorage& mesh, bool interactiv
     const std::size_t n = poly.size();
     if (n < 3 || p >= midpoints) continue;
     const Vertex& mid = mesh.Midpoints[p];
-    if (colourByQuality) {
-      const float q = scaledJacobian(mesh, p);
+    float q = 0.0f;
+    if (colourByQuality && scaledJacobian(mesh, poly, q)) {
       smallest = std::min(smallest, q);
       float rgb[3];
       qualityColour(q, rgb);
       glColor3fv(rgb);
+    } else if (colourByQuality) {
+      glColor3fv(FaceColour);
     }
     if (n > 3) {
       // Fan around the centroid, which takes the face normal.

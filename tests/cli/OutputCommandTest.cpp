@@ -45,7 +45,7 @@ int countLinesStarting(const std::string& text, const std::string& prefix) {
 
 TEST(OutputRaw, IsByteForByteWhatTheCommandsWroteBefore) {
   if (!haveSharedMeshes()) GTEST_SKIP() << "no shared meshes";
-  // Hashes of the files the command line wrote (in the classic mode) before clean output became the default.
+  // Hashes of the files the command line wrote before clean output became the default.
   struct Case {
     const char* Mesh;
     bool Features;
@@ -57,8 +57,8 @@ TEST(OutputRaw, IsByteForByteWhatTheCommandsWroteBefore) {
                         {"joint", false, "pc", 0x8eef0453fbcc5871ull}};
   for (const Case& c : cases) {
     const std::string out = scratchPath(std::string("raw.") + c.Extension), volume = scratchPath("raw.vol");
-    std::vector<std::string> args = {"remesh",  Meshes + c.Mesh + ".ply", "-o",  out, "--raw",
-                                     "--quiet", "--save-volume",          volume, "--mode", "classic"};
+    std::vector<std::string> args = {"remesh",  Meshes + c.Mesh + ".ply", "-o",  out, "--raw", "--mode", "classic",
+                                     "--quiet", "--save-volume",          volume};
     if (c.Features) args.push_back("--features");
     const CliRun run = runCli(args);
     ASSERT_EQ(run.Exit, 0) << describe(run);

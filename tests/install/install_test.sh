@@ -22,7 +22,7 @@ import numpy, tessellor
 assert tessellor.__file__.startswith('$python_dir'), tessellor.__file__
 V = numpy.array([[1, 0, 0], [-1, 0, 0], [0, 1, 0], [0, -1, 0], [0, 0, 1], [0, 0, -1]], dtype=float)
 F = [[0, 2, 4], [2, 1, 4], [1, 3, 4], [3, 0, 4], [2, 0, 5], [1, 2, 5], [3, 1, 5], [0, 3, 5]]
-V2, F2 = tessellor.remesh(V, F, mode='classic')
+V2, F2 = tessellor.remesh(V, F)
 assert len(F2) > 100 and F2.shape[1] == 4
 "
 fi

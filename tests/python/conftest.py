@@ -59,15 +59,21 @@ OPEN_CUBE = (np.array([[0, 0, 0], [100, 0, 0], [100, 100, 0], [0, 100, 0], [100,
              np.array([[0, 1, 2], [0, 2, 3], [1, 4, 2], [2, 4, 5], [2, 5, 6], [2, 6, 3], [5, 4, 7], [5, 7, 6],
                        [6, 7, 3], [3, 7, 0]]))
 
+# The cube from -1 to 1 in six outward quads.
+CUBE_QUAD = (np.array([[-1, -1, -1], [-1, 1, -1], [1, 1, -1], [1, -1, -1], [-1, -1, 1], [-1, 1, 1], [1, 1, 1],
+                       [1, -1, 1]], float),
+             np.array([[0, 3, 7, 4], [3, 2, 6, 7], [2, 1, 5, 6], [1, 0, 4, 5], [4, 7, 6, 5], [0, 1, 2, 3]]))
+
 
 @pytest.fixture(scope="session")
 def meshes(tmp_path_factory):
-    """A folder with sphere.ply and open_cube.ply, written by the module."""
+    """A folder with sphere.ply, open_cube.ply and cube_quad.ply, written by the module."""
     import tessellor
 
     folder = tmp_path_factory.mktemp("meshes")
     tessellor.write(folder / "sphere.ply", *icosphere())
     tessellor.write(folder / "open_cube.ply", *OPEN_CUBE)
+    tessellor.write(folder / "cube_quad.ply", *CUBE_QUAD)
     return folder
 
 
@@ -80,5 +86,5 @@ def sphere(meshes):
 
 
 def same_mesh(a, b):
-    """Equal vertex arrays and equal polygon arrays."""
-    return np.array_equal(a[0], b[0]) and np.array_equal(a[1], b[1])
+    """Equal polygon arrays and vertex arrays equal to the precision of a six-decimal file."""
+    return a[0].shape == b[0].shape and np.allclose(a[0], b[0], rtol=0, atol=1e-6) and np.array_equal(a[1], b[1])

@@ -25,7 +25,7 @@ def test_dask_example_remeshes_a_folder(tmp_path, meshes):
     (folder / "notes.txt").write_text("not a mesh")
 
     script = os.path.join(SOURCE_DIR, "examples", "dask_remesh.py")
-    run = subprocess.run([sys.executable, script, str(folder), str(out), "--workers", "2", "--mode", "classic"],
+    run = subprocess.run([sys.executable, script, str(folder), str(out), "--workers", "2"],
                          capture_output=True, text=True, timeout=240)
     assert run.returncode == 1, run.stdout + run.stderr
     assert "damaged.ply" in run.stderr and "1 of 4 files failed" in run.stderr
@@ -35,7 +35,7 @@ def test_dask_example_remeshes_a_folder(tmp_path, meshes):
     for name in names:
         row = next(r for r in table if f"{name}.ply" in r).split()
         written = tessellor.read(out / f"{name}.ply")
-        expected = tessellor.remesh(*tessellor.read(folder / f"{name}.ply"), mode="classic")
+        expected = tessellor.remesh(*tessellor.read(folder / f"{name}.ply"))
         tessellor.write(tmp_path / "expected.ply", *expected)
         assert same_mesh(written, tessellor.read(tmp_path / "expected.ply")), name
         assert row[1] == "ok" and int(row[3]) == len(expected[1]), row

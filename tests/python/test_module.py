@@ -1,5 +1,6 @@
 """The tessellor module: the command line's results, refusals that never crash, threads."""
 
+import json
 import os
 from concurrent.futures import ThreadPoolExecutor
 
@@ -12,25 +13,29 @@ from conftest import run_cli, same_mesh, shared_mesh
 # A mesh, the command line's options and the same options as keyword arguments.
 CASES = [
     ("sphere.ply", ["--mode", "classic"], {"mode": "classic"}),
-    ("fandisk.ply", ["--mode", "classic", "--features", "--max-voxels", "200000"], {"mode": "classic", "features": True, "max_voxels": 200000}),
+    ("fandisk.ply", ["--features", "--max-voxels", "200000", "--mode", "classic"],
+     {"mode": "classic", "features": True, "max_voxels": 200000}),
     ("joint.ply", ["--exact-distance", "--features", "--psi", "0.5"], {"mode": "exact", "features": True, "psi": 0.5}),
+    # The defaults (robust, which also takes quads) and sizing in model units.
+    ("cube_quad.ply", [], {}),
+    ("open_cube.ply", ["--element-size", "4"], {"element_size": 4}),
 ]
 
 
 @pytest.mark.parametrize("name, cli_options, keywords", CASES)
-def test_remesh_equals_command_line(tmp_path, meshes, name, cli_options, keywords):
+def test_remesh_and_quality_equal_command_line(tmp_path, meshes, name, cli_options, keywords):
     path = str(meshes / name) if os.path.isfile(meshes / name) else shared_mesh(name)
     run = run_cli("remesh", path, "-o", str(tmp_path / "cli.ply"), "--quiet", *cli_options)
     assert run.returncode == 0, run.stderr
-    V, F = tessellor.remesh(*tessellor.read(path), **keywords)
+    reference = tessellor.read(path)
+    V, F = tessellor.remesh(*reference, **keywords)
     assert F.shape[1] == 4 and F.dtype == np.int64 and V.dtype == np.float64
-    # Both through the same writer and reader (the command line writes nine digits): equal arrays,
-    # to the last printed digit.
+    # The same writer, the same bytes.
     tessellor.write(tmp_path / "module.ply", V, F)
-    tessellor.write(tmp_path / "cli-again.ply", *tessellor.read(tmp_path / "cli.ply"))
-    cli, module = tessellor.read(tmp_path / "cli-again.ply"), tessellor.read(tmp_path / "module.ply")
-    assert same_mesh(cli, module)
-    assert np.allclose(V, cli[0], rtol=0, atol=1e-5 * np.abs(V).max())
+    assert (tmp_path / "cli.ply").read_bytes() == (tmp_path / "module.ply").read_bytes()
+    report = run_cli("quality", str(tmp_path / "cli.ply"), "--reference", path, "--json")
+    assert report.returncode == 0, report.stderr
+    assert tessellor.quality(V, F, reference=reference) == json.loads(report.stdout)
 
 
 def test_polygon_forms_agree(sphere):
@@ -72,6 +77,9 @@ BAD_OPTIONS = [
     ({"psi": float("nan")}, ValueError),
     ({"mode": "fast"}, ValueError),
     ({"features": "yes"}, TypeError),
+    ({"max_voxels": 1000, "element_size": 0.1}, ValueError),
+    ({"element_size": -1.0}, ValueError),
+    ({"target_faces": 0}, ValueError),
 ]
 
 
@@ -81,6 +89,8 @@ def test_bad_arrays_raise(tmp_path, vertices, polygons, error):
         tessellor.remesh(vertices, polygons, mode="classic")
     with pytest.raises(error):
         tessellor.write(tmp_path / "out.ply", vertices, polygons)
+    with pytest.raises(error):
+        tessellor.quality(V, F, reference=(vertices, polygons))
     assert not os.listdir(tmp_path)
 
 
@@ -110,7 +120,7 @@ def test_errors_name_the_file_and_line(tmp_path):
 
 
 def test_threads_give_the_sequential_results(sphere):
-    jobs = [{"mode": "classic", "max_voxels": 300000}, {"mode": "exact", "features": True}] * 2
+    jobs = [{"max_voxels": 300000}, {"mode": "exact", "features": True}] * 2
     sequential = [tessellor.remesh(*sphere, **job) for job in jobs]
     with ThreadPoolExecutor(2) as pool:
         parallel = list(pool.map(lambda job: tessellor.remesh(*sphere, **job), jobs))

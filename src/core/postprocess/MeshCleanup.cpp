@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -71,6 +72,7 @@ class Mender {
     }
     const int vertices = static_cast<int>(Positions.size());
     for (int v = 0; v < vertices; ++v) separateFans(v);
+    partCoincidentVertices();
     for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
       const std::size_t n = Polygons[p].size();
       if ((n == 3 || n == 4) && (scaledJacobian(p) <= MeshCleanup::MinScaledJacobian || foldedBack(p)))
@@ -372,6 +374,32 @@ class Mender {
     }
   }
 
+  // Vertices of different polygons in one place (feature snapping puts them there) make sheets
+  // touch: each moves a twentieth of the way towards the middle of its edge neighbours.
+  void partCoincidentVertices() {
+    std::map<P3, std::vector<int>> places;
+    for (int v = 0; v < static_cast<int>(Positions.size()); ++v)
+      if (!polygonsAround(v).empty()) places[Positions[v]].push_back(v);
+    std::vector<std::pair<int, P3>> moves;
+    std::vector<int> around;
+    bool boundary = false;
+    for (const auto& place : places) {
+      if (place.second.size() < 2) continue;
+      for (int v : place.second) {
+        neighbours(v, around, boundary);
+        if (around.empty()) continue;
+        P3 middle{0.0, 0.0, 0.0};
+        for (int w : around)
+          for (int k = 0; k < 3; ++k) middle[k] += Positions[w][k] / static_cast<double>(around.size());
+        P3 moved = Positions[v];
+        for (int k = 0; k < 3; ++k) moved[k] += 0.05 * (middle[k] - moved[k]);
+        moves.emplace_back(v, moved);
+      }
+    }
+    for (const auto& move : moves) Positions[move.first] = move.second;
+    Counts.PartedVertices += static_cast<int>(moves.size());
+  }
+
   // The edge neighbours of v, and whether an edge out of v has a single polygon.
   void neighbours(int v, std::vector<int>& result, bool& boundary) const {
     std::unordered_map<int, int> uses;
@@ -516,6 +544,7 @@ MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* stat
   report(status, "Collapsed edges: %d", result.CollapsedEdges);
   report(status, "Split polygons: %d", result.SplitPolygons);
   if (result.SeparatedFans > 0) report(status, "Vertices added where fans touched: %d", result.SeparatedFans);
+  if (result.PartedVertices > 0) report(status, "Vertices parted from others in one place: %d", result.PartedVertices);
   report(status, "Removed polygons: %d", result.RemovedPolygons);
   report(status, "Removed vertices: %d", result.RemovedVertices);
   if (result.RemainingDegenerate > 0) report(status, "Degenerate elements left: %d", result.RemainingDegenerate);

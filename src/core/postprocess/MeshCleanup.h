@@ -19,10 +19,12 @@ class StatusOutput;
 //   - a quad folded over one corner (scaled Jacobian at or below the limit) is split along the
 //     diagonal that gives two triangles facing the quad's way;
 //   - where the polygons around a vertex form fans that touch only there, each further fan gets a
-//     vertex of its own in the same place.
+//     vertex of its own, and vertices of different polygons in one place are parted: each moves
+//     a twentieth of the way towards the middle of its edge neighbours.
 // Edges are collapsed only where the surface stays manifold; elements that cannot be mended so
-// are left and counted. Positions move only where an edge of non-zero length is collapsed: the
-// merged vertex takes the position of the feature vertex among the two, else their midpoint.
+// are left and counted. Positions move only where an edge of non-zero length is collapsed (the
+// merged vertex takes the position of the feature vertex among the two, else their midpoint) and
+// where vertices are parted.
 class MeshCleanup {
  public:
   struct Result {
@@ -31,6 +33,7 @@ class MeshCleanup {
     int CollapsedEdges = 0;
     int SplitPolygons = 0;        // polygons cut into loops or folded quads cut into triangles
     int SeparatedFans = 0;        // vertices added where fans of polygons touched in one vertex
+    int PartedVertices = 0;       // vertices moved apart from others in the same place
     int RemainingDegenerate = 0;  // triangles and quads still at or below the scaled-Jacobian limit
   };
 

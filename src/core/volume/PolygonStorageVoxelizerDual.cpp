@@ -86,7 +86,7 @@ void PolygonStorageVoxelizerDual::voxelize() {
   SkippedPolygons = 0;
   char msg[100];
   if (Mode == VoxelizationMode::Robust) {
-    Robust.voxelize(*Mesh, *Volume, *Output);
+    Robust.voxelize(*Mesh, *Volume, *Output, Interrupter);
     SkippedPolygons = Robust.Triangulation.DegeneratePolygons;
     const SurfaceOrientation& o = Robust.Orientation;
     std::snprintf(msg, sizeof msg, "Triangles: %d, pieces: %d (closed %d, cavities %d), turned: %d",

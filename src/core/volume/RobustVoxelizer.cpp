@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/NullInterrupter.h"
 #include "base/StatusOutput.h"
 #include "mesh/PolygonStorage.h"
 #include "volume/GenericVolumeStorage.h"
@@ -18,7 +19,8 @@ void RobustVoxelizer::repair(const PolygonStorage& mesh, int latticeBound) {
   Orientation.orient(Triangulation.Positions, Triangulation.Triangles, Rays);
 }
 
-void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage& volume, StatusOutput& output) {
+void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage& volume, StatusOutput& output,
+                               NullInterrupter* interrupter) {
   const int size[3] = {volume.getXSize(), volume.getYSize(), volume.getZSize()};
   repair(mesh, std::max(size[0], std::max(size[1], size[2])));
   Winding.build(Rays, Triangulation.Positions, Triangulation.Triangles, size);
@@ -36,7 +38,10 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   const float band = 1.9f;
   VoxelData voxel;
   for (int i = 0; i < count; ++i) {
-    if (i % step == 0) output.setProgress(progress++);
+    if (i % step == 0) {
+      throwIfInterrupted(interrupter, progress);
+      output.setProgress(progress++);
+    }
     if (Triangulation.doubleArea(static_cast<std::size_t>(i)) == 0) continue;
     const PolygonTriangulation::Triangle& t = triangles[static_cast<std::size_t>(i)];
     const V3& a = positions[static_cast<std::size_t>(t[0])];

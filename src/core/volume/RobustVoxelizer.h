@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/NullInterrupter.h"
 #include "volume/AxisRayCrossing.h"
 #include "volume/GridLineWinding.h"
 #include "volume/PolygonTriangulation.h"
@@ -8,6 +9,7 @@
 namespace tessellor {
 
 class GenericVolumeStorage;
+class NullInterrupter;
 class PolygonStorage;
 class StatusOutput;
 
@@ -23,7 +25,9 @@ class RobustVoxelizer {
   void repair(const PolygonStorage& mesh, int latticeBound);
   // Repairs mesh and fills volume, which the caller has cleared. Progress goes to output from 10
   // upwards, one step per 1/90 of the triangles, as the other modes report per polygon.
-  void voxelize(const PolygonStorage& mesh, GenericVolumeStorage& volume, StatusOutput& output);
+  // interrupter (may be null) is polled at every progress step and throws Cancelled.
+  void voxelize(const PolygonStorage& mesh, GenericVolumeStorage& volume, StatusOutput& output,
+                NullInterrupter* interrupter = nullptr);
   // The repaired surface (triangles with area) as a mesh with every index built.
   void repairedMesh(PolygonStorage& out) const;
 

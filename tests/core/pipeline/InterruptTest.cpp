@@ -126,6 +126,7 @@ TEST(Interrupter, AnotherThreadStopsARunningRemesh) {
   sharpInput(input);
   RemeshOptions large = options();
   large.maxVoxels = 2000000;  // long enough that the stop comes while it runs
+  large.mode = VoxelizationMode::Robust;
 
   // Raises the flag from another thread once the run has started polling.
   class Watched : public FlagInterrupter {
@@ -141,7 +142,9 @@ TEST(Interrupter, AnotherThreadStopsARunningRemesh) {
     stop.interrupt();
   });
   Targets targets;
-  EXPECT_THROW(remesh(input, targets.Output, large, nullptr, &targets.Volume, &stop), Cancelled);
+  RecordingOutput log;
+  EXPECT_THROW(remesh(input, targets.Output, large, &log, &targets.Volume, &stop), Cancelled);
   stopper.join();
   targets.expectUntouched("stopped from another thread");
+  EXPECT_EQ(log.Tasks.back(), "Voxelization") << "the robust voxelizer stops where it runs";
 }
