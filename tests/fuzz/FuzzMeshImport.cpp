@@ -1,6 +1,6 @@
 // A mesh reader (FUZZ_IMPORTER: the PLY, STL, OBJ or OFF importer, one fuzz target each): any
 // bytes either import into a consistent mesh or are refused with the target mesh left exactly as
-// it was.
+// it was, in memory bounded by a constant times the file's size (the replay checks the bound).
 #include "FuzzSupport.h"
 
 #include "base/TessellorError.h"
@@ -13,6 +13,8 @@
 #include <cmath>
 
 using namespace tessellor;
+
+long long fuzzMemoryBound(std::size_t size) { return FuzzFixedBytes + 256 * static_cast<long long>(size); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   silenceDiagnostics();
@@ -29,7 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     importer.import(path, mesh);
   } catch (const FileError& error) {
-    FUZZ_CHECK(std::string(error.what()).find(path) != std::string::npos);
+    FUZZ_CHECK(std::string(error.what()).rfind(path + ":", 0) == 0);
+    // A line (from 1) in text, a byte (from 0) in binary data.
+    FUZZ_CHECK(error.Position == FileError::Where::Line ? error.At > 0
+                                                         : error.Position == FileError::Where::Byte && error.At >= 0);
     FUZZ_CHECK(testmeshes::meshDifference(before, mesh).empty());
     return 0;
   }

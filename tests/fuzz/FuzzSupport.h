@@ -30,6 +30,13 @@ inline void silenceDiagnostics() {
   Diagnostics::setSink([](const char*, void*) {}, nullptr);
 }
 
+// The most bytes a target may hold at once for an input of the given size (negative: no bound),
+// checked by the replay; every target defines it.
+long long fuzzMemoryBound(std::size_t size);
+
+// Fixed costs of a read apart from what the file holds: read buffers, the log, the exception.
+constexpr long long FuzzFixedBytes = 1 << 20;
+
 // Stops the fuzzer with a message when a property does not hold.
 #define FUZZ_CHECK(condition)                                                          \
   do {                                                                                 \

@@ -86,26 +86,6 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TessellorApplication> app;
 };
 
-// The mesh fills most of the view in one direction, all of it in sight, around the middle: the
-// box of the pixels drawn besides the white background and the pure-colour axes at the origin.
-void expectFramed(TFGLForm& view, const std::string& what) {
-  const QImage image = view.grabFramebuffer();
-  QRect box;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) {
-      const QColor p = image.pixelColor(x, y);
-      const int high = (p.red() > 250) + (p.green() > 250) + (p.blue() > 250), low = (p.red() < 5) + (p.green() < 5) + (p.blue() < 5);
-      if (!(p.red() > 245 && p.green() > 245 && p.blue() > 245) && !(high == 1 && low == 2)) box |= QRect(x, y, 1, 1);
-    }
-  ASSERT_FALSE(box.isEmpty()) << what << ": nothing drawn";
-  const double wide = double(box.width()) / image.width(), high = double(box.height()) / image.height();
-  EXPECT_GT(std::max(wide, high), 0.6) << what << ": " << wide << " x " << high << " of the view";
-  EXPECT_TRUE(box.left() > 0 && box.top() > 0 && box.right() < image.width() - 1 && box.bottom() < image.height() - 1)
-      << what << ": clipped at the edge";
-  EXPECT_NEAR(box.center().x(), image.width() / 2, image.width() * 0.05) << what;
-  EXPECT_NEAR(box.center().y(), image.height() / 2, image.height() * 0.05) << what;
-}
-
 QStringList captionsOf(const QMenu* menu) {
   QStringList result;
   for (const QAction* action : menu->actions())
@@ -340,27 +320,6 @@ TEST_F(MainWindowTest, StartupFileShowCommandsOptionsDropAndRecentFiles) {
   window().recentFilesMenu()->actions().first()->trigger();
   EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
   EXPECT_EQ(dialogs.Messages.size(), 1);
-}
-
-TEST_F(MainWindowTest, UnreadableStartupFileIsReportedAtStart) {
-  write("part.stl", "solid part\nfacet normal 0 0 1\nouter loop\nvertex 0 0\n");
-  showWithStartupFile(path("part.stl"));
-  expectReported(1, "part.stl");
-}
-
-TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
-  for (const QString& file : {path("box.ply"), QString::fromLatin1(TESSELLOR_SHARED_DIR "/meshes/bunny.ply")}) {
-    if (!QFile::exists(file)) continue;
-    app.reset();
-    app = std::make_unique<TessellorApplication>(log, dialogs);
-    showWithStartupFile(file);
-    const std::string name = file.toStdString();
-    expectFramed(app->FGLFormInputMesh, name + " opened");
-    remeshItem()->trigger();
-    ASSERT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
-    expectFramed(app->FGLFormInputMesh, name + " in the voxel frame");
-    expectFramed(app->FGLFormOutputMesh, name + " remeshed");
-  }
 }
 
 // While a long remesh runs, timer events arrive with the conflicting commands off and Cancel on;

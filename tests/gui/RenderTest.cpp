@@ -116,40 +116,6 @@ TEST_F(RenderTest, FramesShowWhatTheNodeDraws) {
   EXPECT_EQ(errors, 0) << "no OpenGL error on the way";
 }
 
-TEST_F(RenderTest, OpenGlErrorIsReportedOnce) {
-  int reports = 0;
-  std::string text;
-  form->getView().setErrorReporter([&](const std::string& message) {
-    ++reports;
-    text = message;
-  });
-  struct Faulty : Node {
-    void draw(bool) override { glEnable(0xFFFF); }  // an invalid enum
-    void setDefaults() override {}
-  } faulty;
-  form->getView().setRootNode(&faulty);
-  for (int i = 0; i < 3; ++i) frame();
-  EXPECT_EQ(reports, 1);
-  EXPECT_EQ(text, "end of View::paintGL:invalid enumerant");
-}
-
-// A sphere under the headlight: per-vertex normals give a gradient of face colours, brightest
-// where the surface faces the eye.
-TEST_F(RenderTest, HeadlightShadesACurvedSurface) {
-  testmeshes::build(mesh, testmeshes::icosphere({0, 0, 0}, 20.0f, 3));
-  node.setDrawLines(false);
-  form->getView().setRootNode(&node);
-  const QImage image = frame();
-  QSet<QRgb> shades;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (isFace(image.pixelColor(x, y))) shades.insert(image.pixel(x, y));
-  EXPECT_GT(shades.size(), 30) << "more than a handful of distinct face colours";
-  const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
-  const QColor rim = image.pixelColor(image.width() / 2, image.height() / 2 - 40);
-  EXPECT_GT(middle.blue() + middle.green(), rim.blue() + rim.green()) << "the rim turns away from the light";
-}
-
 // A square (scaled Jacobian 1) and a parallelogram of 45 degrees (0.71) beside it: blue and green,
 // with the legend in the top right corner only when colouring by quality.
 TEST_F(RenderTest, QualityColoursAndLegend) {
