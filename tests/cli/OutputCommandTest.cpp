@@ -160,18 +160,3 @@ TEST(OutputSizing, OneSizeAtATimeAndNoneBeyondMemory) {
   EXPECT_NE(tooMany.Err.find("MiB needed"), std::string::npos) << describe(tooMany);
   EXPECT_FALSE(fileExists(out));
 }
-
-TEST(QualityCommand, ReportsTheTopologyOfAQuadCube) {
-  if (!haveSharedMeshes()) GTEST_SKIP() << "no shared meshes";
-  const CliRun run = runCli({"quality", Meshes + "cube_quad.ply", "--json"});
-  ASSERT_EQ(run.Exit, 0) << describe(run);
-  EXPECT_EQ(run.Out.rfind("{", 0), 0u) << "nothing but the JSON on standard output";
-  const std::pair<const char*, double> expected[] = {
-      {"used_vertices", 8}, {"polygons", 6},   {"quad_share", 1},           {"edges", 12},
-      {"open_edges", 0},    {"components", 1}, {"euler_characteristic", 2}, {"valence4_share", 0}};
-  for (const auto& e : expected) EXPECT_EQ(jsonNumber(run.Out, e.first), e.second) << e.first << "\n" << run.Out;
-  const CliRun text = runCli({"quality", Meshes + "cube_quad.ply", "--reference", Meshes + "cube_quad.ply"});
-  ASSERT_EQ(text.Exit, 0) << describe(text);
-  EXPECT_TRUE(hasLine(text.Out, "Closed: yes, consistently oriented: yes")) << text.Out;
-  EXPECT_NE(text.Out.find("Distance to the reference: mean 0, max 0"), std::string::npos) << text.Out;
-}

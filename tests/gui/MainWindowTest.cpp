@@ -136,32 +136,6 @@ TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
   }
 }
 
-TEST_F(MainWindowTest, NumberBoxesTakeValidNumbersOnly) {
-  window().show();
-  // 0 and -5 are ignored silently, "abc" is reported, 2500 is taken; a cancelled box applies its
-  // default text again.
-  dialogs.TextAnswers = {QStringLiteral("0"), QStringLiteral("-5"), QStringLiteral("abc"), QStringLiteral("2500"),
-                         std::nullopt,        QStringLiteral("2"),  QStringLiteral("xyz"), QStringLiteral("0.123456"),
-                         std::nullopt};
-  const int voxels[] = {100000, 100000, 100000, 2500, 2500};
-  for (int expected : voxels) {
-    window().setMaximumNumberOfVoxels();
-    EXPECT_EQ(controller().getMaxVoxels(), expected);
-  }
-  EXPECT_EQ(dialogs.Queries[0].prompt + dialogs.Queries[0].defaultText,
-            QStringLiteral("Desired maximum number of voxels100000"));
-  EXPECT_EQ(dialogs.Queries.back().defaultText, QStringLiteral("2500"));
-  const float psi[] = {2.0f, 2.0f, 0.123456f, 0.1235f};  // no range check; the cancelled box stores 4 digits
-  for (float expected : psi) {
-    window().setThresholdPsi();
-    EXPECT_EQ(controller().getThresholdPsi(), expected);
-  }
-  EXPECT_EQ(dialogs.Queries[5].prompt + dialogs.Queries[5].defaultText,
-            QStringLiteral("Value for cos(alpha) for sharp edges0.3"));
-  EXPECT_EQ(dialogs.Messages,
-            (QStringList{"'abc' is not a valid integer value", "'xyz' is not a valid floating point value"}));
-}
-
 TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   showAndOpen("box.ply");
   EXPECT_TRUE(dialogs.Filters.back().startsWith(QStringLiteral("Meshes|*.ply *.stl *.obj *.off")));
