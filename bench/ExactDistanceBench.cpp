@@ -90,7 +90,8 @@ int main(int argc, char** argv) {
         std::printf("| %s | %d | %s | %.1f | %s | %s | %s | %d / %d / %d | %s | %s |\n", name.c_str(), budget,
                     mode ? "exact" : "default", rows[mode].VoxelizeMs, ratio, m.McClosed ? "yes" : "no",
                     m.OutputClosed ? "yes" : "no", m.InputEuler, m.McEuler, m.OutputEuler,
-                    remeshmeasure::share(m.Quads, m.Polygons).c_str(), remeshmeasure::share(m.Valence4, m.UsedVertices).c_str());
+                    remeshmeasure::share(m.Quads, m.Polygons).c_str(),
+                    remeshmeasure::share(m.Valence4, m.UsedVertices).c_str());
       }
       std::fflush(stdout);
     }

@@ -35,10 +35,10 @@ struct Measurement {
   int InputEuler = 0;
   int McEuler = 0;
   int OutputEuler = 0;
-  int Surfaces = 0;         // connected pieces of the output
-  int FeatureCells = 0;     // volume cells marked as a feature corner or edge
-  float VoxelSize = 0;      // in the input's units
-  double McVolume = 0;      // enclosed volumes (voxels cubed): positive when the surfaces face outwards
+  int Surfaces = 0;      // connected pieces of the output
+  int FeatureCells = 0;  // volume cells marked as a feature corner or edge
+  float VoxelSize = 0;   // in the input's units
+  double McVolume = 0;   // enclosed volumes (voxels cubed): positive when the surfaces face outwards
   double OutputVolume = 0;
   bool Features = false;    // the run detected sharp features; the two counts below are measured
   int FeatureVertices = 0;  // used output vertices with attr != 0

@@ -15,7 +15,8 @@ namespace {
 
 // A sphere and a cube without its last face, as ASCII PLY text.
 std::string meshText(const testmeshes::MeshData& m) { return meshfiles::plyAscii({m.Positions, m.Polygons}); }
-const std::string Sphere = meshText(testmeshes::icosphere({0, 0, 0}, 1.0f, 2)), OpenCube = meshText(testmeshes::allMeshes()[7]);
+const std::string Sphere = meshText(testmeshes::icosphere({0, 0, 0}, 1.0f, 2)),
+                  OpenCube = meshText(testmeshes::allMeshes()[7]);
 
 // The log without its "Duration: N ms" lines, which differ run to run.
 std::string withoutDurations(const std::string& log) {

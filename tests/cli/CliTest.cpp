@@ -30,8 +30,12 @@ TEST(CliInfo, MeshPrintsTheImportLogThenTheStatistics) {
   const std::vector<std::string> out = lines(run.Out);
   ASSERT_EQ(out.size(), 9u + SampleStatistics.size()) << run.Out;
   // The import's task frame, in file coordinates (no fitting).
-  const std::vector<std::string> head{"--------------- begin ", "Importing", Sample, "Mesh Bounding Box (-1.5|-0.2|-1) - (2|2.25|3.75)",
-                                      "Mesh Size (3.5|2.45|4.75)", "PolygonStorage::buildEdgeIndex",
+  const std::vector<std::string> head{"--------------- begin ",
+                                      "Importing",
+                                      Sample,
+                                      "Mesh Bounding Box (-1.5|-0.2|-1) - (2|2.25|3.75)",
+                                      "Mesh Size (3.5|2.45|4.75)",
+                                      "PolygonStorage::buildEdgeIndex",
                                       "PolygonStorage::buildEdgeIndex"};
   EXPECT_EQ(std::vector<std::string>(out.begin(), out.begin() + 7), head);
   EXPECT_EQ(out[7].rfind("Duration: ", 0), 0u);
@@ -154,15 +158,20 @@ TEST(CliUsage, MistakesOnTheCommandLineAreExitTwoAndWriteNothing) {
 }
 
 TEST(CliUsage, HelpAndVersionAreExitZero) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--help"}, {"info", "--help"}, {"convert", "x.ply", "-o", "y.stl", "--help"}, {"voxelize", "--help"}, {"remesh", "-h"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--help"},
+                                             {"info", "--help"},
+                                             {"convert", "x.ply", "-o", "y.stl", "--help"},
+                                             {"voxelize", "--help"},
+                                             {"remesh", "-h"}}) {
     const CliRun run = runCli(args);
     EXPECT_EQ(run.Exit, 0) << args[0] << "\n" << describe(run);
     EXPECT_EQ(run.Out.rfind("Usage: tessellor-cli", 0), 0u) << run.Out;
     EXPECT_EQ(run.Err, "");
     for (const char* command : {"  info ", "  convert ", "  mesh ", "  voxelize ", "  remesh "})
       EXPECT_TRUE(args[0] != "--help" || run.Out.find(command) != std::string::npos) << command;
-    EXPECT_EQ(run.Out.find("[--mode classic|exact|robust]") != std::string::npos, args[0] == "voxelize" || args[0] == "remesh");
+    EXPECT_EQ(run.Out.find("[--mode classic|exact|robust]") != std::string::npos,
+              args[0] == "voxelize" || args[0] == "remesh");
   }
   const CliRun version = runCli({"--version"});
   EXPECT_EQ(version.Out, std::string("tessellor-cli ") + tessellor::version() + "\n");

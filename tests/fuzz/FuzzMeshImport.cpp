@@ -34,11 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::string(error.what()).rfind(path + ":", 0) == 0);
     // A line (from 1) in text, a byte (from 0) in binary data.
     FUZZ_CHECK(error.Position == FileError::Where::Line ? error.At > 0
-                                                         : error.Position == FileError::Where::Byte && error.At >= 0);
+                                                        : error.Position == FileError::Where::Byte && error.At >= 0);
     FUZZ_CHECK(testmeshes::meshDifference(before, mesh).empty());
     return 0;
   }
   FUZZ_CHECK(testmeshes::indexFault(mesh).empty());
-  for (const Vertex& v : mesh.Vertices) FUZZ_CHECK(std::isfinite(v.pos.x) && std::isfinite(v.pos.y) && std::isfinite(v.pos.z));
+  for (const Vertex& v : mesh.Vertices)
+    FUZZ_CHECK(std::isfinite(v.pos.x) && std::isfinite(v.pos.y) && std::isfinite(v.pos.z));
   return 0;
 }

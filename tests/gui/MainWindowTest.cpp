@@ -105,7 +105,8 @@ TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
        {"Detect Sharp Features and Edges", "Set Threshold Psi for Sharp Features", "Exact Distance Field",
         "Robust Inside/Outside", "-", "Input Mesh -> Volume", "Volume -> Output Mesh",
         "Remesh: Input Mesh -> Volume -> Output Mesh"}},
-      {"Output Mesh", {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window", "Fit to Mesh"}},
+      {"Output Mesh",
+       {"Open", "Save As ...", "Remove Unused Entries", "-", "Options", "-", "Show Window", "Fit to Mesh"}},
       {"Log File", {"Clear"}}};
   ASSERT_EQ(menus.size(), expected.size());
   for (int i = 0; i < menus.size(); ++i) {
@@ -125,8 +126,9 @@ TEST_F(MainWindowTest, MenusFirstShowAndTiling) {
   const struct {
     QAction* Item;
     VoxelizationMode Mode;
-  } steps[] = {{nullptr, VoxelizationMode::Classic}, {exact, VoxelizationMode::Exact},  {robust, VoxelizationMode::Robust},
-               {exact, VoxelizationMode::Exact},     {exact, VoxelizationMode::Classic}, {robust, VoxelizationMode::Robust},
+  } steps[] = {{nullptr, VoxelizationMode::Classic}, {exact, VoxelizationMode::Exact},
+               {robust, VoxelizationMode::Robust},   {exact, VoxelizationMode::Exact},
+               {exact, VoxelizationMode::Classic},   {robust, VoxelizationMode::Robust},
                {robust, VoxelizationMode::Classic}};
   for (const auto& step : steps) {
     if (step.Item) step.Item->trigger();
@@ -146,11 +148,13 @@ TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   EXPECT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
   EXPECT_GT(controller().getOutputMesh().Polygons.size(), 20u);
   EXPECT_TRUE(logLines().contains(QStringLiteral("Smoothing")));
-  EXPECT_EQ(logLines().count(QStringLiteral("--------------- begin ")), logLines().count(QStringLiteral("--------------- end")));
+  EXPECT_EQ(logLines().count(QStringLiteral("--------------- begin ")),
+            logLines().count(QStringLiteral("--------------- end")));
   // The filter index chooses the writer whatever the typed extension; an unknown one writes nothing.
   // Save As writes every entry, emptied polygons too.
   controller().getOutputMesh().deletePolygon(0);
-  for (auto [name, filter] : {std::pair{"out.ply", 3}, {"obj-really.ply", 2}, {"deck.pc", 1}, {"abaqus.txt", 4}, {"nothing.ply", 6}})
+  for (auto [name, filter] :
+       {std::pair{"out.ply", 3}, {"obj-really.ply", 2}, {"deck.pc", 1}, {"abaqus.txt", 4}, {"nothing.ply", 6}})
     answer(name, filter);
   dialogs.FileAnswers.push_back(std::nullopt);
   for (int i = 0; i < 6; ++i) window().saveOutputMesh();
@@ -246,54 +250,6 @@ TEST_F(MainWindowTest, BadInputIsReportedAndLosesNothing) {
   window().openVolume();
   window().saveVolume();
   EXPECT_EQ(dialogs.Messages.size(), count);
-}
-
-// The startup file opens once the window is on screen; the show commands and the options dialog;
-// print polygon; a file dropped on the output view opens as the output mesh; closing the main
-// window closes the others; a later run lists the file under Open Recent and opens it from there.
-TEST_F(MainWindowTest, StartupFileShowCommandsOptionsDropAndRecentFiles) {
-  showWithStartupFile(path("box.ply"));
-  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u) << "the startup file is opened";
-  PolygonStorageNode& node = app->Objects.OutputMeshNode;
-  node.setDrawAttrVertices(true);
-  window().showOutputOptions();
-  TFPolygonStorageNodeOptions& options = app->FPolygonStorageNodeOptions1;
-  EXPECT_TRUE(options.isVisible() && options.cbDrawAttrVertices->isChecked()) << "check boxes follow the node";
-  options.cbDrawFaces->setChecked(false);
-  options.edLineThickness->setValue(0);
-  EXPECT_TRUE(!node.getDrawFaces() && node.lineWidth == 0.0f);
-  // Print polygon: a number that is none is reported, -1 prints nothing, 0 the first polygon.
-  TFPolygonStorageNodeOptions& input = app->FPolygonStorageNodeOptions;
-  const int before = logLines().size();
-  dialogs.TextAnswers = {QStringLiteral("abc"), QStringLiteral("-1"), QStringLiteral("0")};
-  input.printPolygon();
-  input.printPolygon();
-  EXPECT_EQ(dialogs.Messages, QStringList{"'abc' is not a valid integer value"});
-  EXPECT_EQ(logLines().size(), before);
-  input.printPolygon();
-  input.printStats();
-  input.checkIndex();
-  for (const char* line : {"Polygon 0", "Total vertices: 8", "VIndex OK"})
-    EXPECT_TRUE(logLines().contains(QString::fromLatin1(line)));
-  window().clearLog();
-  EXPECT_TRUE(window().meOut->toPlainText().isEmpty());
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(path("box.ply"))});
-  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &enter);
-  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &drop);
-  EXPECT_EQ(controller().getOutputMesh().Vertices.size(), 8u);
-  window().close();
-  EXPECT_FALSE(app->FGLFormInputMesh.isVisible() || options.isVisible());
-  app.reset();
-  app = std::make_unique<TessellorApplication>(log, dialogs);
-  window().show();
-  emit window().recentFilesMenu()->aboutToShow();
-  ASSERT_FALSE(window().recentFilesMenu()->actions().isEmpty());
-  window().recentFilesMenu()->actions().first()->trigger();
-  EXPECT_EQ(controller().getInputMesh().Vertices.size(), 8u);
-  EXPECT_EQ(dialogs.Messages.size(), 1);
 }
 
 // While a long remesh runs, timer events arrive with the conflicting commands off and Cancel on;

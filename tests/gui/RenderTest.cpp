@@ -115,34 +115,3 @@ TEST_F(RenderTest, FramesShowWhatTheNodeDraws) {
   EXPECT_EQ(count(frame()).blue + count(frame()).black, 0);
   EXPECT_EQ(errors, 0) << "no OpenGL error on the way";
 }
-
-// A square (scaled Jacobian 1) and a parallelogram of 45 degrees (0.71) beside it: blue and green,
-// with the legend in the top right corner only when colouring by quality.
-TEST_F(RenderTest, QualityColoursAndLegend) {
-  testmeshes::build(
-      mesh, {"quads",
-             {{-28, -8, 0}, {-12, -8, 0}, {-12, 8, 0}, {-28, 8, 0}, {4, -8, 0}, {16, -8, 0}, {32, 8, 0}, {20, 8, 0}},
-             {{0, 1, 2, 3}, {4, 5, 6, 7}},
-             0});
-  form->resize(480, 400);
-  form->getView().setRootNode(&node);
-  const QRect legend(form->width() - 80, 0, 80, 60);
-  auto nonWhiteIn = [&legend](const QImage& image) {
-    int count = 0;
-    for (int y = legend.top(); y <= legend.bottom(); ++y)
-      for (int x = legend.left(); x <= legend.right(); ++x) count += image.pixelColor(x, y) != QColor(Qt::white);
-    return count;
-  };
-  EXPECT_EQ(nonWhiteIn(frame()), 0);
-  node.setColourByQuality(true);
-  const QImage image = frame();
-  // 53.6 units from top to bottom: the square's centre 20 units left of the middle; 2.7 units
-  // below the middle the parallelogram runs from 9.3 to 21.3 units right.
-  const float unit = static_cast<float>(image.height()) / 53.589838f;
-  const QColor square = image.pixelColor(image.width() / 2 - static_cast<int>(20 * unit), image.height() / 2);
-  EXPECT_GT(square.blue(), square.red() + 60);
-  const QColor slanted =
-      image.pixelColor(image.width() / 2 + static_cast<int>(15 * unit), image.height() / 2 + static_cast<int>(2.7f * unit));
-  EXPECT_GT(slanted.green(), slanted.blue() + 30);
-  EXPECT_GT(nonWhiteIn(image), 300);
-}

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,27 @@ struct MeshData {
   int EulerCharacteristic;
 };
 
+// Polygons written as text, ids separated by blanks and polygons by commas: "0 1 2, 2 1 3".
+inline std::vector<VertexIDList> polygons(const std::string& text) {
+  std::vector<VertexIDList> result(1);
+  std::istringstream in(text);
+  for (std::string token; in >> token;) {
+    const bool last = token.back() == ',';
+    if (last) token.pop_back();
+    if (!token.empty()) result.back().push_back(std::stoi(token));
+    if (last) result.emplace_back();
+  }
+  return result;
+}
+
+// Positions written as text, three coordinates each: "0 0 0 1 0 0".
+inline std::vector<V3> positions(const std::string& text) {
+  std::vector<V3> result;
+  std::istringstream in(text);
+  for (V3 p; in >> p.x >> p.y >> p.z;) result.push_back(p);
+  return result;
+}
+
 // Axis-aligned cube [lo, hi]^3, vertex id = x + 2y + 4z (bit set = hi), six quads.
 inline MeshData cube(float lo = 0.0f, float hi = 1.0f) {
   MeshData m{"cube", {}, {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}, 2};
@@ -39,7 +61,11 @@ inline MeshData cube(float lo = 0.0f, float hi = 1.0f) {
 // Regular octahedron with corners centre +- r on each axis: +x, -x, +y, -y, +z, -z.
 inline MeshData octahedron(V3 c = {0, 0, 0}, float r = 1.0f) {
   return {"octahedron",
-          {{c.x + r, c.y, c.z}, {c.x - r, c.y, c.z}, {c.x, c.y + r, c.z}, {c.x, c.y - r, c.z}, {c.x, c.y, c.z + r},
+          {{c.x + r, c.y, c.z},
+           {c.x - r, c.y, c.z},
+           {c.x, c.y + r, c.z},
+           {c.x, c.y - r, c.z},
+           {c.x, c.y, c.z + r},
            {c.x, c.y, c.z - r}},
           {{0, 2, 4}, {2, 1, 4}, {1, 3, 4}, {3, 0, 4}, {2, 0, 5}, {1, 2, 5}, {3, 1, 5}, {0, 3, 5}},
           2};
@@ -132,7 +158,8 @@ inline MeshData icosphere(V3 c = {0, 0, 0}, float r = 1.0f, int levels = 1) {
 // and corners a neighbouring face normal points the wrong way.
 inline MeshData sharpPrism() {
   MeshData m{"sharp prism", {}, {{0, 2, 1}, {3, 4, 5}}, 2};
-  for (float z : {2.4f, 9.6f}) m.Positions.insert(m.Positions.end(), {{14.3f, 6.2f, z}, {3.3f, 8.3f, z}, {3.3f, 4.1f, z}});
+  for (float z : {2.4f, 9.6f})
+    m.Positions.insert(m.Positions.end(), {{14.3f, 6.2f, z}, {3.3f, 8.3f, z}, {3.3f, 4.1f, z}});
   for (int a = 0; a < 3; ++a) {
     const int b = (a + 1) % 3;
     m.Polygons.insert(m.Polygons.end(), {{a, b, b + 3}, {a, b + 3, a + 3}});
@@ -235,8 +262,10 @@ inline double enclosedVolume(const PolygonStorage& mesh) {
   for (const VertexIDList& p : mesh.Polygons)
     for (std::size_t k = 1; k + 1 < p.size(); ++k) {
       const V3 &a = mesh.Vertices[p[0]].pos, &b = mesh.Vertices[p[k]].pos, &c = mesh.Vertices[p[k + 1]].pos;
-      sum += (double(a.x) * (double(b.y) * c.z - double(b.z) * c.y) - double(a.y) * (double(b.x) * c.z - double(b.z) * c.x) +
-              double(a.z) * (double(b.x) * c.y - double(b.y) * c.x)) / 6.0;
+      sum += (double(a.x) * (double(b.y) * c.z - double(b.z) * c.y) -
+              double(a.y) * (double(b.x) * c.z - double(b.z) * c.x) +
+              double(a.z) * (double(b.x) * c.y - double(b.y) * c.x)) /
+             6.0;
     }
   return sum;
 }

@@ -46,7 +46,8 @@ struct Volume : VolumeStorageDF {
 // One cube whose corner p (in the corner numbering of the tables) has value c[p].
 Volume cube(const float (&c)[8]) {
   std::vector<std::array<float, 4>> points;
-  for (int p = 0; p < 8; ++p) points.push_back({float(((p >> 1) ^ p) & 1), float((p >> 1) & 1), float((p >> 2) & 1), c[p]});
+  for (int p = 0; p < 8; ++p)
+    points.push_back({float(((p >> 1) ^ p) & 1), float((p >> 1) & 1), float((p >> 2) & 1), c[p]});
   return Volume(2, 2, 2, 1.0f, points);
 }
 
@@ -143,7 +144,8 @@ TEST(MarchingCubes33, CubesTouchingANoDistanceMarkAreSkipped) {
   EXPECT_EQ(statistic(mc, "total"), 4);
   EXPECT_EQ(mesh.Polygons.size(), 4u);
   ASSERT_EQ(mesh.Vertices.size(), 6u);
-  const auto loose = std::find_if(mesh.VIndex.begin(), mesh.VIndex.end(), [](const VertexIDSet& s) { return s.empty(); });
+  const auto loose =
+      std::find_if(mesh.VIndex.begin(), mesh.VIndex.end(), [](const VertexIDSet& s) { return s.empty(); });
   ASSERT_NE(loose, mesh.VIndex.end());
   EXPECT_EQ(mesh.Vertices[loose - mesh.VIndex.begin()].pos.x, 1.0f + -1.0f / (-1.0f - NoValue));
   extract(mc, cube({-1, 1, -1, 1, -1, 1, NoValue, 1}), mesh);
@@ -217,14 +219,17 @@ TEST(MarchingCubes33, RandomVolumesGiveClosedOrientedSurfacesAndReachEverySubcas
     for (int z = 1; z < 8; ++z)
       for (int y = 1; y < 8; ++y)
         for (int x = 1; x < 8; ++x)
-          volume.Voxels[volume.index(x, y, z)].Distance =
-              run < 150 ? uniform(rng) : run < 300 ? few[pick(rng)] : pick(rng) == 0 ? 0.0f : uniform(rng);
+          volume.Voxels[volume.index(x, y, z)].Distance = run < 150        ? uniform(rng)
+                                                          : run < 300      ? few[pick(rng)]
+                                                          : pick(rng) == 0 ? 0.0f
+                                                                           : uniform(rng);
     PolygonStorage mesh;
     RecordingOutput log;
     extract(mc, volume, mesh, &log);
     ASSERT_EQ(testmeshes::closedOrientedFault(mesh), "") << "volume " << run;
     ASSERT_GT(testmeshes::enclosedVolume(mesh), 0.0) << "volume " << run;
-    ASSERT_FALSE(std::any_of(log.Lines.begin(), log.Lines.end(), [](const std::string& l) { return l.rfind("Returning -1", 0) == 0; }));
+    ASSERT_FALSE(std::any_of(log.Lines.begin(), log.Lines.end(),
+                             [](const std::string& l) { return l.rfind("Returning -1", 0) == 0; }));
     ASSERT_EQ(statistic(mc, "total"), 8 * 8 * 8);
     for (int s = 0; s < MarchingCubes33::SubcaseCount; ++s) reached[s] += mc.caseStatistics(s);
     pin = testmeshes::hashOf(mesh, pin);

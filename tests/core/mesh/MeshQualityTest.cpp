@@ -126,8 +126,7 @@ TEST(MeshQuality, DefectsAreCounted) {
   mesh.Polygons[0] = {1, 3, 2, 0};       // turned over: its edges run as their neighbours' do
   mesh.Polygons.push_back({0, 1, 8});    // a third polygon on edge 0-1, open edges 1-8 and 8-0
   mesh.Polygons.push_back({9, 10, 11});  // a second component, without area
-  for (const V3& p : {V3{0.5f, -1, 0}, V3{5, 0, 0}, V3{6, 0, 0}, V3{7, 0, 0}})
-    mesh.addVertex(Vertex{p, {}, 0});
+  for (const V3& p : {V3{0.5f, -1, 0}, V3{5, 0, 0}, V3{6, 0, 0}, V3{7, 0, 0}}) mesh.addVertex(Vertex{p, {}, 0});
   const MeshQualityReport r = measureMeshQuality(mesh);
   EXPECT_FALSE(r.ConsistentlyOriented);
   EXPECT_EQ(r.InconsistentEdges, 3) << "the turned quad's edges but 0-1, which has three polygons";

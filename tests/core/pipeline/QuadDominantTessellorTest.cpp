@@ -56,14 +56,15 @@ TEST(QuadDominantTessellor, VolumeSizeWorkedCases) {
     float Ex, Ey, Ez;
     int Budget;
     const char* Message;
-  } refused[] = {{1e-20f, 1e-20f, 1e-20f, 100000, "give no finite volume"},
-                 {1e20f, 1e20f, 1e20f, 100000, "give no finite volume"},
-                 {1e15f, 1e-10f, 1e-10f, 100000, "Cannot size the volume"},
-                 {NAN, 1, 1, 100000, "not a finite number"},
-                 {1, 1, 0, 100000, "no extent along z"},
-                 {1, 1, 1, 0, "budget 0 is not positive"},
-                 {1, 1, 1, 100, "4 voxels along x"},
-                 {1, 1, 1, 125, "only 4 voxels along x (at least 5 needed); a voxel budget of at least 126 gives it 5"}};
+  } refused[] = {
+      {1e-20f, 1e-20f, 1e-20f, 100000, "give no finite volume"},
+      {1e20f, 1e20f, 1e20f, 100000, "give no finite volume"},
+      {1e15f, 1e-10f, 1e-10f, 100000, "Cannot size the volume"},
+      {NAN, 1, 1, 100000, "not a finite number"},
+      {1, 1, 0, 100000, "no extent along z"},
+      {1, 1, 1, 0, "budget 0 is not positive"},
+      {1, 1, 1, 100, "4 voxels along x"},
+      {1, 1, 1, 125, "only 4 voxels along x (at least 5 needed); a voxel budget of at least 126 gives it 5"}};
   for (const auto& r : refused) {
     try {
       QuadDominantTessellor::volumeSize(r.Ex, r.Ey, r.Ez, r.Budget, nx, ny, nz);
@@ -97,7 +98,8 @@ TEST(QuadDominantTessellor, MeshesThatCannotBeSizedAreRefusedAndNothingChanges) 
   }
   // The thin box's message names the smallest budget that gives it 5 voxels (about 264500).
   const std::string message = refusal(c);
-  const long budget = std::strtol(message.c_str() + message.find("at least ", message.find("5 needed")) + 9, nullptr, 10);
+  const long budget =
+      std::strtol(message.c_str() + message.find("at least ", message.find("5 needed")) + 9, nullptr, 10);
   EXPECT_NEAR(budget, 264500, 2) << message;
   int nx, ny, nz;
   EXPECT_THROW(QuadDominantTessellor::volumeSize(46, 46, 1, int(budget) - 1, nx, ny, nz), ProcessingError);

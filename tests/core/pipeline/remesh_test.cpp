@@ -92,8 +92,8 @@ TEST(Remesh, PublicFunctionsKeepTheFrameAndTheResultsArePinned) {
   std::vector<Case> cases{
       {"torus", Torus, RemeshOptions{20000}, 0x3cb006b42b83a791},
       {"octahedron, features", testmeshes::octahedron(), RemeshOptions{30000, 0, 0, true, 0.34f}, 0x325702ac10c10830},
-      {"sharp prism, exact, features", testmeshes::sharpPrism(), RemeshOptions{50000, 0, 0, true, 0.5f, VoxelizationMode::Exact},
-       0x638151727d562905},
+      {"sharp prism, exact, features", testmeshes::sharpPrism(),
+       RemeshOptions{50000, 0, 0, true, 0.5f, VoxelizationMode::Exact}, 0x638151727d562905},
       {"open cube, features", testmeshes::triangulated(testmeshes::allMeshes()[7]), RemeshOptions{20000, 0, 0, true},
        0x8d32fa9642f7ed1e}};
   testfiles::ScratchDir dir;

@@ -17,7 +17,9 @@ void make(PolygonStorage& mesh, const std::vector<V3>& positions, const std::vec
   testmeshes::build(mesh, {"", positions, polygons, 0});
 }
 
-V3 onCircle(float degrees) { return V3{std::cos(degrees * 3.14159265f / 180), std::sin(degrees * 3.14159265f / 180), 0}; }
+V3 onCircle(float degrees) {
+  return V3{std::cos(degrees * 3.14159265f / 180), std::sin(degrees * 3.14159265f / 180), 0};
+}
 
 // Vertices 0..9 are spare; the polygon's corners are 10, 11, ... on a slightly irregular convex
 // outline in the plane z = 1, counter-clockwise seen from +z.
@@ -125,8 +127,7 @@ TEST(RhombusRemoval, QuadsOfDegreesThreeFiveThreeFiveCollapse) {
     std::vector<VertexIDList> polygons{quad};
     for (int i = 0; i < 8; ++i)
       if (std::find(drop.begin(), drop.end(), i) == drop.end()) polygons.push_back(others[i]);
-    make(mesh, {{-1, 0, 0}, {0, -1, 0}, {1, 0, 0}, {0, 1, 0}, {-2, 0, 0}, {-1, -2, 0}, {-1, 2, 0}, {1, -2, 0}, {2, 0, 0},
-                {1, 2, 0}, {0, -3, 0}, {0, 3, 0}},
+    make(mesh, testmeshes::positions("-1 0 0 0 -1 0 1 0 0 0 1 0 -2 0 0 -1 -2 0 -1 2 0 1 -2 0 2 0 0 1 2 0 0 -3 0 0 3 0"),
          polygons);
   };
   PolygonStorage mesh;
@@ -162,10 +163,9 @@ TEST(RhombusRemoval, QuadsOfDegreesThreeFiveThreeFiveCollapse) {
 // and d (the merged vertex would get two edges to it).
 TEST(RhombusRemoval, CollapsesThatWouldDamageTheSurfaceAreSkipped) {
   const std::vector<std::vector<VertexIDList>> cases = {
-      {{0, 1, 0, 3}, {0, 4, 5}, {0, 6, 7}, {1, 4, 6}, {1, 5, 7}, {1, 8, 9}, {1, 10, 11}, {3, 4, 6}, {3, 5, 7},
-       {3, 8, 9}, {3, 10, 11}},
-      {{0, 1, 2, 3}, {0, 4, 2, 5}, {0, 6, 7}, {2, 8, 9}, {1, 4, 6}, {1, 5, 7}, {1, 8, 10}, {1, 9, 11}, {3, 4, 6},
-       {3, 5, 7}, {3, 8, 10}, {3, 9, 11}},
+      testmeshes::polygons("0 1 0 3, 0 4 5, 0 6 7, 1 4 6, 1 5 7, 1 8 9, 1 10 11, 3 4 6, 3 5 7, 3 8 9, 3 10 11"),
+      testmeshes::polygons(
+          "0 1 2 3, 0 4 2 5, 0 6 7, 2 8 9, 1 4 6, 1 5 7, 1 8 10, 1 9 11, 3 4 6, 3 5 7, 3 8 10, 3 9 11"),
       {{0, 1, 2, 3}, {1, 0, 4}, {0, 3, 4}, {3, 2, 4}, {2, 1, 4}, {1, 5, 6}, {1, 7, 8}, {3, 5, 6}, {3, 7, 8}},
   };
   std::vector<V3> positions;
@@ -202,7 +202,8 @@ TEST(Smoothing, VerticesMoveToTheAverageOfTheirNeighbours) {
     mesh.smooth();
     EXPECT_EQ(mesh.Vertices[12].pos.z, feature ? 1.0f : 0.0f) << "the raised vertex; its neighbours lie at height 0";
     for (int v : {11, 13, 7, 17}) EXPECT_EQ(mesh.Vertices[v].pos.z, 0.25f) << "neighbour " << v << " of the old height";
-    for (int v : {0, 4, 10, 24}) EXPECT_TRUE(testmeshes::sameBits(mesh.Vertices[v].pos, grid.Positions[v])) << "boundary";
+    for (int v : {0, 4, 10, 24})
+      EXPECT_TRUE(testmeshes::sameBits(mesh.Vertices[v].pos, grid.Positions[v])) << "boundary";
     EXPECT_TRUE(testmeshes::sameBits(mesh.Vertices[25].pos, V3{7, 8, 9})) << "an unused vertex stays";
     EXPECT_EQ(log.Tasks, std::vector<std::string>{"Smoothing"});
     EXPECT_TRUE(mesh.Polygons[16].empty());
@@ -216,8 +217,8 @@ TEST(Smoothing, VerticesMoveToTheAverageOfTheirNeighbours) {
 // repaired; ids without a vertex are reported, not read; a moved midpoint above the tolerance is
 // reported and recomputed; a polygon of two ids is emptied and leaves every index.
 TEST(IntegrityCheck, FaultsAreReported) {
-  testmeshes::MeshData data{"", {}, {{0, 1, 2}, {1, 2, 4}, {3, 4, 5}, {4, 5, 6}, {5, 6, 7}, {6, 7, 8}, {7, 8, 9}, {3, 9, 10},
-                                     {9, 10, 11}, {10, 11, 3}}, 0};
+  testmeshes::MeshData data{
+      "", {}, testmeshes::polygons("0 1 2, 1 2 4, 3 4 5, 4 5 6, 5 6 7, 6 7 8, 7 8 9, 3 9 10, 9 10 11, 10 11 3"), 0};
   for (int k = 0; k < 13; ++k) data.Positions.push_back(V3{float(k), float(k * k % 7), float(k % 3)});
   PolygonStorage mesh;
   RecordingOutput log;
@@ -230,8 +231,9 @@ TEST(IntegrityCheck, FaultsAreReported) {
   mesh.setStatusOutput(&log);
   mesh.VIndex[3].erase(7);
   mesh.Vertices[3].n = V3{0, 0.5f, -1};
-  EXPECT_EQ(check(false), (std::vector<std::string>{"Vertex Index for Vertex 3 is wrong", "pos = (3|2|0) n = (0|0.5|-1)",
-                                                    "New VIndex", "2|7|9|", "Old VIndex", "2|9|", "VIndex corrupted"}));
+  EXPECT_EQ(check(false),
+            (std::vector<std::string>{"Vertex Index for Vertex 3 is wrong", "pos = (3|2|0) n = (0|0.5|-1)",
+                                      "New VIndex", "2|7|9|", "Old VIndex", "2|9|", "VIndex corrupted"}));
   EXPECT_EQ(mesh.VIndex[3], (VertexIDSet{2, 9}));
   mesh.VIndex[3].insert(7);
   mesh.Polygons[5][1] = 40;
@@ -277,7 +279,8 @@ TEST(PostProcessing, StagesKeepClosedMeshesClosedWithTheirEulerCharacteristic) {
     for (std::size_t v = 0; v < source.VIndex.size(); ++v) EXPECT_EQ(mesh.Polygons[v].size(), source.VIndex[v].size());
     auto expectClosed = [&](const char* stage) {
       EXPECT_EQ(testmeshes::closedOrientedFault(mesh), "") << stage;
-      EXPECT_GE(testmeshes::enclosedVolume(mesh), stage[0] == 's' ? 0.0 : 1e-3) << stage << " (the cube smooths to a point)";
+      EXPECT_GE(testmeshes::enclosedVolume(mesh), stage[0] == 's' ? 0.0 : 1e-3)
+          << stage << " (the cube smooths to a point)";
       EXPECT_EQ(testmeshes::eulerCharacteristic(mesh), m.EulerCharacteristic) << stage;
       EXPECT_EQ(testmeshes::indexFault(mesh), "") << stage;
     };

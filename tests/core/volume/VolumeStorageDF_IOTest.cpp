@@ -82,7 +82,8 @@ struct VolumeFile : ::testing::Test {
       read(bytes, volume);
       ADD_FAILURE() << what << ": read accepted the file";
     } catch (const FileError& error) {
-      EXPECT_EQ(std::string(error.what()), Dir.file("read.vol") + ": byte " + std::to_string(at) + ": " + reason) << what;
+      EXPECT_EQ(std::string(error.what()), Dir.file("read.vol") + ": byte " + std::to_string(at) + ": " + reason)
+          << what;
     }
     EXPECT_EQ(bytesOf(volume), before) << what << ": the volume changed";
   }
@@ -104,9 +105,14 @@ TEST(VolumeStorageDF, IndexRunsXFastestAndClearMarksNoValue) {
   generic.getVoxel(1, 0, 0, back);
   EXPECT_TRUE(back.Distance == NoValue && back.FeatureType == 0 && back.FeatureOffset[2] == NoValue);
   EXPECT_EQ(generic.getScale(), 0.5f) << "clear keeps the placement";
-  const long long counts[][4] = {{2, 3, 4, 24},         {0, 5, 5, 0},         {-1, 0, 5, -1},
-                                 {65536, 65536, 1, -1}, {INT32_MAX, 1, 1, INT32_MAX}, {INT32_MAX, INT32_MAX, 0, -1}};
-  for (const auto& c : counts) EXPECT_EQ(VolumeStorageDF::checkedVoxelCount(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1];
+  const long long counts[][4] = {{2, 3, 4, 24},
+                                 {0, 5, 5, 0},
+                                 {-1, 0, 5, -1},
+                                 {65536, 65536, 1, -1},
+                                 {INT32_MAX, 1, 1, INT32_MAX},
+                                 {INT32_MAX, INT32_MAX, 0, -1}};
+  for (const auto& c : counts)
+    EXPECT_EQ(VolumeStorageDF::checkedVoxelCount(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1];
   EXPECT_DEATH(generic.getVoxel(2, 0, 0, back), "x<XSize.*VolumeStorageDF");
 }
 
@@ -120,11 +126,13 @@ TEST_F(VolumeFile, LayoutAndRoundTrip) {
   volume.setOffset(1.0f, -2.0f, 0.75f);
   volume.Voxels[0] = VoxelData{0.25f, 1, {0.5f, -0.5f, 0.0f}};
   volume.Voxels[1] = VoxelData{-0.5f, 2, {0.125f, 0.25f, -0.375f}};
-  EXPECT_EQ(bytesOf(volume), volumeFile(2.5f, {1, -2, 0.75f}, 2, 1, 1, {{0.25f, {0.5f, -0.5f, 0}, 1}, {-0.5f, {0.125f, 0.25f, -0.375f}, 2}}));
+  EXPECT_EQ(bytesOf(volume), volumeFile(2.5f, {1, -2, 0.75f}, 2, 1, 1,
+                                        {{0.25f, {0.5f, -0.5f, 0}, 1}, {-0.5f, {0.125f, 0.25f, -0.375f}, 2}}));
   volume.resize(2, 3, 4);
   for (int n = 0; n < 24; ++n) volume.setVoxel(n / 12, n / 4 % 3, n % 4, VoxelData{float(n), 0, {0, 0, 0}});
   const std::string order = bytesOf(volume);
-  for (int n = 0; n < 24; ++n) EXPECT_EQ(order.substr(34 + 17 * n, 4), volumeFile(n, {}, 0, 0, 0, {}).substr(6, 4)) << n;
+  for (int n = 0; n < 24; ++n)
+    EXPECT_EQ(order.substr(34 + 17 * n, 4), volumeFile(n, {}, 0, 0, 0, {}).substr(6, 4)) << n;
   std::mt19937 random(20261206);
   auto anyFinite = [&random]() {
     for (;;)
@@ -134,7 +142,8 @@ TEST_F(VolumeFile, LayoutAndRoundTrip) {
     volume.resize(1 + trial, 5 - trial, 3 + (trial & 1));
     volume.setScale(anyFinite());
     volume.setOffset(anyFinite(), -0.0f, anyFinite());
-    for (VoxelData& v : volume.Voxels) v = VoxelData{anyFinite(), std::uint8_t(random()), {anyFinite(), anyFinite(), anyFinite()}};
+    for (VoxelData& v : volume.Voxels)
+      v = VoxelData{anyFinite(), std::uint8_t(random()), {anyFinite(), anyFinite(), anyFinite()}};
     volume.Voxels.front().Distance = NoValue;
     const std::string bytes = bytesOf(volume);
     read(bytes + "bytes after the end tag", back);
@@ -166,7 +175,8 @@ TEST_F(VolumeFile, SizesValuesHeaderAndEndTagAreChecked) {
   badDistance[1].Distance = nan;
   badOffsetZ[0].Offset[2] = -inf;
   badOffsetX[1].Offset[0] = floatOf(0x7f800001u);
-  std::string vol0me = volumeFile(1, zero, 2, 1, 1, good), lower = vol0me, shifted = volumeFile(1, zero, 2, 1, 1, {good[0]});
+  std::string vol0me = volumeFile(1, zero, 2, 1, 1, good), lower = vol0me,
+              shifted = volumeFile(1, zero, 2, 1, 1, {good[0]});
   vol0me[3] = 0;
   lower[4] ^= 0x20;
   shifted.resize(71, 'X');  // one record fewer, padded: the tag lands in a record
