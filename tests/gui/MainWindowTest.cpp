@@ -186,6 +186,14 @@ TEST_F(MainWindowTest, OpenRemeshSaveAndVolumeFilesKeepFileCoordinates) {
   EXPECT_EQ(controller().Volume.XSize, nx);
   window().outputMeshFromVolume();
   EXPECT_GT(controller().getOutputMesh().Polygons.size(), 20u);
+  // A file dropped on the output view opens as the output mesh.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(path("box.ply"))});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&app->FGLFormOutputMesh, &drop);
+  EXPECT_EQ(controller().getOutputMesh().Vertices.size(), 8u);
   EXPECT_TRUE(dialogs.Messages.isEmpty());
 }
 
