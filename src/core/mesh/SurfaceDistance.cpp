@@ -124,7 +124,19 @@ double SurfaceDistance::distance(const P3& p) const {
     // Triangles not yet visited lie only in cells r or more steps away from p's (clamped) cell:
     // at least (r - 1) cells away along one axis, and at least `outside` away from the grid.
     const double steps = std::max(0.0, (r - 1) * CellSize);
-    const double reach2 = steps * steps + outside * outside;
+    double reach2 = steps * steps + outside * outside;
+    if (r > 0 && outside == 0.0) {
+      // Sharper for a point inside the grid: every triangle not yet visited lies outside the box
+      // of the cells already searched, beyond one of its faces that is not the grid's border.
+      // The margin covers the rounding of the bucket bounds.
+      double reach = std::numeric_limits<double>::infinity();
+      for (int i = 0; i < 3; ++i) {
+        if (centre[i] - (r - 1) > 0) reach = std::min(reach, p[i] - (Min[i] + (centre[i] - (r - 1)) * CellSize));
+        if (centre[i] + r < Cells[i]) reach = std::min(reach, (Min[i] + (centre[i] + r) * CellSize) - p[i]);
+      }
+      reach -= 1e-6 * CellSize;
+      if (reach > 0.0) reach2 = std::max(reach2, reach * reach);
+    }
     if (best <= reach2) break;
     for (int x = centre[0] - r; x <= centre[0] + r; ++x) {
       if (x < 0 || x >= Cells[0]) continue;

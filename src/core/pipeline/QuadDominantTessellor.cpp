@@ -43,6 +43,15 @@ std::string format(const char* fmt, ...) {
   return buffer;
 }
 
+// Frees a mesh's vertices, polygons and indices; scale, offset and box stay.
+void dropLists(PolygonStorage& mesh) {
+  std::vector<VertexIDList>().swap(mesh.Polygons);
+  std::vector<Vertex>().swap(mesh.Vertices);
+  std::vector<VertexIDSet>().swap(mesh.VIndex);
+  std::vector<Vertex>().swap(mesh.Midpoints);
+  EdgeIndexMap().swap(mesh.EdgeIndex);
+}
+
 }  // namespace
 
 QuadDominantTessellor::QuadDominantTessellor() : MarchingCubes33(-1, -1, -1) {
@@ -205,7 +214,12 @@ void QuadDominantTessellor::outputMeshFromVolume() {
   transferFeaturePointsToMidpoints(MCMesh, activeVolume());
   // The dual's vertices are the extracted polygons' midpoints, now on the feature points; open
   // fans are closed directly, without edge midpoints.
+  if (ReleaseVolume) {
+    SparseVolume = VolumeStorageSparse();
+    Volume.Voxels = std::vector<VoxelData>();
+  }
   OutputMesh.constructDualSurface(MCMesh, true);
+  if (ReleaseMeshes) dropLists(MCMesh);
   OutputMesh.reducePolygonDegree();
   OutputMesh.removeRhombusPolygons();
   OutputMesh.smooth();
@@ -219,6 +233,7 @@ void QuadDominantTessellor::outputMeshFromVolume() {
 
 void QuadDominantTessellor::remesh() {
   volumeFromInputMesh();
+  if (ReleaseMeshes) dropLists(InputMesh);
   outputMeshFromVolume();
 }
 

@@ -40,6 +40,14 @@ class QuadDominantTessellor : public MarchingCubes33 {
   // Volume; off by default. Both give the same results byte for byte. Switching drops neither.
   bool getSparseVolume() const { return UseSparseVolume; }
   void setSparseVolume(bool sparse);
+  // Whether remesh drops what the later steps no longer read, to lower the peak memory: the
+  // input mesh's lists once the volume is made, the Marching Cubes mesh's once the dual surface
+  // is built (meshes), the volume once the feature points are transferred (volume). Off by
+  // default; the output is the same either way.
+  void setReleaseIntermediates(bool meshes, bool volume) {
+    ReleaseMeshes = meshes;
+    ReleaseVolume = volume;
+  }
   // The volume the passes read and write: SparseVolume or Volume.
   GenericVolumeStorage& activeVolume() {
     return UseSparseVolume ? static_cast<GenericVolumeStorage&>(SparseVolume) : Volume;
@@ -75,6 +83,8 @@ class QuadDominantTessellor : public MarchingCubes33 {
   int MaxVoxels = 100000;
   bool DetectSharpFeatures = false;
   bool UseSparseVolume = false;
+  bool ReleaseMeshes = false;
+  bool ReleaseVolume = false;
   VoxelizationMode Mode = VoxelizationMode::Classic;
   StatusOutput* Output = nullptr;          // not owned
   NullInterrupter* Interrupter = nullptr;  // not owned

@@ -272,6 +272,7 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
   if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
   auto controller = makeController(options, status, budget, interrupter);
   controller->setSparseVolume(true);
+  controller->setReleaseIntermediates(true, volume == nullptr);
   fittedInput(*controller, input);
   controller->remesh();
 
@@ -302,6 +303,7 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
         budget = again;
         controller = makeController(options, status, budget, interrupter);
         controller->setSparseVolume(true);
+        controller->setReleaseIntermediates(true, volume == nullptr);
         fittedInput(*controller, input);
         controller->remesh();
       }
