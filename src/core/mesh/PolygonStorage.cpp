@@ -452,11 +452,13 @@ void PolygonStorage::replaceVertex(int oldId, int newId) {
 
 void PolygonStorage::moveVertex(Vertex& vert, int v, float x, float y, float z) {
   vert.pos = V3{x, y, z};
-  // computeMidpoint may take a degenerate polygon out of this very set: step past it first.
+  // computeMidpoint may take a degenerate polygon out of this very set: the next one then
+  // moves into its place.
   const VertexIDSet& polys = VIndex[v];
-  for (auto it = polys.begin(); it != polys.end();) {
-    const int p = *it++;
+  for (std::size_t i = 0; i < polys.size();) {
+    const int p = polys.begin()[i];
     computeMidpoint(p);
+    if (i < polys.size() && polys.begin()[i] == p) ++i;
   }
   computeVertexNormal(vert, v);
 }

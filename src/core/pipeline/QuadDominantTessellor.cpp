@@ -218,8 +218,13 @@ void QuadDominantTessellor::outputMeshFromVolume() {
     SparseVolume = VolumeStorageSparse();
     Volume.Voxels = std::vector<VoxelData>();
   }
-  OutputMesh.constructDualSurface(MCMesh, true);
-  if (ReleaseMeshes) dropLists(MCMesh);
+  if (ReleaseMeshes) {
+    OutputMesh.constructDualFans(MCMesh, true);
+    dropLists(MCMesh);
+    OutputMesh.finishDualSurface();
+  } else {
+    OutputMesh.constructDualSurface(MCMesh, true);
+  }
   OutputMesh.reducePolygonDegree();
   OutputMesh.removeRhombusPolygons();
   OutputMesh.smooth();

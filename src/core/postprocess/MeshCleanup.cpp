@@ -629,6 +629,11 @@ MeshCleanup::Result MeshCleanup::compact(PolygonStorage& mesh, StatusOutput* sta
 MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* status) {
   if (status) status->beginTask("Cleaning up mesh");
   Mender mender(mesh);
+  // The mender has its own lists; the indices and polygons are made anew from its result.
+  std::vector<VertexIDList>().swap(mesh.Polygons);
+  std::vector<VertexIDSet>().swap(mesh.VIndex);
+  std::vector<Vertex>().swap(mesh.Midpoints);
+  EdgeIndexMap().swap(mesh.EdgeIndex);
   mender.mend();
   mender.writeBack(mesh, true);
   rebuild(mesh, true);
