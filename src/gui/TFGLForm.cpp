@@ -1,5 +1,6 @@
 #include "TFGLForm.h"
 
+#include "DroppedFile.h"
 #include "Node.h"
 #include "PolygonStorageNode.h"
 #include "base/Diagnostics.h"
@@ -65,18 +66,6 @@ void TFGLForm::fitToMesh() {
   view.fitToScene();
   redraw();
 }
-
-namespace {
-
-// The first local file of a drag, or an empty string.
-QString droppedFile(const QMimeData* data) {
-  if (data == nullptr) return QString();
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) return url.toLocalFile();
-  return QString();
-}
-
-}  // namespace
 
 void TFGLForm::dragEnterEvent(QDragEnterEvent* event) {
   if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();

@@ -3,6 +3,7 @@
 #include "tessellor/Tessellor.h"
 
 #include "BackgroundJob.h"
+#include "DroppedFile.h"
 #include "GlobalObjects.h"
 #include "InterruptingOutput.h"
 #include "MyOutput.h"
@@ -260,17 +261,6 @@ void TFMainWindow::closeEvent(QCloseEvent* event) {
                                                          FPolygonStorageNodeOptions, FPolygonStorageNodeOptions1})
     if (window != nullptr) window->close();
 }
-
-namespace {
-
-QString droppedFile(const QMimeData* data) {
-  if (data == nullptr) return QString();
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) return url.toLocalFile();
-  return QString();
-}
-
-}  // namespace
 
 void TFMainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!Busy && !droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();

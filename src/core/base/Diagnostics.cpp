@@ -1,5 +1,7 @@
 #include "base/Diagnostics.h"
 
+#include "base/StringFormat.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -19,12 +21,11 @@ void Diagnostics::write(const char* text) {
 }
 
 void Diagnostics::printf(const char* format, ...) {
-  char buffer[1024];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
+  const std::string text = formatStringV(format, args);
   va_end(args);
-  write(buffer);
+  write(text.c_str());
 }
 
 void Diagnostics::setSink(Sink sink, void* context) {

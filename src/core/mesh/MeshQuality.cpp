@@ -13,6 +13,7 @@
 #include "mesh/ElementShape.h"
 #include "mesh/PolygonStorage.h"
 #include "mesh/SurfaceDistance.h"
+#include "base/StringFormat.h"
 
 namespace tessellor {
 
@@ -282,43 +283,28 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
 
 namespace {
 
-std::string format(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-std::string format(const char* format, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
-
 std::string histogram(const std::map<int, int>& bins) {
   std::string text;
-  for (const auto& bin : bins) text += format(" %d:%d", bin.first, bin.second);
+  for (const auto& bin : bins) text += formatString(" %d:%d", bin.first, bin.second);
   return text.empty() ? " none" : text;
 }
 
 std::string yesNo(bool value) { return value ? "yes" : "no"; }
 
 std::string shapeTable(const char* kind, const std::vector<ShapeStatistics>& statistics) {
-  if (statistics.empty() || statistics[0].Count == 0) return format("%s: none\n", kind);
-  std::string text =
-      format("%s (%d)             min        mean         max  acceptable      outside\n", kind, statistics[0].Count);
+  if (statistics.empty() || statistics[0].Count == 0) return formatString("%s: none\n", kind);
+  std::string text = formatString("%s (%d)             min        mean         max  acceptable      outside\n", kind,
+                                  statistics[0].Count);
   for (const ShapeStatistics& s : statistics)
-    text += format("  %-16s %11.4g %11.4g %11.4g  %4g..%-5g %8d\n", s.Name, s.Min, s.Mean, s.Max, s.AcceptableLow,
-                   s.AcceptableHigh, s.Outside);
+    text += formatString("  %-16s %11.4g %11.4g %11.4g  %4g..%-5g %8d\n", s.Name, s.Min, s.Mean, s.Max, s.AcceptableLow,
+                         s.AcceptableHigh, s.Outside);
   return text;
 }
 
 std::string distanceLine(const char* name, const DistanceStatistics& d, double voxelSize) {
-  std::string text = format("%s: mean %.6g, max %.6g", name, d.Mean, d.Max);
-  if (voxelSize > 0.0) text += format(" (mean %.4g, max %.4g voxels)", d.Mean / voxelSize, d.Max / voxelSize);
-  return text + format(", %d samples\n", d.Samples);
+  std::string text = formatString("%s: mean %.6g, max %.6g", name, d.Mean, d.Max);
+  if (voxelSize > 0.0) text += formatString(" (mean %.4g, max %.4g voxels)", d.Mean / voxelSize, d.Max / voxelSize);
+  return text + formatString(", %d samples\n", d.Samples);
 }
 
 const ShapeStatistics* findMeasure(const std::vector<ShapeStatistics>& statistics, const char* name) {
@@ -329,30 +315,31 @@ const ShapeStatistics* findMeasure(const std::vector<ShapeStatistics>& statistic
 
 std::string jsonNumber(double value) {
   if (!std::isfinite(value)) return "null";
-  return format("%.10g", value);
+  return formatString("%.10g", value);
 }
 
 std::string jsonHistogram(const std::map<int, int>& bins) {
   std::string text = "{";
-  for (const auto& bin : bins) text += format("%s\"%d\": %d", text.size() > 1 ? ", " : "", bin.first, bin.second);
+  for (const auto& bin : bins) text += formatString("%s\"%d\": %d", text.size() > 1 ? ", " : "", bin.first, bin.second);
   return text + "}";
 }
 
 std::string jsonShapes(const std::vector<ShapeStatistics>& statistics) {
-  std::string text = format("{\"count\": %d", statistics.empty() ? 0 : statistics[0].Count);
+  std::string text = formatString("{\"count\": %d", statistics.empty() ? 0 : statistics[0].Count);
   for (const ShapeStatistics& s : statistics)
-    text += format(", \"%s\": {\"min\": %s, \"mean\": %s, \"max\": %s, \"acceptable\": [%g, %g], \"outside\": %d}",
-                   s.Name, jsonNumber(s.Min).c_str(), jsonNumber(s.Mean).c_str(), jsonNumber(s.Max).c_str(),
-                   s.AcceptableLow, s.AcceptableHigh, s.Outside);
+    text +=
+        formatString(", \"%s\": {\"min\": %s, \"mean\": %s, \"max\": %s, \"acceptable\": [%g, %g], \"outside\": %d}",
+                     s.Name, jsonNumber(s.Min).c_str(), jsonNumber(s.Mean).c_str(), jsonNumber(s.Max).c_str(),
+                     s.AcceptableLow, s.AcceptableHigh, s.Outside);
   return text + "}";
 }
 
 std::string jsonDistance(const DistanceStatistics& d, double voxelSize) {
-  std::string text = format("{\"samples\": %d, \"mean\": %s, \"max\": %s", d.Samples, jsonNumber(d.Mean).c_str(),
-                            jsonNumber(d.Max).c_str());
+  std::string text = formatString("{\"samples\": %d, \"mean\": %s, \"max\": %s", d.Samples, jsonNumber(d.Mean).c_str(),
+                                  jsonNumber(d.Max).c_str());
   if (voxelSize > 0.0)
-    text += format(", \"mean_voxels\": %s, \"max_voxels\": %s", jsonNumber(d.Mean / voxelSize).c_str(),
-                   jsonNumber(d.Max / voxelSize).c_str());
+    text += formatString(", \"mean_voxels\": %s, \"max_voxels\": %s", jsonNumber(d.Mean / voxelSize).c_str(),
+                         jsonNumber(d.Max / voxelSize).c_str());
   return text + "}";
 }
 
@@ -360,30 +347,30 @@ std::string jsonDistance(const DistanceStatistics& d, double voxelSize) {
 
 std::string formatQualityText(const MeshQualityReport& r) {
   std::string text;
-  text += format("Vertices: %d used of %d\n", r.UsedVertices, r.Vertices);
-  text += format("Polygons: %d (of %d entries; %d with fewer than three corners)\n", r.Polygons, r.PolygonEntries,
-                 r.DegeneratePolygons);
+  text += formatString("Vertices: %d used of %d\n", r.UsedVertices, r.Vertices);
+  text += formatString("Polygons: %d (of %d entries; %d with fewer than three corners)\n", r.Polygons, r.PolygonEntries,
+                       r.DegeneratePolygons);
   text += "Polygons by corners:" + histogram(r.PolygonsByCorners) + "\n";
-  text += format("Quad share: %.4f\n", r.QuadShare);
-  text += format("Edges: %d, open %d, non-manifold %d, inconsistently oriented %d\n", r.Edges, r.OpenEdges,
-                 r.NonManifoldEdges, r.InconsistentEdges);
-  text += format("Edge length: min %.6g, median %.6g, mean %.6g, max %.6g\n", r.EdgeLengthMin, r.EdgeLengthMedian,
-                 r.EdgeLengthMean, r.EdgeLengthMax);
-  text += format("Non-manifold vertices: %d\n", r.NonManifoldVertices);
-  text += format("Polygons repeating a vertex: %d\n", r.RepeatedVertexPolygons);
-  text += format("Components: %d\n", r.Components);
-  text +=
-      format("Closed: %s, consistently oriented: %s\n", yesNo(r.Closed).c_str(), yesNo(r.ConsistentlyOriented).c_str());
-  text += format("Euler characteristic: %d", r.EulerCharacteristic);
-  text += r.Genus >= 0 ? format(", genus %d\n", r.Genus) : std::string("\n");
+  text += formatString("Quad share: %.4f\n", r.QuadShare);
+  text += formatString("Edges: %d, open %d, non-manifold %d, inconsistently oriented %d\n", r.Edges, r.OpenEdges,
+                       r.NonManifoldEdges, r.InconsistentEdges);
+  text += formatString("Edge length: min %.6g, median %.6g, mean %.6g, max %.6g\n", r.EdgeLengthMin, r.EdgeLengthMedian,
+                       r.EdgeLengthMean, r.EdgeLengthMax);
+  text += formatString("Non-manifold vertices: %d\n", r.NonManifoldVertices);
+  text += formatString("Polygons repeating a vertex: %d\n", r.RepeatedVertexPolygons);
+  text += formatString("Components: %d\n", r.Components);
+  text += formatString("Closed: %s, consistently oriented: %s\n", yesNo(r.Closed).c_str(),
+                       yesNo(r.ConsistentlyOriented).c_str());
+  text += formatString("Euler characteristic: %d", r.EulerCharacteristic);
+  text += r.Genus >= 0 ? formatString(", genus %d\n", r.Genus) : std::string("\n");
   text += "Valence:" + histogram(r.Valence) + "\n";
-  text += format("Valence-4 share: %.4f\n", r.Valence4Share);
+  text += formatString("Valence-4 share: %.4f\n", r.Valence4Share);
   text += shapeTable("Quads", r.QuadShape);
-  text += format("  scaled Jacobian at or below 0: %d\n", r.QuadsNonPositiveJacobian);
+  text += formatString("  scaled Jacobian at or below 0: %d\n", r.QuadsNonPositiveJacobian);
   text += shapeTable("Triangles", r.TriangleShape);
-  text += format("  scaled Jacobian at or below 0: %d\n", r.TrianglesNonPositiveJacobian);
+  text += formatString("  scaled Jacobian at or below 0: %d\n", r.TrianglesNonPositiveJacobian);
   if (r.MoreThanFourCorners > 0)
-    text += format("Polygons of more than four corners (not measured): %d\n", r.MoreThanFourCorners);
+    text += formatString("Polygons of more than four corners (not measured): %d\n", r.MoreThanFourCorners);
   if (r.HasReference) {
     text += distanceLine("Distance to the reference", r.ToReference, r.VoxelSize);
     text += distanceLine("Distance from the reference", r.FromReference, r.VoxelSize);
@@ -392,19 +379,20 @@ std::string formatQualityText(const MeshQualityReport& r) {
 }
 
 std::string formatQualitySummary(const MeshQualityReport& r) {
-  std::string text = format("Quality: %d vertices, %d polygons (%d quads, %.1f%%), %s, %s, Euler characteristic %d\n",
-                            r.UsedVertices, r.Polygons, r.PolygonsByCorners.count(4) ? r.PolygonsByCorners.at(4) : 0,
-                            100.0 * r.QuadShare, r.Closed ? "closed" : format("%d open edges", r.OpenEdges).c_str(),
-                            r.ConsistentlyOriented ? "oriented" : "not consistently oriented", r.EulerCharacteristic);
+  std::string text =
+      formatString("Quality: %d vertices, %d polygons (%d quads, %.1f%%), %s, %s, Euler characteristic %d\n",
+                   r.UsedVertices, r.Polygons, r.PolygonsByCorners.count(4) ? r.PolygonsByCorners.at(4) : 0,
+                   100.0 * r.QuadShare, r.Closed ? "closed" : formatString("%d open edges", r.OpenEdges).c_str(),
+                   r.ConsistentlyOriented ? "oriented" : "not consistently oriented", r.EulerCharacteristic);
   const ShapeStatistics* quadJacobian = findMeasure(r.QuadShape, "scaled_jacobian");
   const ShapeStatistics* triJacobian = findMeasure(r.TriangleShape, "scaled_jacobian");
-  text += format("Quality: scaled Jacobian min %.3g (quads), %.3g (triangles); %d elements at or below 0\n",
-                 quadJacobian && quadJacobian->Count ? quadJacobian->Min : 1.0,
-                 triJacobian && triJacobian->Count ? triJacobian->Min : 1.0,
-                 r.QuadsNonPositiveJacobian + r.TrianglesNonPositiveJacobian);
+  text += formatString("Quality: scaled Jacobian min %.3g (quads), %.3g (triangles); %d elements at or below 0\n",
+                       quadJacobian && quadJacobian->Count ? quadJacobian->Min : 1.0,
+                       triJacobian && triJacobian->Count ? triJacobian->Min : 1.0,
+                       r.QuadsNonPositiveJacobian + r.TrianglesNonPositiveJacobian);
   if (r.HasReference) {
-    text += format("Quality: distance to the input mean %.4g, max %.4g", r.ToReference.Mean, r.ToReference.Max);
-    if (r.VoxelSize > 0.0) text += format(" (max %.3g voxels)", r.ToReference.Max / r.VoxelSize);
+    text += formatString("Quality: distance to the input mean %.4g, max %.4g", r.ToReference.Mean, r.ToReference.Max);
+    if (r.VoxelSize > 0.0) text += formatString(" (max %.3g voxels)", r.ToReference.Max / r.VoxelSize);
     text += "\n";
   }
   return text;
@@ -412,28 +400,28 @@ std::string formatQualitySummary(const MeshQualityReport& r) {
 
 std::string formatQualityJson(const MeshQualityReport& r) {
   std::string text = "{\n";
-  text += format("  \"vertices\": %d,\n  \"used_vertices\": %d,\n", r.Vertices, r.UsedVertices);
-  text += format("  \"polygon_entries\": %d,\n  \"polygons\": %d,\n  \"degenerate_polygons\": %d,\n", r.PolygonEntries,
-                 r.Polygons, r.DegeneratePolygons);
-  text += format("  \"repeated_vertex_polygons\": %d,\n", r.RepeatedVertexPolygons);
+  text += formatString("  \"vertices\": %d,\n  \"used_vertices\": %d,\n", r.Vertices, r.UsedVertices);
+  text += formatString("  \"polygon_entries\": %d,\n  \"polygons\": %d,\n  \"degenerate_polygons\": %d,\n",
+                       r.PolygonEntries, r.Polygons, r.DegeneratePolygons);
+  text += formatString("  \"repeated_vertex_polygons\": %d,\n", r.RepeatedVertexPolygons);
   text += "  \"polygons_by_corners\": " + jsonHistogram(r.PolygonsByCorners) + ",\n";
   text += "  \"quad_share\": " + jsonNumber(r.QuadShare) + ",\n";
-  text += format("  \"edges\": %d,\n  \"open_edges\": %d,\n  \"non_manifold_edges\": %d,\n", r.Edges, r.OpenEdges,
-                 r.NonManifoldEdges);
+  text += formatString("  \"edges\": %d,\n  \"open_edges\": %d,\n  \"non_manifold_edges\": %d,\n", r.Edges, r.OpenEdges,
+                       r.NonManifoldEdges);
   text += "  \"edge_length\": {\"min\": " + jsonNumber(r.EdgeLengthMin) +
           ", \"median\": " + jsonNumber(r.EdgeLengthMedian) + ", \"mean\": " + jsonNumber(r.EdgeLengthMean) +
           ", \"max\": " + jsonNumber(r.EdgeLengthMax) + "},\n";
-  text += format("  \"inconsistent_edges\": %d,\n  \"non_manifold_vertices\": %d,\n", r.InconsistentEdges,
-                 r.NonManifoldVertices);
-  text += format("  \"components\": %d,\n  \"closed\": %s,\n  \"consistently_oriented\": %s,\n", r.Components,
-                 r.Closed ? "true" : "false", r.ConsistentlyOriented ? "true" : "false");
-  text += format("  \"euler_characteristic\": %d,\n", r.EulerCharacteristic);
-  text += r.Genus >= 0 ? format("  \"genus\": %d,\n", r.Genus) : std::string("  \"genus\": null,\n");
+  text += formatString("  \"inconsistent_edges\": %d,\n  \"non_manifold_vertices\": %d,\n", r.InconsistentEdges,
+                       r.NonManifoldVertices);
+  text += formatString("  \"components\": %d,\n  \"closed\": %s,\n  \"consistently_oriented\": %s,\n", r.Components,
+                       r.Closed ? "true" : "false", r.ConsistentlyOriented ? "true" : "false");
+  text += formatString("  \"euler_characteristic\": %d,\n", r.EulerCharacteristic);
+  text += r.Genus >= 0 ? formatString("  \"genus\": %d,\n", r.Genus) : std::string("  \"genus\": null,\n");
   text += "  \"valence\": " + jsonHistogram(r.Valence) + ",\n";
   text += "  \"valence4_share\": " + jsonNumber(r.Valence4Share) + ",\n";
-  text += format("  \"polygons_more_than_four_corners\": %d,\n", r.MoreThanFourCorners);
-  text += format("  \"quads_nonpositive_jacobian\": %d,\n  \"triangles_nonpositive_jacobian\": %d,\n",
-                 r.QuadsNonPositiveJacobian, r.TrianglesNonPositiveJacobian);
+  text += formatString("  \"polygons_more_than_four_corners\": %d,\n", r.MoreThanFourCorners);
+  text += formatString("  \"quads_nonpositive_jacobian\": %d,\n  \"triangles_nonpositive_jacobian\": %d,\n",
+                       r.QuadsNonPositiveJacobian, r.TrianglesNonPositiveJacobian);
   text += "  \"quads\": " + jsonShapes(r.QuadShape) + ",\n";
   text += "  \"triangles\": " + jsonShapes(r.TriangleShape);
   if (r.VoxelSize > 0.0) text += ",\n  \"voxel_size\": " + jsonNumber(r.VoxelSize);

@@ -13,6 +13,7 @@
 #include "extract/TransferFeaturePointsToMidpoints.h"
 #include "mesh/OpenEdges.h"
 #include "base/StatusOutput.h"
+#include "base/StringFormat.h"
 #include "base/TessellorError.h"
 
 namespace tessellor {
@@ -26,21 +27,6 @@ const char* const AxisNames[3] = {"x", "y", "z"};
 double axisVoxels(float e, double volume, double budget) {
   const double f = std::pow(budget / volume, 1.0 / 3.0);
   return std::trunc(static_cast<double>(e) * f);
-}
-
-std::string format(const char* fmt, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-std::string format(const char* fmt, ...) {
-  char buffer[300];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buffer, sizeof buffer, fmt, args);
-  va_end(args);
-  return buffer;
 }
 
 // Frees a mesh's vertices, polygons and indices; scale, offset and box stay.
@@ -94,19 +80,20 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
   const float extent[3] = {ex, ey, ez};
   for (int axis = 0; axis < 3; ++axis) {
     if (!std::isfinite(extent[axis]))
-      throw ProcessingError(
-          format("Cannot size the volume: the input mesh's extent along %s is not a finite number", AxisNames[axis]));
+      throw ProcessingError(formatString(
+          "Cannot size the volume: the input mesh's extent along %s is not a finite number", AxisNames[axis]));
     if (!(extent[axis] > 0.0f))
       throw ProcessingError(
-          format("Cannot size the volume: the input mesh has no extent along %s (a flat mesh)", AxisNames[axis]));
+          formatString("Cannot size the volume: the input mesh has no extent along %s (a flat mesh)", AxisNames[axis]));
   }
   // The product is taken in float, as the extents are; a tiny mesh can underflow it to 0.
   const double volume = static_cast<double>(ex * ey * ez);
   if (!(volume > 0.0) || !std::isfinite(volume))
-    throw ProcessingError(format("Cannot size the volume: the input mesh's extents %g x %g x %g give no finite volume",
-                                 static_cast<double>(ex), static_cast<double>(ey), static_cast<double>(ez)));
+    throw ProcessingError(
+        formatString("Cannot size the volume: the input mesh's extents %g x %g x %g give no finite volume",
+                     static_cast<double>(ex), static_cast<double>(ey), static_cast<double>(ez)));
   if (maxVoxels <= 0)
-    throw ProcessingError(format("Cannot size the volume: the voxel budget %d is not positive", maxVoxels));
+    throw ProcessingError(formatString("Cannot size the volume: the voxel budget %d is not positive", maxVoxels));
 
   double n[3];
   int thinnest = 0;
@@ -123,24 +110,24 @@ void QuadDominantTessellor::volumeSize(float ex, float ey, float ez, int maxVoxe
       long long b = budget < 1.0 ? 1 : static_cast<long long>(budget);
       while (b > 1 && axisVoxels(e, volume, static_cast<double>(b - 1)) >= 5.0) --b;
       while (b < INT_MAX && axisVoxels(e, volume, static_cast<double>(b)) < 5.0) ++b;
-      advice = format("a voxel budget of at least %lld gives it 5", b);
+      advice = formatString("a voxel budget of at least %lld gives it 5", b);
     } else {
       advice = "no voxel budget gives it 5";
     }
     throw ProcessingError(
-        format("Cannot size the volume: %d voxels give the input mesh only %.0f voxels along %s "
-               "(at least 5 needed); %s",
-               maxVoxels, n[thinnest] < 0 ? 0.0 : n[thinnest], AxisNames[thinnest], advice.c_str()));
+        formatString("Cannot size the volume: %d voxels give the input mesh only %.0f voxels along %s "
+                     "(at least 5 needed); %s",
+                     maxVoxels, n[thinnest] < 0 ? 0.0 : n[thinnest], AxisNames[thinnest], advice.c_str()));
   }
   for (int axis = 0; axis < 3; ++axis)
     if (!(n[axis] <= static_cast<double>(INT_MAX)))
       throw ProcessingError(
-          format("Cannot size the volume: %.0f voxels along %s are too many", n[axis], AxisNames[axis]));
+          formatString("Cannot size the volume: %.0f voxels along %s are too many", n[axis], AxisNames[axis]));
   nx = static_cast<int>(n[0]);
   ny = static_cast<int>(n[1]);
   nz = static_cast<int>(n[2]);
   if (VolumeStorageDF::checkedVoxelCount(nx, ny, nz) < 0)
-    throw ProcessingError(format("Cannot size the volume: %d x %d x %d voxels are too many", nx, ny, nz));
+    throw ProcessingError(formatString("Cannot size the volume: %d x %d x %d voxels are too many", nx, ny, nz));
 }
 
 void QuadDominantTessellor::volumeFromInputMesh() {
@@ -159,9 +146,9 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   }
   if (Mode != VoxelizationMode::Robust && polygons > 0 && triangles == 0)
     throw ProcessingError(
-        format("The %s mode voxelizes triangles only, and all %d polygons of the input mesh have four or more "
-               "corners; the robust mode (--mode robust) triangulates them",
-               Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
+        formatString("The %s mode voxelizes triangles only, and all %d polygons of the input mesh have four or more "
+                     "corners; the robust mode (--mode robust) triangulates them",
+                     Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
   // Allocate before re-fitting the mesh, so that a failure leaves mesh and volume as they were.
   // The sparse volume allocates only its block tables here, its blocks as the band is written.
   std::vector<VoxelData> storage;
@@ -173,13 +160,13 @@ void QuadDominantTessellor::volumeFromInputMesh() {
       storage.resize(static_cast<std::size_t>(VolumeStorageDF::checkedVoxelCount(nx, ny, nz)));
   } catch (const std::bad_alloc&) {
     throw ProcessingError(
-        format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
+        formatString("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
   } catch (const std::length_error&) {
     throw ProcessingError(
-        format("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
+        formatString("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
   }
   if (!InputMesh.fitIntoVolume(nx, ny, nz))
-    throw ProcessingError(format("The input mesh cannot be fitted into %d x %d x %d voxels", nx, ny, nz));
+    throw ProcessingError(formatString("The input mesh cannot be fitted into %d x %d x %d voxels", nx, ny, nz));
   if (UseSparseVolume) {
     SparseVolume = std::move(sparse);
     // The dense volume of an earlier run would only hold memory.
@@ -200,9 +187,9 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   Voxelizer.voxelize();
   if (Mode != VoxelizationMode::Robust && polygons > 0 && Voxelizer.SkippedPolygons >= polygons)
     throw ProcessingError(
-        format("The %s mode had to skip all %d polygons of the input mesh (triangles without area or polygons "
-               "of four or more corners); the robust mode (--mode robust) triangulates every polygon",
-               Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
+        formatString("The %s mode had to skip all %d polygons of the input mesh (triangles without area or polygons "
+                     "of four or more corners); the robust mode (--mode robust) triangulates every polygon",
+                     Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
   if (DetectSharpFeatures) Voxelizer.detectSharpFeatures();
 }
 

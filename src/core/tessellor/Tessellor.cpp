@@ -7,6 +7,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/StringFormat.h"
 #include "mesh/PolygonStorageExportBDF.h"
 #include "mesh/PolygonStorageExportINP.h"
 #include "mesh/PolygonStorageExportOBJ.h"
@@ -227,12 +228,11 @@ void logLine(StatusOutput* status, const char* format, ...)
 
 void logLine(StatusOutput* status, const char* format, ...) {
   if (!status) return;
-  char line[200];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(line, sizeof line, format, args);
+  const std::string line = formatStringV(format, args);
   va_end(args);
-  status->writeLine(line);
+  status->writeLine(line.c_str());
 }
 
 }  // namespace
