@@ -84,21 +84,39 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   CellSize = std::max(edgeSum / (2.0 * static_cast<double>(Triangles.size())) * 2.0, extent / 160.0);
   if (!(CellSize > 0.0)) CellSize = 1.0;
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
-  Buckets.assign(static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2], {});
+  // Two sweeps over the triangles: count per bucket, then fill in ascending triangle order.
+  const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
+  std::vector<std::array<int, 6>> boxes(Triangles.size());
   for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-    int lo[3], hi[3];
     for (int i = 0; i < 3; ++i) {
       double a = Points[Triangles[t][0]][i], b = a;
       for (int id : Triangles[t]) {
         a = std::min(a, Points[id][i]);
         b = std::max(b, Points[id][i]);
       }
-      lo[i] = cellOf(a, i);
-      hi[i] = cellOf(b, i);
+      boxes[t][i] = cellOf(a, i);
+      boxes[t][3 + i] = cellOf(b, i);
     }
-    for (int x = lo[0]; x <= hi[0]; ++x)
-      for (int y = lo[1]; y <= hi[1]; ++y)
-        for (int z = lo[2]; z <= hi[2]; ++z) Buckets[cellIndex(x, y, z)].push_back(t);
+  }
+  BucketStart.assign(buckets + 1, 0);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) {
+      for (std::size_t b = 0; b < buckets; ++b) BucketStart[b + 1] += BucketStart[b];
+      BucketTriangles.resize(static_cast<std::size_t>(BucketStart[buckets]));
+    }
+    std::vector<int> next(pass == 1 ? BucketStart.begin() : BucketStart.end(), BucketStart.end());
+    for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
+      const std::array<int, 6>& box = boxes[t];
+      for (int x = box[0]; x <= box[3]; ++x)
+        for (int y = box[1]; y <= box[4]; ++y)
+          for (int z = box[2]; z <= box[5]; ++z) {
+            const int cell = cellIndex(x, y, z);
+            if (pass == 0)
+              ++BucketStart[static_cast<std::size_t>(cell) + 1];
+            else
+              BucketTriangles[static_cast<std::size_t>(next[cell]++)] = t;
+          }
+    }
   }
 }
 
@@ -146,8 +164,9 @@ double SurfaceDistance::distance(const P3& p) const {
           if (z < 0 || z >= Cells[2]) continue;
           // Only the surface of the shell is new.
           if (std::max({std::abs(x - centre[0]), std::abs(y - centre[1]), std::abs(z - centre[2])}) != r) continue;
-          for (int t : Buckets[cellIndex(x, y, z)]) {
-            const auto& tri = Triangles[t];
+          const int cell = cellIndex(x, y, z);
+          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k) {
+            const auto& tri = Triangles[BucketTriangles[k]];
             best = std::min(best, squaredDistance(p, Points[tri[0]], Points[tri[1]], Points[tri[2]]));
           }
         }
