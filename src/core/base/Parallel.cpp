@@ -54,4 +54,18 @@ void forEachInOrder(int count, const std::function<void(int)>& work, const std::
   }
 }
 
+void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
+                  const std::function<void(int, int)>& merge) {
+  if (count <= 0) return;
+  const int threads = effectiveThreadCount();
+  const long long byGrain = (static_cast<long long>(count) + std::max(grain, 1) - 1) / std::max(grain, 1);
+  const int pieces = threads > 1 ? static_cast<int>(std::min<long long>(byGrain, 8LL * threads)) : 1;
+  auto begin = [&](int i) { return static_cast<int>(static_cast<long long>(count) * i / pieces); };
+  forEachInOrder(
+      pieces, [&](int i) { work(begin(i), begin(i + 1)); },
+      [&](int i) {
+        if (merge) merge(begin(i), begin(i + 1));
+      });
+}
+
 }  // namespace tessellor

@@ -20,4 +20,10 @@ int effectiveThreadCount();
 // The first exception thrown by work or merge ends the run and is rethrown here.
 void forEachInOrder(int count, const std::function<void(int)>& work, const std::function<void(int)>& merge);
 
+// Cuts [0, count) into consecutive ranges of at least grain elements (one range when a single
+// thread runs) and calls work(begin, end) for each as forEachInOrder calls work, then
+// merge(begin, end) for each in ascending order on the calling thread (merge may be empty).
+void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
+                  const std::function<void(int, int)>& merge = {});
+
 }  // namespace tessellor

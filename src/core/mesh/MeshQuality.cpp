@@ -9,6 +9,7 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "base/Parallel.h"
 #include "mesh/ElementShape.h"
 #include "mesh/PolygonStorage.h"
 #include "mesh/SurfaceDistance.h"
@@ -119,13 +120,9 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
   if (to.empty()) return result;
   const int vertices = static_cast<int>(from.Vertices.size());
   std::vector<char> used(from.Vertices.size(), 0);
-  double sum = 0.0;
-  const auto sample = [&](const std::array<double, 3>& p) {
-    const double d = to.distance(p);
-    sum += d;
-    result.Max = std::max(result.Max, d);
-    ++result.Samples;
-  };
+  // The sample points in their fixed order; their distances are found in parallel and summed
+  // in that order, so the statistics do not depend on the thread count.
+  std::vector<std::array<double, 3>> points;
   for (const VertexIDList& polygon : from.Polygons) {
     if (!measurable(polygon, vertices)) continue;
     std::array<double, 3> centroid{0.0, 0.0, 0.0};
@@ -134,10 +131,20 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
       for (int i = 0; i < 3; ++i) centroid[i] += p[i] / static_cast<double>(polygon.size());
       if (!used[id]) {
         used[id] = 1;
-        sample(p);
+        points.push_back(p);
       }
     }
-    sample(centroid);
+    points.push_back(centroid);
+  }
+  std::vector<double> distances(points.size());
+  forEachRange(static_cast<int>(points.size()), 2048, [&](int begin, int end) {
+    for (int i = begin; i < end; ++i) distances[i] = to.distance(points[i]);
+  });
+  double sum = 0.0;
+  for (double d : distances) {
+    sum += d;
+    result.Max = std::max(result.Max, d);
+    ++result.Samples;
   }
   if (result.Samples > 0) result.Mean = sum / result.Samples;
   return result;

@@ -1,6 +1,7 @@
 #include "mesh/PolygonStorage.h"
 
 #include "base/Assert.h"
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 
 #include <algorithm>
@@ -94,7 +95,8 @@ void PolygonStorage::buildIndex() {
 void PolygonStorage::addPolygonToIndex(int p) {
   for (int v : Polygons[p]) {
     TS_ASSERT(v >= 0 && v < static_cast<int>(VIndex.size()));
-    VIndex[v].insert(p);
+    // Polygons come in ascending order when the index is built: the hint makes that constant time.
+    VIndex[v].insert(VIndex[v].end(), p);
   }
 }
 
@@ -108,6 +110,18 @@ void PolygonStorage::removePolygonFromIndex(int p) {
 void PolygonStorage::buildEdgeIndex() {
   if (Output) Output->writeLine("PolygonStorage::buildEdgeIndex");
   EdgeIndex.clear();
+  // Built in bulk: every (edge, polygon) pair in the order insertEdge would see them, sorted by
+  // key with that order kept among equal keys, then the tree filled in key order at its end.
+  // The result is the one repeated insertEdge calls give: First is the first polygon of an edge,
+  // Second the next other one.
+  struct Item {
+    EdgeEntryKey Key;
+    int Polygon;
+  };
+  std::vector<Item> items;
+  std::size_t total = 0;
+  for (const VertexIDList& poly : Polygons) total += poly.size();
+  items.reserve(total);
   const int count = static_cast<int>(Polygons.size());
   for (int p = 0; p < count; ++p) {
     const VertexIDList& poly = Polygons[p];
@@ -115,9 +129,22 @@ void PolygonStorage::buildEdgeIndex() {
     // The closing edge (last, first) goes in first: it decides which polygon is First.
     int prev = poly.back();
     for (int v : poly) {
-      insertEdge(p, prev, v);
+      // A repeated id (a polygon that touches itself) is no edge: keys keep Lower < Upper.
+      if (prev != v) items.push_back(Item{makeEdgeKey(prev, v), p});
       prev = v;
     }
+  }
+  std::stable_sort(items.begin(), items.end(),
+                   [](const Item& a, const Item& b) { return compareEdgeEntryKey()(a.Key, b.Key); });
+  for (std::size_t i = 0; i < items.size();) {
+    const EdgeEntryKey key = items[i].Key;
+    EdgeEntryData data{items[i].Polygon, -1};
+    std::size_t j = i + 1;
+    for (; j < items.size() && items[j].Key.Lower == key.Lower && items[j].Key.Upper == key.Upper; ++j)
+      // A third polygon on an edge is not recorded.
+      if (data.Second == -1 && data.First != items[j].Polygon) data.Second = items[j].Polygon;
+    EdgeIndex.emplace_hint(EdgeIndex.end(), key, data);
+    i = j;
   }
 }
 
@@ -220,8 +247,15 @@ int PolygonStorage::computeMidpoints() {
   Midpoints.resize(Polygons.size());
   int emptied = 0;
   const int count = static_cast<int>(Polygons.size());
+  // Polygons of three or more ids write only their own record and run in parallel; the
+  // degenerate ones also edit the vertex index and run afterwards, in order.
+  forEachRange(count, 4096, [this](int begin, int end) {
+    for (int p = begin; p < end; ++p)
+      if (Polygons[p].size() >= 3) computeMidpoint(p);
+  });
   for (int p = 0; p < count; ++p) {
-    if (!Polygons[p].empty() && Polygons[p].size() < 3) ++emptied;
+    if (Polygons[p].size() >= 3) continue;
+    if (!Polygons[p].empty()) ++emptied;
     computeMidpoint(p);
   }
   return emptied;
@@ -283,7 +317,9 @@ void PolygonStorage::computeVertexNormals() {
     }
   }
 
-  for (int v = 0; v < count; ++v) {
+  // Every vertex writes only its own normal: ranges of vertices run in parallel. A vertex whose
+  // index lists a polygon without it takes the reporting look-up, on the calling thread in order.
+  auto normalOf = [&](int v, bool mayReport) {
     V3 sum;
     float weightSum = 0.0f;
     std::size_t c = start[v];
@@ -299,6 +335,7 @@ void PolygonStorage::computeVertexNormals() {
         const int n = static_cast<int>(poly.size());
         w = angleBetween(Vertices[v].pos, Vertices[poly[(first + 1) % n]].pos, Vertices[poly[(last + n - 1) % n]].pos);
       } else {
+        if (!mayReport) return false;
         w = angleAtVertex(v, p);  // the index lists a polygon without v: reported there
       }
       sum = add(sum, mul(Midpoints[p].n, w));
@@ -309,7 +346,18 @@ void PolygonStorage::computeVertexNormals() {
       vert.n = normalizedOrZero(mul(sum, 1.0f / weightSum));
     else
       vert.n = V3{};
-  }
+    return true;
+  };
+  std::vector<char> deferred(static_cast<std::size_t>(count), 0);
+  forEachRange(
+      count, 4096,
+      [&](int begin, int end) {
+        for (int v = begin; v < end; ++v) deferred[v] = normalOf(v, false) ? 0 : 1;
+      },
+      [&](int begin, int end) {
+        for (int v = begin; v < end; ++v)
+          if (deferred[v]) normalOf(v, true);
+      });
 }
 
 int PolygonStorage::neighbourInPolygon(int p, int v, bool next) const {
@@ -404,11 +452,13 @@ void PolygonStorage::replaceVertex(int oldId, int newId) {
 
 void PolygonStorage::moveVertex(Vertex& vert, int v, float x, float y, float z) {
   vert.pos = V3{x, y, z};
-  // computeMidpoint may take a degenerate polygon out of this very set: step past it first.
+  // computeMidpoint may take a degenerate polygon out of this very set: the next one then
+  // moves into its place.
   const VertexIDSet& polys = VIndex[v];
-  for (auto it = polys.begin(); it != polys.end();) {
-    const int p = *it++;
+  for (std::size_t i = 0; i < polys.size();) {
+    const int p = polys.begin()[i];
     computeMidpoint(p);
+    if (i < polys.size() && polys.begin()[i] == p) ++i;
   }
   computeVertexNormal(vert, v);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mesh/SortedIdSet.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
@@ -26,7 +28,7 @@ struct Vertex {
 };
 
 using VertexIDList = std::vector<int>;  // one polygon, ids in boundary order (counter-clockwise seen from the normal)
-using VertexIDSet = std::set<int>;      // the polygons of one vertex, ascending
+using VertexIDSet = SortedIdSet;        // the polygons of one vertex, ascending
 using VertexIDListList = std::vector<VertexIDList>;
 
 struct EdgeEntryKey {
@@ -131,6 +133,10 @@ class PolygonStorage {
 
   // --- post-processing passes (src/core/postprocess, one source file each)
   void constructDualSurface(const PolygonStorage& source, bool skipBoundaryMidpoints);
+  // constructDualSurface in two halves: the fans (the only step that reads source), then the
+  // indices, midpoints and normals; a caller may free source in between.
+  void constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints);
+  void finishDualSurface();
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
   void removeRhombusPolygons();

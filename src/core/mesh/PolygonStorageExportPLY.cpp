@@ -2,6 +2,7 @@
 
 #include "mesh/AtomicFileWriter.h"
 #include "mesh/PolygonStorage.h"
+#include "mesh/TextLine.h"
 
 namespace tessellor {
 
@@ -16,16 +17,35 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   out.print("element face %d\n", static_cast<int>(mesh.Polygons.size()));
   out.print("property list uint8 int32 vertex_indices\n");
   out.print("end_header\n");
-  const char* const vertexFormat = fullPrecision ? "%.9g %.9g %.9g\n" : "%f %f %f\n";
+  TextLine line;
   for (const Vertex& vertex : mesh.Vertices) {
-    // File coordinates in 32-bit float, printed widened to double.
+    // File coordinates in 32-bit float, printed widened to double ("%f" or "%.9g").
     const V3 f = mesh.fileCoordinates(vertex.pos);
-    out.print(vertexFormat, static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z));
+    const double c[3] = {static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z)};
+    line.clear();
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) line.character(' ');
+      if (fullPrecision)
+        line.general9(c[i]);
+      else
+        line.fixed6(c[i]);
+    }
+    line.character('\n');
+    out.write(line.data(), line.size());
   }
   for (const VertexIDList& polygon : mesh.Polygons) {
-    out.print("%d", static_cast<int>(polygon.size()));
-    for (int id : polygon) out.print(" %d", id);
-    out.print("\n");
+    line.clear();
+    line.integer(static_cast<int>(polygon.size()));
+    for (int id : polygon) {
+      if (line.room() < 32) {
+        out.write(line.data(), line.size());
+        line.clear();
+      }
+      line.character(' ');
+      line.integer(id);
+    }
+    line.character('\n');
+    out.write(line.data(), line.size());
   }
   out.commit();
 }

@@ -84,21 +84,39 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   CellSize = std::max(edgeSum / (2.0 * static_cast<double>(Triangles.size())) * 2.0, extent / 160.0);
   if (!(CellSize > 0.0)) CellSize = 1.0;
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
-  Buckets.assign(static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2], {});
+  // Two sweeps over the triangles: count per bucket, then fill in ascending triangle order.
+  const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
+  std::vector<std::array<int, 6>> boxes(Triangles.size());
   for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-    int lo[3], hi[3];
     for (int i = 0; i < 3; ++i) {
       double a = Points[Triangles[t][0]][i], b = a;
       for (int id : Triangles[t]) {
         a = std::min(a, Points[id][i]);
         b = std::max(b, Points[id][i]);
       }
-      lo[i] = cellOf(a, i);
-      hi[i] = cellOf(b, i);
+      boxes[t][i] = cellOf(a, i);
+      boxes[t][3 + i] = cellOf(b, i);
     }
-    for (int x = lo[0]; x <= hi[0]; ++x)
-      for (int y = lo[1]; y <= hi[1]; ++y)
-        for (int z = lo[2]; z <= hi[2]; ++z) Buckets[cellIndex(x, y, z)].push_back(t);
+  }
+  BucketStart.assign(buckets + 1, 0);
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) {
+      for (std::size_t b = 0; b < buckets; ++b) BucketStart[b + 1] += BucketStart[b];
+      BucketTriangles.resize(static_cast<std::size_t>(BucketStart[buckets]));
+    }
+    std::vector<int> next(pass == 1 ? BucketStart.begin() : BucketStart.end(), BucketStart.end());
+    for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
+      const std::array<int, 6>& box = boxes[t];
+      for (int x = box[0]; x <= box[3]; ++x)
+        for (int y = box[1]; y <= box[4]; ++y)
+          for (int z = box[2]; z <= box[5]; ++z) {
+            const int cell = cellIndex(x, y, z);
+            if (pass == 0)
+              ++BucketStart[static_cast<std::size_t>(cell) + 1];
+            else
+              BucketTriangles[static_cast<std::size_t>(next[cell]++)] = t;
+          }
+    }
   }
 }
 
@@ -124,7 +142,19 @@ double SurfaceDistance::distance(const P3& p) const {
     // Triangles not yet visited lie only in cells r or more steps away from p's (clamped) cell:
     // at least (r - 1) cells away along one axis, and at least `outside` away from the grid.
     const double steps = std::max(0.0, (r - 1) * CellSize);
-    const double reach2 = steps * steps + outside * outside;
+    double reach2 = steps * steps + outside * outside;
+    if (r > 0 && outside == 0.0) {
+      // Sharper for a point inside the grid: every triangle not yet visited lies outside the box
+      // of the cells already searched, beyond one of its faces that is not the grid's border.
+      // The margin covers the rounding of the bucket bounds.
+      double reach = std::numeric_limits<double>::infinity();
+      for (int i = 0; i < 3; ++i) {
+        if (centre[i] - (r - 1) > 0) reach = std::min(reach, p[i] - (Min[i] + (centre[i] - (r - 1)) * CellSize));
+        if (centre[i] + r < Cells[i]) reach = std::min(reach, (Min[i] + (centre[i] + r) * CellSize) - p[i]);
+      }
+      reach -= 1e-6 * CellSize;
+      if (reach > 0.0) reach2 = std::max(reach2, reach * reach);
+    }
     if (best <= reach2) break;
     for (int x = centre[0] - r; x <= centre[0] + r; ++x) {
       if (x < 0 || x >= Cells[0]) continue;
@@ -134,8 +164,9 @@ double SurfaceDistance::distance(const P3& p) const {
           if (z < 0 || z >= Cells[2]) continue;
           // Only the surface of the shell is new.
           if (std::max({std::abs(x - centre[0]), std::abs(y - centre[1]), std::abs(z - centre[2])}) != r) continue;
-          for (int t : Buckets[cellIndex(x, y, z)]) {
-            const auto& tri = Triangles[t];
+          const int cell = cellIndex(x, y, z);
+          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k) {
+            const auto& tri = Triangles[BucketTriangles[k]];
             best = std::min(best, squaredDistance(p, Points[tri[0]], Points[tri[1]], Points[tri[2]]));
           }
         }

@@ -28,7 +28,9 @@ class SurfaceDistance {
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};
-  std::vector<std::vector<int>> Buckets;
+  // The triangles of bucket b are BucketTriangles[BucketStart[b] .. BucketStart[b + 1]), ascending.
+  std::vector<int> BucketStart;
+  std::vector<int> BucketTriangles;
 };
 
 }  // namespace tessellor

@@ -29,6 +29,15 @@ double axisVoxels(float e, double volume, double budget) {
   return std::trunc(static_cast<double>(e) * f);
 }
 
+// Frees a mesh's vertices, polygons and indices; scale, offset and box stay.
+void dropLists(PolygonStorage& mesh) {
+  std::vector<VertexIDList>().swap(mesh.Polygons);
+  std::vector<Vertex>().swap(mesh.Vertices);
+  std::vector<VertexIDSet>().swap(mesh.VIndex);
+  std::vector<Vertex>().swap(mesh.Midpoints);
+  EdgeIndexMap().swap(mesh.EdgeIndex);
+}
+
 }  // namespace
 
 QuadDominantTessellor::QuadDominantTessellor() : MarchingCubes33(-1, -1, -1) {
@@ -39,6 +48,14 @@ QuadDominantTessellor::QuadDominantTessellor() : MarchingCubes33(-1, -1, -1) {
   VolumeIO.setVolume(&Volume);
   Features.setMesh(&InputMesh);
   Voxelizer.setSharpFeatures(&Features);
+}
+
+void QuadDominantTessellor::setSparseVolume(bool sparse) {
+  UseSparseVolume = sparse;
+  GenericVolumeStorage* volume = &activeVolume();
+  Voxelizer.setVolume(volume);
+  setVolume(volume);
+  VolumeIO.setVolume(volume);
 }
 
 void QuadDominantTessellor::setStatusOutput(StatusOutput* output) {
@@ -133,9 +150,14 @@ void QuadDominantTessellor::volumeFromInputMesh() {
                      "corners; the robust mode (--mode robust) triangulates them",
                      Mode == VoxelizationMode::Exact ? "exact" : "classic", polygons));
   // Allocate before re-fitting the mesh, so that a failure leaves mesh and volume as they were.
+  // The sparse volume allocates only its block tables here, its blocks as the band is written.
   std::vector<VoxelData> storage;
+  VolumeStorageSparse sparse;
   try {
-    storage.resize(static_cast<std::size_t>(VolumeStorageDF::checkedVoxelCount(nx, ny, nz)));
+    if (UseSparseVolume)
+      sparse.resize(nx, ny, nz);
+    else
+      storage.resize(static_cast<std::size_t>(VolumeStorageDF::checkedVoxelCount(nx, ny, nz)));
   } catch (const std::bad_alloc&) {
     throw ProcessingError(
         formatString("Cannot allocate a volume of %d x %d x %d voxels; lower the maximum voxel count", nx, ny, nz));
@@ -145,10 +167,17 @@ void QuadDominantTessellor::volumeFromInputMesh() {
   }
   if (!InputMesh.fitIntoVolume(nx, ny, nz))
     throw ProcessingError(formatString("The input mesh cannot be fitted into %d x %d x %d voxels", nx, ny, nz));
-  Volume.Voxels.swap(storage);
-  storage = std::vector<VoxelData>();
-  // Voxels already has the new size, so this allocates nothing.
-  Volume.resize(nx, ny, nz);
+  if (UseSparseVolume) {
+    SparseVolume = std::move(sparse);
+    // The dense volume of an earlier run would only hold memory.
+    Volume.Voxels = std::vector<VoxelData>();
+    Volume.resize(0, 0, 0);
+  } else {
+    Volume.Voxels.swap(storage);
+    storage = std::vector<VoxelData>();
+    // Voxels already has the new size, so this allocates nothing.
+    Volume.resize(nx, ny, nz);
+  }
 
   char msg[200];
   std::snprintf(msg, sizeof msg, "Volume Size %d x %d x %d", nx, ny, nz);
@@ -169,10 +198,20 @@ void QuadDominantTessellor::outputMeshFromVolume() {
   release();
   initialize();
   extract();
-  transferFeaturePointsToMidpoints(MCMesh, Volume);
+  transferFeaturePointsToMidpoints(MCMesh, activeVolume());
   // The dual's vertices are the extracted polygons' midpoints, now on the feature points; open
   // fans are closed directly, without edge midpoints.
-  OutputMesh.constructDualSurface(MCMesh, true);
+  if (ReleaseVolume) {
+    SparseVolume = VolumeStorageSparse();
+    Volume.Voxels = std::vector<VoxelData>();
+  }
+  if (ReleaseMeshes) {
+    OutputMesh.constructDualFans(MCMesh, true);
+    dropLists(MCMesh);
+    OutputMesh.finishDualSurface();
+  } else {
+    OutputMesh.constructDualSurface(MCMesh, true);
+  }
   OutputMesh.reducePolygonDegree();
   OutputMesh.removeRhombusPolygons();
   OutputMesh.smooth();
@@ -186,6 +225,7 @@ void QuadDominantTessellor::outputMeshFromVolume() {
 
 void QuadDominantTessellor::remesh() {
   volumeFromInputMesh();
+  if (ReleaseMeshes) dropLists(InputMesh);
   outputMeshFromVolume();
 }
 

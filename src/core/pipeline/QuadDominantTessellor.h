@@ -6,6 +6,7 @@
 #include "volume/SharpFeatures.h"
 #include "volume/VolumeStorageDF.h"
 #include "volume/VolumeStorageDF_IO.h"
+#include "volume/VolumeStorageSparse.h"
 
 namespace tessellor {
 
@@ -35,6 +36,22 @@ class QuadDominantTessellor : public MarchingCubes33 {
   VoxelizationMode getVoxelizationMode() const { return Mode; }
   void setVoxelizationMode(VoxelizationMode mode) { Mode = mode; }
   VolumeStorageDF_IO& getVolumeIO() { return VolumeIO; }
+  // Whether the passes work on SparseVolume (blocks of the band only) instead of the dense
+  // Volume; off by default. Both give the same results byte for byte. Switching drops neither.
+  bool getSparseVolume() const { return UseSparseVolume; }
+  void setSparseVolume(bool sparse);
+  // Whether remesh drops what the later steps no longer read, to lower the peak memory: the
+  // input mesh's lists once the volume is made, the Marching Cubes mesh's once the dual surface
+  // is built (meshes), the volume once the feature points are transferred (volume). Off by
+  // default; the output is the same either way.
+  void setReleaseIntermediates(bool meshes, bool volume) {
+    ReleaseMeshes = meshes;
+    ReleaseVolume = volume;
+  }
+  // The volume the passes read and write: SparseVolume or Volume.
+  GenericVolumeStorage& activeVolume() {
+    return UseSparseVolume ? static_cast<GenericVolumeStorage&>(SparseVolume) : Volume;
+  }
   void setStatusOutput(StatusOutput* output);
   // Passed on to the voxelizer, the extractor and the meshes. A stopped step throws Cancelled and
   // leaves the meshes and the volume partly done: a caller that must keep them runs the step on
@@ -59,11 +76,15 @@ class QuadDominantTessellor : public MarchingCubes33 {
   PolygonStorage OutputMesh;
   PolygonStorage MCMesh;
   VolumeStorageDF Volume;
+  VolumeStorageSparse SparseVolume;
   VolumeStorageDF_IO VolumeIO;
   PolygonStorageVoxelizerDual Voxelizer;
   SharpFeatures Features;
   int MaxVoxels = 100000;
   bool DetectSharpFeatures = false;
+  bool UseSparseVolume = false;
+  bool ReleaseMeshes = false;
+  bool ReleaseVolume = false;
   VoxelizationMode Mode = VoxelizationMode::Classic;
   StatusOutput* Output = nullptr;          // not owned
   NullInterrupter* Interrupter = nullptr;  // not owned

@@ -36,6 +36,11 @@ Vertex edgeMidpoint(const PolygonStorage& source, int i, int w) {
 }  // namespace
 
 void PolygonStorage::constructDualSurface(const PolygonStorage& source, bool skipBoundaryMidpoints) {
+  constructDualFans(source, skipBoundaryMidpoints);
+  finishDualSurface();
+}
+
+void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints) {
   TS_ASSERT(this != &source);
   if (Output) Output->beginTask("Constructing Dual Surface");
 
@@ -84,7 +89,9 @@ void PolygonStorage::constructDualSurface(const PolygonStorage& source, bool ski
     }
     if (!skipBoundaryMidpoints && ended) fan.insert(fan.begin(), addVertex(edgeMidpoint(source, i, w)));
   }
+}
 
+void PolygonStorage::finishDualSurface() {
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.

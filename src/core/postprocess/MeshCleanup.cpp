@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/LogFrame.h"
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TaskClock.h"
 #include "mesh/ElementShape.h"
@@ -64,20 +65,44 @@ class Mender {
 
   void mend() {
     // Each pass mends what the one before left or made; a few passes settle every mesh seen.
+    // Whether a polygon needs mending is read in parallel for the mesh as a pass finds it; until
+    // the pass changes something those answers hold, after that each is read again in turn.
+    std::vector<char> flagged;
     for (int pass = 0; pass < 20; ++pass) {
+      const int known = static_cast<int>(Polygons.size());
+      flagged.assign(static_cast<std::size_t>(known), 0);
+      forEachRange(known, 1024, [&](int begin, int end) {
+        for (int p = begin; p < end; ++p) flagged[p] = needsMending(p) ? 1 : 0;
+      });
       int changes = 0;
-      for (int p = 0; p < static_cast<int>(Polygons.size()); ++p)
+      for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
+        if (changes == 0 && p < known && !flagged[p]) continue;
         if (mendPolygon(p)) ++changes;
+      }
       if (changes == 0) break;
     }
+    // Likewise for the pinches: until one is separated, the parallel answers hold.
     const int vertices = static_cast<int>(Positions.size());
-    for (int v = 0; v < vertices; ++v) separateFans(v);
-    partCoincidentVertices();
-    for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
-      const std::size_t n = Polygons[p].size();
-      if ((n == 3 || n == 4) && (scaledJacobian(p) <= MeshCleanup::MinScaledJacobian || foldedBack(p)))
-        ++Counts.RemainingDegenerate;
+    std::vector<char> pinched(static_cast<std::size_t>(vertices), 0);
+    forEachRange(vertices, 1024, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) pinched[v] = severalFans(v) ? 1 : 0;
+    });
+    bool separated = false;
+    for (int v = 0; v < vertices; ++v) {
+      if (!separated && !pinched[v]) continue;
+      if (separateFans(v)) separated = true;
     }
+    partCoincidentVertices();
+    const int count = static_cast<int>(Polygons.size());
+    std::vector<char> degenerate(static_cast<std::size_t>(count), 0);
+    forEachRange(count, 1024, [&](int begin, int end) {
+      for (int p = begin; p < end; ++p) {
+        const std::size_t n = Polygons[p].size();
+        degenerate[p] =
+            (n == 3 || n == 4) && (scaledJacobian(p) <= MeshCleanup::MinScaledJacobian || foldedBack(p)) ? 1 : 0;
+      }
+    });
+    for (char d : degenerate) Counts.RemainingDegenerate += d;
   }
 
   // Writes the mended polygons and the vertices they use back into mesh, numbered in order.
@@ -126,6 +151,12 @@ class Mender {
     }
   }
 
+  bool used(int v) const {
+    for (int p : Around[v])
+      if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) return true;
+    return false;
+  }
+
   // The live polygons around v (the lists may hold polygons that no longer use v).
   std::vector<int> polygonsAround(int v) const {
     std::vector<int> result;
@@ -138,6 +169,15 @@ class Mender {
   // fewer than three corners go.
   void normalize(int p) {
     VertexIDList& polygon = Polygons[p];
+    // Most polygons name every vertex once: they stay as they are.
+    bool repeated = false;
+    for (std::size_t i = 1; i < polygon.size() && !repeated; ++i)
+      repeated = std::find(polygon.begin(), polygon.begin() + static_cast<std::ptrdiff_t>(i), polygon[i]) !=
+                 polygon.begin() + static_cast<std::ptrdiff_t>(i);
+    if (!repeated && polygon.size() >= 3) {
+      removeTwin(p);
+      return;
+    }
     VertexIDList stack;
     std::vector<VertexIDList> loops;
     for (int v : polygon) {
@@ -175,10 +215,15 @@ class Mender {
   void removeTwin(int p) {
     const VertexIDList& polygon = Polygons[p];
     if (polygon.size() < 3) return;
-    std::vector<int> sorted(polygon.begin(), polygon.end());
-    std::sort(sorted.begin(), sorted.end());
-    for (int q : polygonsAround(polygon[0])) {
-      if (q == p || Polygons[q].size() != polygon.size()) continue;
+    for (int q : Around[polygon[0]]) {
+      const VertexIDList& candidate = Polygons[q];
+      if (q == p || candidate.size() != polygon.size()) continue;
+      // The live polygons around the first corner, and of those only the ones with all corners.
+      bool all = true;
+      for (int v : polygon) all = all && std::find(candidate.begin(), candidate.end(), v) != candidate.end();
+      if (!all) continue;
+      std::vector<int> sorted(polygon.begin(), polygon.end());
+      std::sort(sorted.begin(), sorted.end());
       std::vector<int> other(Polygons[q].begin(), Polygons[q].end());
       std::sort(other.begin(), other.end());
       if (other != sorted) continue;
@@ -258,6 +303,13 @@ class Mender {
     return folded > 0 && folded > along;
   }
 
+  // The test mendPolygon starts with: a triangle or quad folded back or without area.
+  bool needsMending(int p) const {
+    const std::size_t n = Polygons[p].size();
+    if (n != 3 && n != 4) return false;
+    return foldedBack(p) || scaledJacobian(p) <= MeshCleanup::MinScaledJacobian;
+  }
+
   bool mendPolygon(int p) {
     const std::size_t n = Polygons[p].size();
     if (n != 3 && n != 4) return false;
@@ -311,9 +363,40 @@ class Mender {
 
   // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
   // the first gets a vertex of its own in the same place, so that each vertex has one fan.
-  void separateFans(int v) {
+  // Whether the polygons around v form more than one fan (separateFans changes nothing else).
+  bool severalFans(int v) const {
+    std::vector<int> around;
+    for (int p : Around[v])
+      if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) around.push_back(p);
+    if (around.size() < 2) return false;
+    std::vector<std::pair<int, int>> sides;
+    for (int p : around) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
+      sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
+    }
+    std::vector<int> fan(around.size());
+    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
+    const auto root = [&fan](int i) {
+      while (fan[i] != i) i = fan[i] = fan[fan[i]];
+      return i;
+    };
+    for (std::size_t i = 0; i < around.size(); ++i)
+      for (std::size_t j = i + 1; j < around.size(); ++j)
+        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
+            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
+          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
+              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
+    for (std::size_t i = 1; i < around.size(); ++i)
+      if (root(static_cast<int>(i)) != 0) return true;
+    return false;
+  }
+
+  // Returns whether v was pinched (and so fans were given vertices of their own).
+  bool separateFans(int v) {
     const std::vector<int> around = polygonsAround(v);
-    if (around.size() < 2) return;
+    if (around.size() < 2) return false;
     std::vector<std::pair<int, int>> sides;  // the neighbours before and after v in each polygon
     for (int p : around) {
       const VertexIDList& polygon = Polygons[p];
@@ -360,7 +443,7 @@ class Mender {
     }
     bool pinched = false;
     for (std::size_t i = 1; i < around.size(); ++i) pinched = pinched || root(static_cast<int>(i)) != 0;
-    if (!pinched) return;
+    if (!pinched) return false;
     for (std::size_t r = 0; r < around.size(); ++r) {
       if (count[r] == 0) continue;
       for (int k = 0; k < 3; ++k) Positions[vertexOfFan[r]][k] = at[k] + 0.05 * (middle[r][k] / count[r] - at[k]);
@@ -372,20 +455,29 @@ class Mender {
         if (id == v) id = vertexOfFan[r];
       index(around[i]);
     }
+    return true;
   }
 
   // Vertices of different polygons in one place (feature snapping puts them there) make sheets
   // touch: each moves a twentieth of the way towards the middle of its edge neighbours.
   void partCoincidentVertices() {
-    std::map<P3, std::vector<int>> places;
+    // The used vertices ordered by place, then by id: runs of one place come out as a map from
+    // place to vertices would list them.
+    std::vector<int> placed;
     for (int v = 0; v < static_cast<int>(Positions.size()); ++v)
-      if (!polygonsAround(v).empty()) places[Positions[v]].push_back(v);
+      if (used(v)) placed.push_back(v);
+    std::stable_sort(placed.begin(), placed.end(), [this](int a, int b) { return Positions[a] < Positions[b]; });
     std::vector<std::pair<int, P3>> moves;
     std::vector<int> around;
     bool boundary = false;
-    for (const auto& place : places) {
-      if (place.second.size() < 2) continue;
-      for (int v : place.second) {
+    for (std::size_t first = 0; first < placed.size();) {
+      std::size_t last = first + 1;
+      while (last < placed.size() && !(Positions[placed[first]] < Positions[placed[last]])) ++last;
+      const std::size_t begin = first;
+      first = last;
+      if (last - begin < 2) continue;
+      for (std::size_t i = begin; i < last; ++i) {
+        const int v = placed[i];
         neighbours(v, around, boundary);
         if (around.empty()) continue;
         P3 middle{0.0, 0.0, 0.0};
@@ -537,6 +629,11 @@ MeshCleanup::Result MeshCleanup::compact(PolygonStorage& mesh, StatusOutput* sta
 MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* status) {
   if (status) status->beginTask("Cleaning up mesh");
   Mender mender(mesh);
+  // The mender has its own lists; the indices and polygons are made anew from its result.
+  std::vector<VertexIDList>().swap(mesh.Polygons);
+  std::vector<VertexIDSet>().swap(mesh.VIndex);
+  std::vector<Vertex>().swap(mesh.Midpoints);
+  EdgeIndexMap().swap(mesh.EdgeIndex);
   mender.mend();
   mender.writeBack(mesh, true);
   rebuild(mesh, true);

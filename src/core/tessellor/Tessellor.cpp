@@ -271,6 +271,8 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
   if (bySize) logLine(status, "Element size %g: voxel budget %d", options.elementSize, budget);
   if (byFaces) logLine(status, "Target faces %lld: voxel budget %d", options.targetFaces, budget);
   auto controller = makeController(options, status, budget, interrupter);
+  controller->setSparseVolume(true);
+  controller->setReleaseIntermediates(true, volume == nullptr);
   fittedInput(*controller, input);
   controller->remesh();
 
@@ -300,13 +302,15 @@ void remesh(const PolygonStorage& input, PolygonStorage& output, const RemeshOpt
         logLine(status, "Voxel edge corrected to %g: voxel budget %d", corrected, again);
         budget = again;
         controller = makeController(options, status, budget, interrupter);
+        controller->setSparseVolume(true);
+        controller->setReleaseIntermediates(true, volume == nullptr);
         fittedInput(*controller, input);
         controller->remesh();
       }
     }
   }
   output.swapContents(controller->OutputMesh);
-  if (volume) *volume = std::move(controller->Volume);
+  if (volume) controller->SparseVolume.copyTo(*volume);
 }
 
 void meshToVolume(const PolygonStorage& input, VolumeStorageDF& volume, const RemeshOptions& options,

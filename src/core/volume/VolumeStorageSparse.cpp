@@ -140,6 +140,36 @@ void VolumeStorageSparse::getDistanceLayer(int z, float* distances, int* rowBegi
   }
 }
 
+void VolumeStorageSparse::copyTo(VolumeStorageDF& dense) const {
+  dense.Voxels.clear();
+  dense.resize(XSize, YSize, ZSize);
+  dense.clear();
+  dense.setScale(Scale);
+  dense.setOffset(Offset[0], Offset[1], Offset[2]);
+  for (int bz = 0; bz < BlocksZ; ++bz)
+    for (int by = 0; by < BlocksY; ++by)
+      for (int bx = 0; bx < BlocksX; ++bx) {
+        const std::size_t block = blockIndex(bx, by, bz);
+        const std::int32_t distance = DistanceSlot[block], feature = FeatureSlot[block];
+        if (distance < 0 && feature < 0) continue;
+        const int x0 = bx * BlockSize, y0 = by * BlockSize, z0 = bz * BlockSize;
+        const int x1 = std::min(XSize, x0 + BlockSize), y1 = std::min(YSize, y0 + BlockSize),
+                  z1 = std::min(ZSize, z0 + BlockSize);
+        for (int z = z0; z < z1; ++z)
+          for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+              VoxelData& voxel = dense.Voxels[dense.index(x, y, z)];
+              const int at = local(x, y, z);
+              if (distance >= 0) voxel.Distance = DistanceBlocks[static_cast<std::size_t>(distance)][at];
+              if (feature >= 0) {
+                const FeatureBlock& features = *FeatureBlocks[static_cast<std::size_t>(feature)];
+                voxel.FeatureType = features.Type[at];
+                for (int i = 0; i < 3; ++i) voxel.FeatureOffset[i] = features.Offset[at][i];
+              }
+            }
+      }
+}
+
 std::size_t VolumeStorageSparse::memoryBytes() const {
   return DistanceBlocks.size() * sizeof(float) * BlockVoxels + FeatureBlocks.size() * sizeof(FeatureBlock) +
          (DistanceSlot.capacity() + FeatureSlot.capacity()) * sizeof(std::int32_t) +

@@ -51,6 +51,8 @@ class VolumeStorageSparse : public GenericVolumeStorage {
 
   std::size_t distanceBlockCount() const { return DistanceBlocks.size(); }
   std::size_t featureBlockCount() const { return FeatureBlocks.size(); }
+  // The same volume as a dense one: sizes, scale, offset and every record.
+  void copyTo(class VolumeStorageDF& dense) const;
   // Bytes held by the blocks and the block tables.
   std::size_t memoryBytes() const;
 
