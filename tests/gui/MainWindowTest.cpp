@@ -14,6 +14,9 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QRect>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -26,7 +29,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -91,6 +96,35 @@ QStringList captionsOf(const QMenu* menu) {
   for (const QAction* action : menu->actions())
     result << (action->isSeparator() ? QStringLiteral("-") : action->text());
   return result;
+}
+
+// The bounding box of what the view draws: everything but the white background and the axes.
+QRect drawnBox(TFGLForm& view) {
+  const QImage image = view.grabFramebuffer();
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor p = image.pixelColor(x, y);
+      const bool white = p.red() > 245 && p.green() > 245 && p.blue() > 245;
+      const int high = (p.red() > 250) + (p.green() > 250) + (p.blue() > 250);
+      const int low = (p.red() < 5) + (p.green() < 5) + (p.blue() < 5);
+      if (!white && !(high == 1 && low == 2)) box |= QRect(x, y, 1, 1);
+    }
+  return box;
+}
+
+// The mesh fills most of the view in one direction, all of it in sight, around the middle.
+void expectFramed(TFGLForm& view, const std::string& what) {
+  const QRect box = drawnBox(view);
+  const QSize size = view.grabFramebuffer().size();
+  ASSERT_FALSE(box.isEmpty()) << what << ": nothing drawn";
+  const double wide = static_cast<double>(box.width()) / size.width();
+  const double high = static_cast<double>(box.height()) / size.height();
+  EXPECT_GT(std::max(wide, high), 0.6) << what << ": " << wide << " x " << high << " of the view";
+  EXPECT_TRUE(box.left() > 0 && box.top() > 0 && box.right() < size.width() - 1 && box.bottom() < size.height() - 1)
+      << what << ": clipped at the edge";
+  EXPECT_NEAR(box.center().x(), size.width() / 2, size.width() * 0.05) << what;
+  EXPECT_NEAR(box.center().y(), size.height() / 2, size.height() * 0.05) << what;
 }
 
 }  // namespace
@@ -258,6 +292,23 @@ TEST_F(MainWindowTest, BadInputIsReportedAndLosesNothing) {
   window().openVolume();
   window().saveVolume();
   EXPECT_EQ(dialogs.Messages.size(), count);
+}
+// Opened from the command line and remeshed from the menu, a mesh off the origin (and a scan) is
+// in sight and centred in both views without any navigation.
+TEST_F(MainWindowTest, OpenedAndRemeshedMeshesAreFramedInTheirViews) {
+  const QString bunny = QString::fromLatin1(TESSELLOR_SHARED_DIR "/meshes/bunny.ply");
+  for (const QString& file : {path("box.ply"), bunny}) {
+    if (!QFileInfo::exists(file)) continue;
+    app.reset();
+    app = std::make_unique<TessellorApplication>(log, dialogs);
+    showWithStartupFile(file);
+    const std::string name = QFileInfo(file).fileName().toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " opened");
+    remeshItem()->trigger();
+    ASSERT_TRUE(dialogs.Messages.isEmpty()) << dialogs.Messages.join(QLatin1Char('\n')).toStdString();
+    expectFramed(app->FGLFormInputMesh, name + " in the voxel frame");
+    expectFramed(app->FGLFormOutputMesh, name + " remeshed");
+  }
 }
 
 // While a long remesh runs, timer events arrive with the conflicting commands off and Cancel on;

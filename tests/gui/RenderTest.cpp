@@ -115,3 +115,20 @@ TEST_F(RenderTest, FramesShowWhatTheNodeDraws) {
   EXPECT_EQ(count(frame()).blue + count(frame()).black, 0);
   EXPECT_EQ(errors, 0) << "no OpenGL error on the way";
 }
+
+// A sphere seen from outside: per-vertex normals under a headlight give a gradient of face colours,
+// brightest where the surface faces the eye.
+TEST_F(RenderTest, HeadlightShadesACurvedSurface) {
+  testmeshes::build(mesh, testmeshes::icosphere({0, 0, 0}, 20.0f, 3));
+  node.setDrawLines(false);
+  form->getView().setRootNode(&node);
+  const QImage image = frame();
+  QSet<QRgb> shades;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (isFace(image.pixelColor(x, y))) shades.insert(image.pixel(x, y));
+  EXPECT_GT(shades.size(), 30) << "more than a handful of distinct face colours";
+  const QColor middle = image.pixelColor(image.width() / 2, image.height() / 2);
+  const QColor rim = image.pixelColor(image.width() / 2, image.height() / 2 - 40);
+  EXPECT_GT(middle.blue() + middle.green(), rim.blue() + rim.green()) << "the rim turns away from the light";
+}
