@@ -361,61 +361,56 @@ class Mender {
     return false;
   }
 
-  // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
-  // the first gets a vertex of its own in the same place, so that each vertex has one fan.
+  // The neighbours before and after v in each polygon of around, and for each polygon the index
+  // (into around) of the first polygon of its fan: polygons sharing a neighbour of v are one fan.
+  struct Fans {
+    std::vector<std::pair<int, int>> Sides;
+    std::vector<int> Root;
+  };
+  Fans fansAround(int v, const std::vector<int>& around) const {
+    Fans fans;
+    for (int p : around) {
+      const VertexIDList& polygon = Polygons[p];
+      const std::size_t n = polygon.size();
+      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
+      fans.Sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
+    }
+    std::vector<int> fan(around.size());
+    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
+    const auto root = [&fan](int i) {
+      while (fan[i] != i) i = fan[i] = fan[fan[i]];
+      return i;
+    };
+    const std::vector<std::pair<int, int>>& sides = fans.Sides;
+    for (std::size_t i = 0; i < around.size(); ++i)
+      for (std::size_t j = i + 1; j < around.size(); ++j)
+        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
+            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
+          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
+              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
+    for (std::size_t i = 0; i < around.size(); ++i) fans.Root.push_back(root(static_cast<int>(i)));
+    return fans;
+  }
+
   // Whether the polygons around v form more than one fan (separateFans changes nothing else).
   bool severalFans(int v) const {
     std::vector<int> around;
     for (int p : Around[v])
       if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) around.push_back(p);
     if (around.size() < 2) return false;
-    std::vector<std::pair<int, int>> sides;
-    for (int p : around) {
-      const VertexIDList& polygon = Polygons[p];
-      const std::size_t n = polygon.size();
-      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
-      sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
-    }
-    std::vector<int> fan(around.size());
-    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
-    const auto root = [&fan](int i) {
-      while (fan[i] != i) i = fan[i] = fan[fan[i]];
-      return i;
-    };
-    for (std::size_t i = 0; i < around.size(); ++i)
-      for (std::size_t j = i + 1; j < around.size(); ++j)
-        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
-            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
-          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
-              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
-    for (std::size_t i = 1; i < around.size(); ++i)
-      if (root(static_cast<int>(i)) != 0) return true;
-    return false;
+    const std::vector<int> roots = fansAround(v, around).Root;
+    return std::any_of(roots.begin() + 1, roots.end(), [](int r) { return r != 0; });
   }
 
+  // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
+  // the first gets a vertex of its own in the same place, so that each vertex has one fan.
   // Returns whether v was pinched (and so fans were given vertices of their own).
   bool separateFans(int v) {
     const std::vector<int> around = polygonsAround(v);
     if (around.size() < 2) return false;
-    std::vector<std::pair<int, int>> sides;  // the neighbours before and after v in each polygon
-    for (int p : around) {
-      const VertexIDList& polygon = Polygons[p];
-      const std::size_t n = polygon.size();
-      const std::size_t at = std::find(polygon.begin(), polygon.end(), v) - polygon.begin();
-      sides.emplace_back(polygon[(at + n - 1) % n], polygon[(at + 1) % n]);
-    }
-    std::vector<int> fan(around.size());
-    for (std::size_t i = 0; i < fan.size(); ++i) fan[i] = static_cast<int>(i);
-    const auto root = [&fan](int i) {
-      while (fan[i] != i) i = fan[i] = fan[fan[i]];
-      return i;
-    };
-    for (std::size_t i = 0; i < around.size(); ++i)
-      for (std::size_t j = i + 1; j < around.size(); ++j)
-        if (sides[i].first == sides[j].second || sides[i].second == sides[j].first ||
-            sides[i].first == sides[j].first || sides[i].second == sides[j].second)
-          fan[std::max(root(static_cast<int>(i)), root(static_cast<int>(j)))] =
-              std::min(root(static_cast<int>(i)), root(static_cast<int>(j)));
+    const Fans fans = fansAround(v, around);
+    const std::vector<std::pair<int, int>>& sides = fans.Sides;
+    const auto root = [&fans](int i) { return fans.Root[static_cast<std::size_t>(i)]; };
     std::vector<int> vertexOfFan(around.size(), -1);
     vertexOfFan[0] = v;  // the first fan keeps v
     for (std::size_t i = 0; i < around.size(); ++i) {
