@@ -4,8 +4,6 @@
 // input's, and the output's shares of quads and of valence-4 vertices. Prints a Markdown table.
 //
 // Run: build/bench/exact_distance_bench [MESH.ply ...]   (default: every .ply of ../shared/meshes)
-#include <dirent.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +17,7 @@
 #include "RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
+#include "PlyFiles.h"
 #include "base/NullOutput.h"
 #include "base/TessellorError.h"
 
@@ -53,18 +52,7 @@ bool run(const std::string& path, int budget, bool exact, Row& row) {
 
 int main(int argc, char** argv) {
   const std::string dir = std::string(TESSELLOR_SHARED_DIR) + "/meshes/";
-  std::vector<std::string> names;
-  for (int i = 1; i < argc; ++i) names.push_back(argv[i]);
-  if (names.empty()) {
-    if (DIR* d = opendir(dir.c_str())) {
-      while (const dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ply") == 0) names.push_back(dir + name);
-      }
-      closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-  }
+  const std::vector<std::string> names = meshPaths(argc, argv, dir);
   if (names.empty()) {
     std::fprintf(stderr, "no meshes in %s\n", dir.c_str());
     return 1;

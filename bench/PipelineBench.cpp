@@ -12,7 +12,6 @@
 // vertices within 0.1 voxel of a sharp input edge.
 //
 // Run: build/bench/pipeline_bench [stages] [quality]   (both tables by default)
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -30,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "PlyFiles.h"
 #include "RemeshMeasurement.h"
 #include "mesh/PolygonStorageImportPLY.h"
 #include "pipeline/QuadDominantTessellor.h"
@@ -208,18 +208,7 @@ void qualityTable(const std::vector<std::string>& meshes) {
   }
 }
 
-std::vector<std::string> sharedMeshes() {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(MeshDir.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ply") == 0) names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> sharedMeshes() { return plyFilesIn(MeshDir); }
 
 }  // namespace
 

@@ -5,8 +5,6 @@
 // Prints a Markdown table.
 //
 // Run: build/bench/voxelization_modes_bench [MESH.ply ...]   (default: every .ply of ../shared/meshes)
-#include <dirent.h>
-
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "PlyFiles.h"
 #include "base/NullOutput.h"
 #include "base/TessellorError.h"
 #include "mesh/PolygonStorageImportPLY.h"
@@ -89,18 +88,7 @@ std::string time(const Result& r) {
 
 int main(int argc, char** argv) {
   const std::string dir = std::string(TESSELLOR_SHARED_DIR) + "/meshes/";
-  std::vector<std::string> names;
-  for (int i = 1; i < argc; ++i) names.push_back(argv[i]);
-  if (names.empty()) {
-    if (DIR* d = opendir(dir.c_str())) {
-      while (const dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ply") == 0) names.push_back(dir + name);
-      }
-      closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-  }
+  const std::vector<std::string> names = meshPaths(argc, argv, dir);
   if (names.empty()) {
     std::fprintf(stderr, "no meshes in %s\n", dir.c_str());
     return 1;
