@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,12 @@ inline std::vector<std::string> plyFilesIn(const std::string& dir) {
   return names;
 }
 
-// The meshes named on the command line, else every .ply file of dir (paths).
+// The meshes named on the command line, else every .ply file of dir (paths); says so on standard
+// error when there are none.
 inline std::vector<std::string> meshPaths(int argc, char** argv, const std::string& dir) {
   std::vector<std::string> paths(argv + 1, argv + argc);
   if (paths.empty())
     for (const std::string& name : plyFilesIn(dir)) paths.push_back(dir + name);
+  if (paths.empty()) std::fprintf(stderr, "no meshes in %s\n", dir.c_str());
   return paths;
 }
