@@ -398,8 +398,8 @@ class Mender {
     for (int p : Around[v])
       if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) around.push_back(p);
     if (around.size() < 2) return false;
-    const std::vector<int> roots = fansAround(v, around).Root;
-    return std::any_of(roots.begin() + 1, roots.end(), [](int r) { return r != 0; });
+    const Fans fans = fansAround(v, around);
+    return std::any_of(fans.Root.begin() + 1, fans.Root.end(), [](int r) { return r != 0; });
   }
 
   // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
