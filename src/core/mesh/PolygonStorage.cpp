@@ -109,64 +109,12 @@ void PolygonStorage::removePolygonFromIndex(int p) {
 
 void PolygonStorage::buildEdgeIndex() {
   if (Output) Output->writeLine("PolygonStorage::buildEdgeIndex");
-  EdgeIndex.clear();
-  // Built in bulk: every (edge, polygon) pair in the order insertEdge would see them, sorted by
-  // key with that order kept among equal keys, then the tree filled in key order at its end.
-  // The result is the one repeated insertEdge calls give: First is the first polygon of an edge,
-  // Second the next other one.
-  struct Item {
-    EdgeEntryKey Key;
-    int Polygon;
-  };
-  std::vector<Item> items;
-  std::size_t total = 0;
-  for (const VertexIDList& poly : Polygons) total += poly.size();
-  items.reserve(total);
-  const int count = static_cast<int>(Polygons.size());
-  for (int p = 0; p < count; ++p) {
-    const VertexIDList& poly = Polygons[p];
-    if (poly.empty()) continue;
-    // The closing edge (last, first) goes in first: it decides which polygon is First.
-    int prev = poly.back();
-    for (int v : poly) {
-      // A repeated id (a polygon that touches itself) is no edge: keys keep Lower < Upper.
-      if (prev != v) items.push_back(Item{makeEdgeKey(prev, v), p});
-      prev = v;
-    }
-  }
-  std::stable_sort(items.begin(), items.end(),
-                   [](const Item& a, const Item& b) { return compareEdgeEntryKey()(a.Key, b.Key); });
-  for (std::size_t i = 0; i < items.size();) {
-    const EdgeEntryKey key = items[i].Key;
-    EdgeEntryData data{items[i].Polygon, -1};
-    std::size_t j = i + 1;
-    for (; j < items.size() && items[j].Key.Lower == key.Lower && items[j].Key.Upper == key.Upper; ++j)
-      // A third polygon on an edge is not recorded.
-      if (data.Second == -1 && data.First != items[j].Polygon) data.Second = items[j].Polygon;
-    EdgeIndex.emplace_hint(EdgeIndex.end(), key, data);
-    i = j;
-  }
+  EdgeIndex.build(Polygons);
 }
 
-void PolygonStorage::insertEdge(int p, int a, int b) {
-  // A repeated id (a polygon that touches itself) is no edge: keys keep Lower < Upper.
-  if (a == b) return;
-  const EdgeEntryKey key = makeEdgeKey(a, b);
-  // One descent of the tree for both the look-up and the insertion.
-  auto it = EdgeIndex.lower_bound(key);
-  if (it == EdgeIndex.end() || compareEdgeEntryKey()(key, it->first)) {
-    EdgeIndex.emplace_hint(it, key, EdgeEntryData{p, -1});
-    return;
-  }
-  EdgeEntryData& data = it->second;
-  // A third polygon on an edge is not recorded.
-  if (data.Second == -1 && data.First != p) data.Second = p;
-}
+void PolygonStorage::insertEdge(int p, int a, int b) { EdgeIndex.insert(p, a, b); }
 
-const EdgeEntryData* PolygonStorage::findEdge(const EdgeEntryKey& key) const {
-  auto it = EdgeIndex.find(key);
-  return it == EdgeIndex.end() ? nullptr : &it->second;
-}
+const EdgeEntryData* PolygonStorage::findEdge(const EdgeEntryKey& key) const { return EdgeIndex.find(key); }
 
 EdgeEntryKey PolygonStorage::makeEdgeKey(int a, int b) { return a < b ? EdgeEntryKey{a, b} : EdgeEntryKey{b, a}; }
 

@@ -1,10 +1,9 @@
 #pragma once
 
+#include "mesh/EdgeIndexTable.h"
 #include "mesh/SortedIdSet.h"
 
 #include <cstdint>
-#include <map>
-#include <set>
 #include <vector>
 
 namespace tessellor {
@@ -31,25 +30,6 @@ using VertexIDList = std::vector<int>;  // one polygon, ids in boundary order (c
 using VertexIDSet = SortedIdSet;        // the polygons of one vertex, ascending
 using VertexIDListList = std::vector<VertexIDList>;
 
-struct EdgeEntryKey {
-  int Lower = 0;
-  int Upper = 0;
-};
-
-struct EdgeEntryData {
-  int First = -1;
-  int Second = -1;  // -1 while the edge has only one polygon (boundary edge)
-};
-
-// Orders edge keys by Lower, then Upper.
-struct compareEdgeEntryKey {
-  bool operator()(const EdgeEntryKey& a, const EdgeEntryKey& b) const {
-    return a.Lower < b.Lower || (a.Lower == b.Lower && a.Upper < b.Upper);
-  }
-};
-
-using EdgeIndexMap = std::map<EdgeEntryKey, EdgeEntryData, compareEdgeEntryKey>;
-
 // The one mesh container of the system. Ids are positions in the vectors and stay stable:
 // deleted polygons are empty lists, vertices are never erased.
 // File coordinates = stored position * Scale + Offset.
@@ -63,7 +43,7 @@ class PolygonStorage {
   std::vector<Vertex> Vertices;
   std::vector<VertexIDSet> VIndex;
   std::vector<Vertex> Midpoints;
-  EdgeIndexMap EdgeIndex;
+  EdgeIndexTable EdgeIndex;
   V3 BBoxMax;
   V3 BBoxMin;
   StatusOutput* Output = nullptr;

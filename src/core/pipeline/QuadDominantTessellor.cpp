@@ -35,7 +35,7 @@ void dropLists(PolygonStorage& mesh) {
   std::vector<Vertex>().swap(mesh.Vertices);
   std::vector<VertexIDSet>().swap(mesh.VIndex);
   std::vector<Vertex>().swap(mesh.Midpoints);
-  EdgeIndexMap().swap(mesh.EdgeIndex);
+  EdgeIndexTable().swap(mesh.EdgeIndex);
 }
 
 }  // namespace

@@ -628,7 +628,7 @@ MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* stat
   std::vector<VertexIDList>().swap(mesh.Polygons);
   std::vector<VertexIDSet>().swap(mesh.VIndex);
   std::vector<Vertex>().swap(mesh.Midpoints);
-  EdgeIndexMap().swap(mesh.EdgeIndex);
+  EdgeIndexTable().swap(mesh.EdgeIndex);
   mender.mend();
   mender.writeBack(mesh, true);
   rebuild(mesh, true);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <map>
 #include <set>
 #include <utility>
 
 #include "mesh/PolygonStorage.h"
 
 namespace tessellor {
+
+// Sharp edges by key, with their polygons; edges are taken out as they are chained.
+using EdgeIndexMap = std::map<EdgeEntryKey, EdgeEntryData, compareEdgeEntryKey>;
 
 // Selects the sharp edges of a mesh (boundary edges and creases) and chains them into feature
 // lines of vertex ids.
