@@ -17,6 +17,9 @@ class GenericVolumeStorage {
   virtual void setVoxel(int x, int y, int z, const VoxelData& record);
   virtual void getVoxel(int x, int y, int z, VoxelData& record) const;
   virtual void clear();
+  // 0 when setVoxel must be called from one thread at a time; n > 0 when several threads may
+  // write at once, each into its own range of x whose ends are multiples of n.
+  virtual int parallelWriteAlignment() const { return 0; }
 
   // Layer z of the distances, for passes that sweep the grid a layer at a time: distances gets
   // XSize * YSize values (x fastest, then y), NoValue where a voxel has none; for every row y,

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/NullInterrupter.h"
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "mesh/PolygonStorage.h"
 #include "volume/GenericVolumeStorage.h"
@@ -26,48 +27,73 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   Winding.build(Rays, Triangulation.Positions, Triangulation.Triangles, size);
 
   // Distances: the exact closest point of every triangle with area, over the same lattice box as
-  // the other modes, the smallest magnitude kept. The sign belongs to the lattice point, not to a
-  // triangle: it is decided once, when the point first gets a distance, and kept when a nearer
-  // triangle lowers it.
+  // the other modes, the smallest magnitude kept.
   const std::vector<V3>& positions = Triangulation.Positions;
   const std::vector<PolygonTriangulation::Triangle>& triangles = Triangulation.Triangles;
-  const int count = static_cast<int>(triangles.size());
-  int step = count / 90;
-  if (step == 0) step = 1;
-  int progress = 10;
-  const float band = 1.9f;
-  VoxelData voxel;
-  for (int i = 0; i < count; ++i) {
-    if (i % step == 0) {
-      throwIfInterrupted(interrupter, progress);
-      output.setProgress(progress++);
-    }
-    if (Triangulation.doubleArea(static_cast<std::size_t>(i)) == 0) continue;
-    const PolygonTriangulation::Triangle& t = triangles[static_cast<std::size_t>(i)];
+  struct Job {
+    int Triangle;
+    int Lo[3];
+    int Hi[3];
+  };
+  std::vector<Job> jobs;
+  jobs.reserve(triangles.size());
+  for (std::size_t i = 0; i < triangles.size(); ++i) {
+    if (Triangulation.doubleArea(i) == 0) continue;
+    const PolygonTriangulation::Triangle& t = triangles[i];
     const V3& a = positions[static_cast<std::size_t>(t[0])];
     const V3& b = positions[static_cast<std::size_t>(t[1])];
     const V3& c = positions[static_cast<std::size_t>(t[2])];
-    int lo[3], hi[3];
-    LatticeBox::of(vec3(a.x, a.y, a.z), vec3(b.x, b.y, b.z), vec3(c.x, c.y, c.z), size, lo, hi);
-    const double da[3] = {a.x, a.y, a.z}, db[3] = {b.x, b.y, b.z}, dc[3] = {c.x, c.y, c.z};
-    const TriangleClosestPoint triangle(da, db, dc);
-    for (int x = lo[0]; x <= hi[0]; ++x)
-      for (int y = lo[1]; y <= hi[1]; ++y)
-        for (int z = lo[2]; z <= hi[2]; ++z) {
-          const double q[3] = {static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)};
-          double p[3];
-          triangle.find(q, p);
-          const double w[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
-          const float d = static_cast<float>(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
-          volume.getVoxel(x, y, z, voxel);
-          if (d < band && std::fabs(voxel.Distance) > d) {
-            const bool inside = voxel.Distance == NoValue ? Winding.inside(x, y, z) : std::signbit(voxel.Distance) != 0;
-            // -0.0 inside keeps the side of a point on the surface.
-            voxel.Distance = inside ? -d : d;
-            volume.setVoxel(x, y, z, voxel);
-          }
-        }
+    Job job{static_cast<int>(i), {}, {}};
+    LatticeBox::of(vec3(a.x, a.y, a.z), vec3(b.x, b.y, b.z), vec3(c.x, c.y, c.z), size, job.Lo, job.Hi);
+    jobs.push_back(job);
   }
+
+  const float band = 1.9f;
+  // Threads take ranges of x at once, each every triangle in order but only the lattice points of
+  // its range: every point meets the triangles in the order of a single pass, so the volume is
+  // the same for any number of threads.
+  const int alignment = volume.parallelWriteAlignment();
+  const int unit = alignment > 0 ? alignment : std::max(size[0], 1);
+  const int units = (size[0] + unit - 1) / unit;
+  forEachRange(
+      units, 1,
+      [&](int begin, int end) {
+        const int x0 = begin * unit, x1 = std::min(size[0], end * unit) - 1;
+        VoxelData voxel;
+        for (const Job& job : jobs) {
+          if (job.Hi[0] < x0 || job.Lo[0] > x1) continue;
+          const PolygonTriangulation::Triangle& t = triangles[static_cast<std::size_t>(job.Triangle)];
+          const V3& a = positions[static_cast<std::size_t>(t[0])];
+          const V3& b = positions[static_cast<std::size_t>(t[1])];
+          const V3& c = positions[static_cast<std::size_t>(t[2])];
+          const double da[3] = {a.x, a.y, a.z}, db[3] = {b.x, b.y, b.z}, dc[3] = {c.x, c.y, c.z};
+          const TriangleClosestPoint triangle(da, db, dc);
+          for (int x = std::max(job.Lo[0], x0); x <= std::min(job.Hi[0], x1); ++x)
+            for (int y = job.Lo[1]; y <= job.Hi[1]; ++y)
+              for (int z = job.Lo[2]; z <= job.Hi[2]; ++z) {
+                const double q[3] = {static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)};
+                double p[3];
+                triangle.find(q, p);
+                const double w[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
+                const float d = static_cast<float>(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
+                volume.getVoxel(x, y, z, voxel);
+                if (d < band && std::fabs(voxel.Distance) > d) {
+                  // The sign belongs to the lattice point, not to a triangle: it is decided once,
+                  // when the point first gets a distance, and kept when a nearer triangle lowers it.
+                  const bool inside =
+                      voxel.Distance == NoValue ? Winding.inside(x, y, z) : std::signbit(voxel.Distance) != 0;
+                  // -0.0 inside keeps the side of a point on the surface.
+                  voxel.Distance = inside ? -d : d;
+                  volume.setVoxel(x, y, z, voxel);
+                }
+              }
+        }
+      },
+      [&](int, int end) {
+        const int progress = 10 + static_cast<int>(90LL * end / units);
+        throwIfInterrupted(interrupter, progress);
+        output.setProgress(progress);
+      });
 }
 
 void RobustVoxelizer::repairedMesh(PolygonStorage& out) const {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "base/BucketSort.h"
 #include "volume/AxisRayCrossing.h"
 
 namespace tessellor {
@@ -136,7 +137,11 @@ void SurfaceOrientation::removeDuplicates(std::vector<Triangle>& triangles) {
     std::sort(key.begin(), key.end());
     sorted[t] = {key, static_cast<int>(t)};
   }
-  std::sort(sorted.begin(), sorted.end());
+  // Filed by lowest corner: ids are positions of the welded surface, below its corner count.
+  int corners = 0;
+  for (const auto& entry : sorted) corners = std::max(corners, entry.first[2] + 1);
+  bucketSort(sorted, corners, [](const std::pair<Triangle, int>& e) { return e.first[0]; },
+             [](const std::pair<Triangle, int>& a, const std::pair<Triangle, int>& b) { return a < b; });
   std::vector<char> keep(triangles.size(), 1);
   for (std::size_t i = 1; i < sorted.size(); ++i)
     if (sorted[i].first == sorted[i - 1].first) keep[static_cast<std::size_t>(sorted[i].second)] = 0;
@@ -155,9 +160,11 @@ void SurfaceOrientation::linkAndWalk(const std::vector<Triangle>& triangles) {
       const int a = triangles[t][static_cast<std::size_t>(k)], b = triangles[t][static_cast<std::size_t>((k + 1) % 3)];
       Uses[3 * t + static_cast<std::size_t>(k)] = {edgeKey(a, b), static_cast<int>(t), a < b ? 1 : 0};
     }
-  std::sort(Uses.begin(), Uses.end(), [](const EdgeUse& x, const EdgeUse& y) {
-    return x.Key < y.Key || (x.Key == y.Key && x.Triangle < y.Triangle);
-  });
+  int corners = 0;
+  for (const Triangle& t : triangles) corners = std::max({corners, t[0] + 1, t[1] + 1, t[2] + 1});
+  bucketSort(
+      Uses, corners, [](const EdgeUse& x) { return static_cast<int>(x.Key >> 32); },
+      [](const EdgeUse& x, const EdgeUse& y) { return x.Key < y.Key || (x.Key == y.Key && x.Triangle < y.Triangle); });
 
   // Neighbours across manifold edges; slot 3t + k is edge (k, k + 1) of triangle t. Whether a
   // component is closed is judged by its edges: each used by exactly two of its triangles, in

@@ -16,6 +16,7 @@ class VolumeStorageDF : public GenericVolumeStorage {
   void setVoxel(int x, int y, int z, const VoxelData& record) override;
   void getVoxel(int x, int y, int z, VoxelData& record) const override;
   void clear() override;
+  int parallelWriteAlignment() const override { return 1; }
   void getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const override;
 
   // Number of voxels for the given sizes, or -1 when a size is negative or the product

@@ -23,22 +23,20 @@ void VolumeStorageSparse::resize(int nx, int ny, int nz) {
   const bool same = nx == XSize && ny == YSize && nz == ZSize;
   GenericVolumeStorage::resize(nx, ny, nz);
   if (same) return;
-  DistanceBlocks.clear();
-  FeatureBlocks.clear();
   BlocksX = blocksFor(nx);
   BlocksY = blocksFor(ny);
   BlocksZ = blocksFor(nz);
   const std::size_t blocks =
       static_cast<std::size_t>(BlocksX) * static_cast<std::size_t>(BlocksY) * static_cast<std::size_t>(BlocksZ);
-  DistanceSlot.assign(blocks, -1);
-  FeatureSlot.assign(blocks, -1);
+  Distance.clear();
+  Features.clear();
+  Distance.resize(blocks);
+  Features.resize(blocks);
 }
 
 void VolumeStorageSparse::clear() {
-  DistanceBlocks.clear();
-  FeatureBlocks.clear();
-  std::fill(DistanceSlot.begin(), DistanceSlot.end(), -1);
-  std::fill(FeatureSlot.begin(), FeatureSlot.end(), -1);
+  for (std::unique_ptr<float[]>& block : Distance) block.reset();
+  for (std::unique_ptr<FeatureBlock>& block : Features) block.reset();
 }
 
 void VolumeStorageSparse::checkIndices(int x, int y, int z) const {
@@ -54,37 +52,33 @@ void VolumeStorageSparse::checkIndices(int x, int y, int z) const {
 }
 
 float* VolumeStorageSparse::touchDistanceBlock(int bx, int by, int bz) {
-  std::int32_t& slot = DistanceSlot[blockIndex(bx, by, bz)];
-  if (slot < 0) {
-    std::unique_ptr<float[]> block(new float[BlockVoxels]);
+  std::unique_ptr<float[]>& block = Distance[blockIndex(bx, by, bz)];
+  if (!block) {
+    block.reset(new float[BlockVoxels]);
     std::fill(block.get(), block.get() + BlockVoxels, NoValue);
-    slot = static_cast<std::int32_t>(DistanceBlocks.size());
-    DistanceBlocks.push_back(std::move(block));
   }
-  return DistanceBlocks[static_cast<std::size_t>(slot)].get();
+  return block.get();
 }
 
 VolumeStorageSparse::FeatureBlock& VolumeStorageSparse::touchFeatureBlock(std::size_t block) {
-  std::int32_t& slot = FeatureSlot[block];
-  if (slot < 0) {
-    std::unique_ptr<FeatureBlock> features(new FeatureBlock);
+  std::unique_ptr<FeatureBlock>& features = Features[block];
+  if (!features) {
+    features.reset(new FeatureBlock);
     std::fill(features->Type, features->Type + BlockVoxels, std::uint8_t{0});
     std::fill(&features->Offset[0][0], &features->Offset[0][0] + 3 * BlockVoxels, NoValue);
-    slot = static_cast<std::int32_t>(FeatureBlocks.size());
-    FeatureBlocks.push_back(std::move(features));
   }
-  return *FeatureBlocks[static_cast<std::size_t>(slot)];
+  return *features;
 }
 
 void VolumeStorageSparse::setVoxel(int x, int y, int z, const VoxelData& record) {
   checkIndices(x, y, z);
   const std::size_t block = blockIndex(x >> BlockBits, y >> BlockBits, z >> BlockBits);
   const int at = local(x, y, z);
-  if (DistanceSlot[block] >= 0 || !isNoValue(record.Distance))
+  if (Distance[block] || !isNoValue(record.Distance))
     touchDistanceBlock(x >> BlockBits, y >> BlockBits, z >> BlockBits)[at] = record.Distance;
   const bool cleared = record.FeatureType == 0 && isNoValue(record.FeatureOffset[0]) &&
                        isNoValue(record.FeatureOffset[1]) && isNoValue(record.FeatureOffset[2]);
-  if (FeatureSlot[block] >= 0 || !cleared) {
+  if (Features[block] || !cleared) {
     FeatureBlock& features = touchFeatureBlock(block);
     features.Type[at] = record.FeatureType;
     for (int i = 0; i < 3; ++i) features.Offset[at][i] = record.FeatureOffset[i];
@@ -95,17 +89,16 @@ void VolumeStorageSparse::getVoxel(int x, int y, int z, VoxelData& record) const
   checkIndices(x, y, z);
   const std::size_t block = blockIndex(x >> BlockBits, y >> BlockBits, z >> BlockBits);
   const int at = local(x, y, z);
-  const std::int32_t distance = DistanceSlot[block];
-  record.Distance = distance < 0 ? NoValue : DistanceBlocks[static_cast<std::size_t>(distance)][at];
-  const std::int32_t feature = FeatureSlot[block];
-  if (feature < 0) {
+  const float* distance = Distance[block].get();
+  record.Distance = distance ? distance[at] : NoValue;
+  const FeatureBlock* feature = Features[block].get();
+  if (!feature) {
     record.FeatureType = 0;
     record.FeatureOffset[0] = record.FeatureOffset[1] = record.FeatureOffset[2] = NoValue;
     return;
   }
-  const FeatureBlock& features = *FeatureBlocks[static_cast<std::size_t>(feature)];
-  record.FeatureType = features.Type[at];
-  for (int i = 0; i < 3; ++i) record.FeatureOffset[i] = features.Offset[at][i];
+  record.FeatureType = feature->Type[at];
+  for (int i = 0; i < 3; ++i) record.FeatureOffset[i] = feature->Offset[at][i];
 }
 
 void VolumeStorageSparse::getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const {
@@ -115,7 +108,7 @@ void VolumeStorageSparse::getDistanceLayer(int z, float* distances, int* rowBegi
     // The x range of the allocated blocks in this block row bounds the values of its rows.
     int begin = XSize, end = 0;
     for (int bx = 0; bx < BlocksX; ++bx) {
-      if (DistanceSlot[blockIndex(bx, by, bz)] < 0) continue;
+      if (!Distance[blockIndex(bx, by, bz)]) continue;
       begin = std::min(begin, bx * BlockSize);
       end = std::min(XSize, (bx + 1) * BlockSize);
     }
@@ -150,8 +143,9 @@ void VolumeStorageSparse::copyTo(VolumeStorageDF& dense) const {
     for (int by = 0; by < BlocksY; ++by)
       for (int bx = 0; bx < BlocksX; ++bx) {
         const std::size_t block = blockIndex(bx, by, bz);
-        const std::int32_t distance = DistanceSlot[block], feature = FeatureSlot[block];
-        if (distance < 0 && feature < 0) continue;
+        const float* distance = Distance[block].get();
+        const FeatureBlock* feature = Features[block].get();
+        if (!distance && !feature) continue;
         const int x0 = bx * BlockSize, y0 = by * BlockSize, z0 = bz * BlockSize;
         const int x1 = std::min(XSize, x0 + BlockSize), y1 = std::min(YSize, y0 + BlockSize),
                   z1 = std::min(ZSize, z0 + BlockSize);
@@ -160,20 +154,28 @@ void VolumeStorageSparse::copyTo(VolumeStorageDF& dense) const {
             for (int x = x0; x < x1; ++x) {
               VoxelData& voxel = dense.Voxels[dense.index(x, y, z)];
               const int at = local(x, y, z);
-              if (distance >= 0) voxel.Distance = DistanceBlocks[static_cast<std::size_t>(distance)][at];
-              if (feature >= 0) {
-                const FeatureBlock& features = *FeatureBlocks[static_cast<std::size_t>(feature)];
-                voxel.FeatureType = features.Type[at];
-                for (int i = 0; i < 3; ++i) voxel.FeatureOffset[i] = features.Offset[at][i];
+              if (distance) voxel.Distance = distance[at];
+              if (feature) {
+                voxel.FeatureType = feature->Type[at];
+                for (int i = 0; i < 3; ++i) voxel.FeatureOffset[i] = feature->Offset[at][i];
               }
             }
       }
 }
 
+std::size_t VolumeStorageSparse::distanceBlockCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(Distance.begin(), Distance.end(), [](const std::unique_ptr<float[]>& b) { return b != nullptr; }));
+}
+
+std::size_t VolumeStorageSparse::featureBlockCount() const {
+  return static_cast<std::size_t>(std::count_if(Features.begin(), Features.end(),
+                                                [](const std::unique_ptr<FeatureBlock>& b) { return b != nullptr; }));
+}
+
 std::size_t VolumeStorageSparse::memoryBytes() const {
-  return DistanceBlocks.size() * sizeof(float) * BlockVoxels + FeatureBlocks.size() * sizeof(FeatureBlock) +
-         (DistanceSlot.capacity() + FeatureSlot.capacity()) * sizeof(std::int32_t) +
-         DistanceBlocks.capacity() * sizeof(DistanceBlocks[0]) + FeatureBlocks.capacity() * sizeof(FeatureBlocks[0]);
+  return distanceBlockCount() * sizeof(float) * BlockVoxels + featureBlockCount() * sizeof(FeatureBlock) +
+         (Distance.capacity() + Features.capacity()) * sizeof(Distance[0]);
 }
 
 }  // namespace tessellor

@@ -20,7 +20,8 @@ namespace tessellor {
 // it voxel (lx, ly, lz) is element lx + 8 ly + 64 lz (x fastest). Blocks at the upper borders are
 // partly outside the grid; those elements are never read through the interface.
 //
-// Reading is safe from several threads at once; writing (and so allocating) is not.
+// Reading is safe from several threads at once, and so is writing as long as no two threads write
+// into the same block (for example when each works on its own range of x aligned to BlockSize).
 class VolumeStorageSparse : public GenericVolumeStorage {
  public:
   static constexpr int BlockBits = 3;
@@ -34,6 +35,8 @@ class VolumeStorageSparse : public GenericVolumeStorage {
   void getVoxel(int x, int y, int z, VoxelData& record) const override;
   // Drops every block: all voxels read as cleared and no block memory stays allocated.
   void clear() override;
+  // Blocks are separate allocations: threads writing different blocks never meet.
+  int parallelWriteAlignment() const override { return BlockSize; }
   void getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const override;
 
   // --- block access for hot loops
@@ -41,16 +44,13 @@ class VolumeStorageSparse : public GenericVolumeStorage {
   int blocksY() const { return BlocksY; }
   int blocksZ() const { return BlocksZ; }
   // The distances of a block, or nullptr when none of its voxels has been given one.
-  const float* distanceBlock(int bx, int by, int bz) const {
-    const std::int32_t slot = DistanceSlot[blockIndex(bx, by, bz)];
-    return slot < 0 ? nullptr : DistanceBlocks[static_cast<std::size_t>(slot)].get();
-  }
+  const float* distanceBlock(int bx, int by, int bz) const { return Distance[blockIndex(bx, by, bz)].get(); }
   // The distances of a block, allocated (every element NoValue) on first use. The pointer stays
   // valid until resize to other sizes, clear or destruction.
   float* touchDistanceBlock(int bx, int by, int bz);
 
-  std::size_t distanceBlockCount() const { return DistanceBlocks.size(); }
-  std::size_t featureBlockCount() const { return FeatureBlocks.size(); }
+  std::size_t distanceBlockCount() const;
+  std::size_t featureBlockCount() const;
   // The same volume as a dense one: sizes, scale, offset and every record.
   void copyTo(class VolumeStorageDF& dense) const;
   // Bytes held by the blocks and the block tables.
@@ -76,11 +76,9 @@ class VolumeStorageSparse : public GenericVolumeStorage {
   int BlocksX = 0;
   int BlocksY = 0;
   int BlocksZ = 0;
-  // Per block: position in DistanceBlocks / FeatureBlocks, or -1 when not allocated.
-  std::vector<std::int32_t> DistanceSlot;
-  std::vector<std::int32_t> FeatureSlot;
-  std::vector<std::unique_ptr<float[]>> DistanceBlocks;
-  std::vector<std::unique_ptr<FeatureBlock>> FeatureBlocks;
+  // Per block: its distances and its feature data, null until first written.
+  std::vector<std::unique_ptr<float[]>> Distance;
+  std::vector<std::unique_ptr<FeatureBlock>> Features;
 };
 
 }  // namespace tessellor
