@@ -54,17 +54,25 @@ void forEachInOrder(int count, const std::function<void(int)>& work, const std::
   }
 }
 
-void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
-                  const std::function<void(int, int)>& merge) {
-  if (count <= 0) return;
+std::vector<std::pair<int, int>> splitRange(int count, int grain) {
+  std::vector<std::pair<int, int>> ranges;
+  if (count <= 0) return ranges;
   const int threads = effectiveThreadCount();
   const long long byGrain = (static_cast<long long>(count) + std::max(grain, 1) - 1) / std::max(grain, 1);
   const int pieces = threads > 1 ? static_cast<int>(std::min<long long>(byGrain, 8LL * threads)) : 1;
-  auto begin = [&](int i) { return static_cast<int>(static_cast<long long>(count) * i / pieces); };
+  for (int i = 0; i < pieces; ++i)
+    ranges.emplace_back(static_cast<int>(static_cast<long long>(count) * i / pieces),
+                        static_cast<int>(static_cast<long long>(count) * (i + 1) / pieces));
+  return ranges;
+}
+
+void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
+                  const std::function<void(int, int)>& merge) {
+  const std::vector<std::pair<int, int>> ranges = splitRange(count, grain);
   forEachInOrder(
-      pieces, [&](int i) { work(begin(i), begin(i + 1)); },
+      static_cast<int>(ranges.size()), [&](int i) { work(ranges[i].first, ranges[i].second); },
       [&](int i) {
-        if (merge) merge(begin(i), begin(i + 1));
+        if (merge) merge(ranges[i].first, ranges[i].second);
       });
 }
 

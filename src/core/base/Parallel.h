@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace tessellor {
 
@@ -19,6 +21,10 @@ int effectiveThreadCount();
 // the work goes on in parallel, and results can be handed on (and progress reported) as they come.
 // The first exception thrown by work or merge ends the run and is rethrown here.
 void forEachInOrder(int count, const std::function<void(int)>& work, const std::function<void(int)>& merge);
+
+// The consecutive ranges forEachRange cuts [0, count) into: at least grain elements each (one range
+// when a single thread runs), in ascending order.
+std::vector<std::pair<int, int>> splitRange(int count, int grain);
 
 // Cuts [0, count) into consecutive ranges of at least grain elements (one range when a single
 // thread runs) and calls work(begin, end) for each as forEachInOrder calls work, then

@@ -87,8 +87,27 @@ void PolygonStorage::copyContents(const PolygonStorage& other) {
 void PolygonStorage::buildIndex() {
   VIndex.clear();
   VIndex.resize(Vertices.size());
-  const int count = static_cast<int>(Polygons.size());
-  for (int p = 0; p < count; ++p) addPolygonToIndex(p);
+  // The polygons of every vertex in ascending order, gathered in one counting pass and handed to
+  // the vertices' sets in parallel.
+  const int vertexCount = static_cast<int>(Vertices.size());
+  std::vector<int> start(Vertices.size() + 1, 0);
+  for (const VertexIDList& polygon : Polygons)
+    for (int v : polygon) {
+      TS_ASSERT(v >= 0 && v < vertexCount);
+      ++start[static_cast<std::size_t>(v) + 1];
+    }
+  for (std::size_t v = 0; v < Vertices.size(); ++v) start[v + 1] += start[v];
+  std::vector<int> polygonsOf(static_cast<std::size_t>(start.back()));
+  {
+    std::vector<int> next(start.begin(), start.end() - 1);
+    const int count = static_cast<int>(Polygons.size());
+    for (int p = 0; p < count; ++p)
+      for (int v : Polygons[static_cast<std::size_t>(p)]) polygonsOf[static_cast<std::size_t>(next[v]++)] = p;
+  }
+  forEachRange(vertexCount, 4096, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v)
+      for (int k = start[v]; k < start[v + 1]; ++k) VIndex[v].insert(VIndex[v].end(), polygonsOf[k]);
+  });
   buildEdgeIndex();
 }
 

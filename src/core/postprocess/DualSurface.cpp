@@ -2,9 +2,12 @@
 
 #include "base/Assert.h"
 #include "base/NullInterrupter.h"
+#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 namespace tessellor {
 
@@ -51,44 +54,75 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
   // Destination vertex k is source polygon k, used or not.
   Vertices.assign(source.Midpoints.begin(), source.Midpoints.end());
 
-  const int sourceVertices = static_cast<int>(source.VIndex.size());
-  for (int i = 0; i < sourceVertices; ++i) {
-    if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
-    const VertexIDSet& around = source.VIndex[i];
-    if (around.size() <= 2) continue;
-    // A manifold fan visits each of its polygons once; on a non-manifold neighbourhood (an edge
-    // with more than two polygons, of which the edge index keeps two) the walk may circle without
-    // coming back to its start, so no fan takes more polygons than the vertex has.
-    const std::size_t limit = around.size();
+  // The fans are walked in parallel over ranges of source vertices and appended in vertex order.
+  // Within a range the edge midpoints it adds are numbered -2, -3, ...; the merge gives them
+  // their ids in the order a single walk would have added them.
+  struct Piece {
+    std::vector<VertexIDList> Fans;
+    std::vector<Vertex> Centres;
+    std::vector<Vertex> Added;
+  };
+  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(source.VIndex.size()), 4096);
+  std::vector<Piece> pieces(ranges.size());
+  forEachInOrder(
+      static_cast<int>(ranges.size()),
+      [&](int r) {
+        Piece& piece = pieces[static_cast<std::size_t>(r)];
+        for (int i = ranges[r].first; i < ranges[r].second; ++i) {
+          if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
+          const VertexIDSet& around = source.VIndex[i];
+          if (around.size() <= 2) continue;
+          // A manifold fan visits each of its polygons once; on a non-manifold neighbourhood (an
+          // edge with more than two polygons, of which the edge index keeps two) the walk may
+          // circle without coming back to its start, so no fan takes more polygons than the
+          // vertex has.
+          const std::size_t limit = around.size();
+          const auto addMidpoint = [&](int w) {
+            piece.Added.push_back(edgeMidpoint(source, i, w));
+            return -1 - static_cast<int>(piece.Added.size());
+          };
 
-    const int start = *around.begin();
-    Midpoints.push_back(source.Vertices[i]);
-    Polygons.emplace_back();
-    VertexIDList& fan = Polygons.back();
-    fan.push_back(start);
-    std::size_t taken = 1;
+          const int start = *around.begin();
+          piece.Centres.push_back(source.Vertices[i]);
+          piece.Fans.emplace_back();
+          VertexIDList& fan = piece.Fans.back();
+          fan.push_back(start);
+          std::size_t taken = 1;
 
-    int cur = start;
-    int w = source.neighbourInPolygon(start, i, false);
-    bool open = !rotationStep(source, i, cur, w, true);
-    while (!open && cur != start && taken < limit) {
-      fan.push_back(cur);
-      ++taken;
-      open = !rotationStep(source, i, cur, w, true);
-    }
-    if (!open) continue;
+          int cur = start;
+          int w = source.neighbourInPolygon(start, i, false);
+          bool open = !rotationStep(source, i, cur, w, true);
+          while (!open && cur != start && taken < limit) {
+            fan.push_back(cur);
+            ++taken;
+            open = !rotationStep(source, i, cur, w, true);
+          }
+          if (!open) continue;
 
-    if (!skipBoundaryMidpoints) fan.push_back(addVertex(edgeMidpoint(source, i, w)));
-    cur = start;
-    w = source.neighbourInPolygon(start, i, true);
-    bool ended = !rotationStep(source, i, cur, w, false);
-    while (!ended && taken < limit) {
-      fan.insert(fan.begin(), cur);
-      ++taken;
-      ended = !rotationStep(source, i, cur, w, false);
-    }
-    if (!skipBoundaryMidpoints && ended) fan.insert(fan.begin(), addVertex(edgeMidpoint(source, i, w)));
-  }
+          if (!skipBoundaryMidpoints) fan.push_back(addMidpoint(w));
+          cur = start;
+          w = source.neighbourInPolygon(start, i, true);
+          bool ended = !rotationStep(source, i, cur, w, false);
+          while (!ended && taken < limit) {
+            fan.insert(fan.begin(), cur);
+            ++taken;
+            ended = !rotationStep(source, i, cur, w, false);
+          }
+          if (!skipBoundaryMidpoints && ended) fan.insert(fan.begin(), addMidpoint(w));
+        }
+      },
+      [&](int r) {
+        Piece& piece = pieces[static_cast<std::size_t>(r)];
+        const int base = static_cast<int>(Vertices.size());
+        for (VertexIDList& fan : piece.Fans) {
+          for (int& id : fan)
+            if (id < -1) id = base + (-2 - id);
+          Polygons.push_back(std::move(fan));
+        }
+        Vertices.insert(Vertices.end(), piece.Added.begin(), piece.Added.end());
+        Midpoints.insert(Midpoints.end(), piece.Centres.begin(), piece.Centres.end());
+        piece = Piece();
+      });
 }
 
 void PolygonStorage::finishDualSurface() {

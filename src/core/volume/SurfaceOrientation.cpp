@@ -140,8 +140,9 @@ void SurfaceOrientation::removeDuplicates(std::vector<Triangle>& triangles) {
   // Filed by lowest corner: ids are positions of the welded surface, below its corner count.
   int corners = 0;
   for (const auto& entry : sorted) corners = std::max(corners, entry.first[2] + 1);
-  bucketSort(sorted, corners, [](const std::pair<Triangle, int>& e) { return e.first[0]; },
-             [](const std::pair<Triangle, int>& a, const std::pair<Triangle, int>& b) { return a < b; });
+  bucketSort(
+      sorted, corners, [](const std::pair<Triangle, int>& e) { return e.first[0]; },
+      [](const std::pair<Triangle, int>& a, const std::pair<Triangle, int>& b) { return a < b; });
   std::vector<char> keep(triangles.size(), 1);
   for (std::size_t i = 1; i < sorted.size(); ++i)
     if (sorted[i].first == sorted[i - 1].first) keep[static_cast<std::size_t>(sorted[i].second)] = 0;
