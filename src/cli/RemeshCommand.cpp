@@ -79,6 +79,10 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // The output lies in the voxel frame: its Scale is the voxel edge in file units.
   const double voxelSize = remeshed.Scale;
   const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
+  // From here on both meshes are only read as lists: their indices go, and with them much of the
+  // peak memory of a large run.
+  remeshed.releaseIndices();
+  mesh.releaseIndices();
   const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
 
   // Only a complete run writes anything.
@@ -115,6 +119,8 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     throwIfInterrupted(interrupter);
     const double voxelSize = remeshed.Scale;
     const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
+    remeshed.releaseIndices();
+    mesh.releaseIndices();
     const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
     writeMesh(item.Output, remeshed, format, writeOptions);
     item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);

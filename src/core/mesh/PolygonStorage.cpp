@@ -82,6 +82,12 @@ void PolygonStorage::copyContents(const PolygonStorage& other) {
   Offset = other.Offset;
 }
 
+void PolygonStorage::releaseIndices() {
+  std::vector<VertexIDSet>().swap(VIndex);
+  EdgeIndexTable().swap(EdgeIndex);
+  std::vector<Vertex>().swap(Midpoints);
+}
+
 // ---------------------------------------------------------------- index maintenance
 
 void PolygonStorage::buildIndex() {

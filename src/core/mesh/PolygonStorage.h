@@ -71,6 +71,10 @@ class PolygonStorage {
   void swapContents(PolygonStorage& other);
   // Copies every field except Output and Interrupter.
   void copyContents(const PolygonStorage& other);
+  // Frees VIndex, EdgeIndex and Midpoints (and their memory) for a mesh that from now on is only
+  // read as lists of vertices and polygons, for instance by the writers; buildIndex and
+  // computeMidpoints bring them back.
+  void releaseIndices();
 
   // --- index maintenance
   void buildIndex();
@@ -115,7 +119,10 @@ class PolygonStorage {
   void constructDualSurface(const PolygonStorage& source, bool skipBoundaryMidpoints);
   // constructDualSurface in two halves: the fans (the only step that reads source), then the
   // indices, midpoints and normals; a caller may free source in between.
-  void constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints);
+  // With centres given, the dual's first vertices are moved out of it (normally source.Midpoints,
+  // which the walk does not read) instead of being copied from source.Midpoints.
+  void constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints,
+                         std::vector<Vertex>* centres = nullptr);
   void finishDualSurface();
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);

@@ -206,7 +206,8 @@ void QuadDominantTessellor::outputMeshFromVolume() {
     Volume.Voxels = std::vector<VoxelData>();
   }
   if (ReleaseMeshes) {
-    OutputMesh.constructDualFans(MCMesh, true);
+    // The midpoints become the dual's vertices: moved, not copied, since the mesh goes next.
+    OutputMesh.constructDualFans(MCMesh, true, &MCMesh.Midpoints);
     dropLists(MCMesh);
     OutputMesh.finishDualSurface();
   } else {

@@ -43,7 +43,8 @@ void PolygonStorage::constructDualSurface(const PolygonStorage& source, bool ski
   finishDualSurface();
 }
 
-void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints) {
+void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints,
+                                       std::vector<Vertex>* centres) {
   TS_ASSERT(this != &source);
   if (Output) Output->beginTask("Constructing Dual Surface");
 
@@ -52,7 +53,10 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
   Offset = source.Offset;
 
   // Destination vertex k is source polygon k, used or not.
-  Vertices.assign(source.Midpoints.begin(), source.Midpoints.end());
+  if (centres)
+    Vertices.swap(*centres);
+  else
+    Vertices.assign(source.Midpoints.begin(), source.Midpoints.end());
 
   // The fans are walked in parallel over ranges of source vertices and appended in vertex order.
   // Within a range the edge midpoints it adds are numbered -2, -3, ...; the merge gives them
