@@ -1,6 +1,9 @@
 #include "volume/GenericVolumeStorage.h"
 
+#include <algorithm>
 #include <cstddef>
+
+#include "base/Parallel.h"
 
 namespace tessellor {
 
@@ -9,6 +12,16 @@ void GenericVolumeStorage::resize(int nx, int ny, int nz) {
   YSize = ny;
   ZSize = nz;
   XYSize = nx * ny;
+}
+
+void GenericVolumeStorage::forEachWriteRange(const std::function<void(int, int)>& work,
+                                             const std::function<void(int)>& done) const {
+  const int alignment = parallelWriteAlignment();
+  const int unit = alignment > 0 ? alignment : std::max(XSize, 1);
+  const int units = (XSize + unit - 1) / unit;
+  forEachRange(
+      units, 1, [&](int begin, int end) { work(begin * unit, std::min(XSize, end * unit)); },
+      [&](int, int end) { done(std::min(XSize, end * unit)); });
 }
 
 void GenericVolumeStorage::setVoxel(int, int, int, const VoxelData&) {}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "volume/VoxelData.h"
 
 namespace tessellor {
@@ -20,6 +22,10 @@ class GenericVolumeStorage {
   // 0 when setVoxel must be called from one thread at a time; n > 0 when several threads may
   // write at once, each into its own range of x whose ends are multiples of n.
   virtual int parallelWriteAlignment() const { return 0; }
+  // Cuts x into ranges [x0, x1) that threads may write at once (one range when they may not) and
+  // calls work for each, in parallel; after each batch of ranges, done(x1) on the calling thread
+  // with the end of the last range so far, in ascending order.
+  void forEachWriteRange(const std::function<void(int, int)>& work, const std::function<void(int)>& done) const;
 
   // Layer z of the distances, for passes that sweep the grid a layer at a time: distances gets
   // XSize * YSize values (x fastest, then y), NoValue where a voxel has none; for every row y,

@@ -94,18 +94,28 @@ void PolygonStorageVoxelizerDual::voxelize() {
                   o.Turned);
     Output->writeLine(msg);
   } else {
-    int progress = 10;
+    // Which polygons take part is settled once (an empty range of x runs only the checks); then
+    // threads take ranges of x, each every triangle in order but only the lattice points of its
+    // range, so every point meets the triangles in the order of a single pass.
+    std::vector<int> triangles;
     const int count = static_cast<int>(Mesh->Polygons.size());
-    int step = count / 90;
-    if (step == 0) step = 1;
     for (int i = 0; i < count; ++i) {
-      if (Mesh->Polygons[static_cast<std::size_t>(i)].size() > 2) voxelizeTriangle(i);
-      if (i % step == 0) {
-        throwIfInterrupted(Interrupter, progress);
-        Output->setProgress(progress);
-        ++progress;
-      }
+      if (Mesh->Polygons[static_cast<std::size_t>(i)].size() <= 2) continue;
+      if (voxelizeTriangle(i, 0, 0))
+        triangles.push_back(i);
+      else
+        ++SkippedPolygons;
     }
+    const int sizeX = std::max(Volume->getXSize(), 1);
+    Volume->forEachWriteRange(
+        [&](int x0, int x1) {
+          for (int i : triangles) voxelizeTriangle(i, x0, x1);
+        },
+        [&](int x) {
+          const int progress = 10 + static_cast<int>(90LL * x / sizeX);
+          throwIfInterrupted(Interrupter, progress);
+          Output->setProgress(progress);
+        });
   }
 
   std::snprintf(msg, sizeof msg, "% d Polygons skipped", SkippedPolygons);
@@ -113,19 +123,14 @@ void PolygonStorageVoxelizerDual::voxelize() {
   Output->endTask();
 }
 
-void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
+bool PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon, int x0, int x1) {
   const VertexIDList& ids = Mesh->Polygons[static_cast<std::size_t>(polygon)];
-  if (ids.size() != 3) {
-    ++SkippedPolygons;
-    return;
-  }
+  if (ids.size() != 3) return false;
   const int a = ids[0], b = ids[1], c = ids[2];
   const int vertexCount = static_cast<int>(Mesh->Vertices.size());
   if (a < 0 || b < 0 || c < 0 || a >= vertexCount || b >= vertexCount || c >= vertexCount ||
-      polygon >= static_cast<int>(Mesh->Midpoints.size())) {
-    ++SkippedPolygons;
-    return;
-  }
+      polygon >= static_cast<int>(Mesh->Midpoints.size()))
+    return false;
   const vec3 pa = toVec3(Mesh->Vertices[static_cast<std::size_t>(a)].pos);
   const vec3 pb = toVec3(Mesh->Vertices[static_cast<std::size_t>(b)].pos);
   const vec3 pc = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].pos);
@@ -136,14 +141,14 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
   const mat3 T = mat3(e1, e2, n).transpose();
   const mat3 G = T.inverse();
   // A zero pivot leaves infinities or NaNs in the result, and so does a zero normal.
-  if (!isFinite(G)) {
-    ++SkippedPolygons;
-    return;
-  }
+  if (!isFinite(G)) return false;
 
   const int size[3] = {Volume->getXSize(), Volume->getYSize(), Volume->getZSize()};
   int lo[3], hi[3];
   LatticeBox::of(pa, pb, pc, size, lo, hi);
+  lo[0] = std::max(lo[0], x0);
+  hi[0] = std::min(hi[0], x1 - 1);
+  if (lo[0] > hi[0]) return true;
 
   // Pseudo-normals of the seven regions. An edge missing from the index (only possible when
   // the index is stale) falls back to the face normal.
@@ -165,7 +170,7 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
   normals[7] = toVec3(Mesh->Vertices[static_cast<std::size_t>(c)].n);
   if (Mode == VoxelizationMode::Exact) {
     exactDistancePass(pa, pb, pc, normals, lo, hi);
-    return;
+    return true;
   }
 
   const float band = 1.9f;
@@ -189,6 +194,7 @@ void PolygonStorageVoxelizerDual::voxelizeTriangle(int polygon) {
           Volume->setVoxel(x, y, z, voxel);
         }
       }
+  return true;
 }
 
 void PolygonStorageVoxelizerDual::exactDistancePass(const vec3& pa, const vec3& pb, const vec3& pc,

@@ -70,7 +70,9 @@ class PolygonStorageVoxelizerDual {
   PolygonStorage RepairedMesh;  // the robust mode's surface, for the sharp-feature stage
 
  private:
-  void voxelizeTriangle(int polygon);
+  // The distances of one triangle at the lattice points with x in [x0, x1). False, and nothing
+  // written, when the polygon is left out (not a triangle, bad ids, a frame that cannot be inverted).
+  bool voxelizeTriangle(int polygon, int x0, int x1);
   void exactDistancePass(const vec3& pa, const vec3& pb, const vec3& pc, const vec3 normals[8], const int lo[3],
                          const int hi[3]);
 };

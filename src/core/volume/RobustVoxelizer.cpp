@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "base/NullInterrupter.h"
-#include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "mesh/PolygonStorage.h"
 #include "volume/GenericVolumeStorage.h"
@@ -52,13 +51,9 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   // Threads take ranges of x at once, each every triangle in order but only the lattice points of
   // its range: every point meets the triangles in the order of a single pass, so the volume is
   // the same for any number of threads.
-  const int alignment = volume.parallelWriteAlignment();
-  const int unit = alignment > 0 ? alignment : std::max(size[0], 1);
-  const int units = (size[0] + unit - 1) / unit;
-  forEachRange(
-      units, 1,
-      [&](int begin, int end) {
-        const int x0 = begin * unit, x1 = std::min(size[0], end * unit) - 1;
+  volume.forEachWriteRange(
+      [&](int first, int last) {
+        const int x0 = first, x1 = last - 1;
         VoxelData voxel;
         for (const Job& job : jobs) {
           if (job.Hi[0] < x0 || job.Lo[0] > x1) continue;
@@ -89,8 +84,8 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
               }
         }
       },
-      [&](int, int end) {
-        const int progress = 10 + static_cast<int>(90LL * end / units);
+      [&](int x) {
+        const int progress = 10 + static_cast<int>(90LL * x / std::max(size[0], 1));
         throwIfInterrupted(interrupter, progress);
         output.setProgress(progress);
       });
