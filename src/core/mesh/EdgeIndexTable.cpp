@@ -17,10 +17,10 @@ struct Use {
 
 // Calls use(lower, upper, p) for every edge use in the order the index rule sees them.
 template <typename F>
-void forEachUse(const std::vector<std::vector<int>>& polygons, F use) {
+void forEachUse(const std::vector<IdList>& polygons, F use) {
   const int count = static_cast<int>(polygons.size());
   for (int p = 0; p < count; ++p) {
-    const std::vector<int>& poly = polygons[static_cast<std::size_t>(p)];
+    const IdList& poly = polygons[static_cast<std::size_t>(p)];
     if (poly.empty()) continue;
     // The closing edge (last, first) goes in first: it decides which polygon is First.
     int prev = poly.back();
@@ -57,7 +57,7 @@ EdgeEntryData dataOf(const Use* first, const Use* last) {
 
 }  // namespace
 
-void EdgeIndexTable::build(const std::vector<std::vector<int>>& polygons) {
+void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
   clear();
   long long uses = 0;
   int lowest = INT_MAX, highest = INT_MIN;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mesh/EdgeIndexTable.h"
+#include "mesh/IdList.h"
 #include "mesh/SortedIdSet.h"
 
 #include <cstdint>
@@ -26,8 +27,8 @@ struct Vertex {
   std::uint8_t attr = 0;
 };
 
-using VertexIDList = std::vector<int>;  // one polygon, ids in boundary order (counter-clockwise seen from the normal)
-using VertexIDSet = SortedIdSet;        // the polygons of one vertex, ascending
+using VertexIDList = IdList;      // one polygon, ids in boundary order (counter-clockwise seen from the normal)
+using VertexIDSet = SortedIdSet;  // the polygons of one vertex, ascending
 using VertexIDListList = std::vector<VertexIDList>;
 
 // The one mesh container of the system. Ids are positions in the vectors and stay stable:

@@ -11,6 +11,7 @@
 #include "volume/GenericVolumeStorage.h"
 #include "volume/LatticeBox.h"
 #include "volume/SharpFeatures.h"
+#include "volume/StepProgress.h"
 #include "volume/TriangleClosestPoint.h"
 #include "volume/VoxelData.h"
 
@@ -107,15 +108,13 @@ void PolygonStorageVoxelizerDual::voxelize() {
         ++SkippedPolygons;
     }
     const int sizeX = std::max(Volume->getXSize(), 1);
+    StepProgress progress(count, *Output, Interrupter);
     Volume->forEachWriteRange(
         [&](int x0, int x1) {
           for (int i : triangles) voxelizeTriangle(i, x0, x1);
         },
-        [&](int x) {
-          const int progress = 10 + static_cast<int>(90LL * x / sizeX);
-          throwIfInterrupted(Interrupter, progress);
-          Output->setProgress(progress);
-        });
+        [&](int x) { progress.reach(static_cast<double>(x) / sizeX); });
+    progress.reach(1.0);
   }
 
   std::snprintf(msg, sizeof msg, "% d Polygons skipped", SkippedPolygons);

@@ -8,6 +8,7 @@
 #include "mesh/PolygonStorage.h"
 #include "volume/GenericVolumeStorage.h"
 #include "volume/LatticeBox.h"
+#include "volume/StepProgress.h"
 #include "volume/TriangleClosestPoint.h"
 #include "volume/VoxelData.h"
 
@@ -48,6 +49,7 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   }
 
   const float band = 1.9f;
+  StepProgress progress(static_cast<int>(triangles.size()), output, interrupter);
   // Threads take ranges of x at once, each every triangle in order but only the lattice points of
   // its range: every point meets the triangles in the order of a single pass, so the volume is
   // the same for any number of threads.
@@ -84,11 +86,8 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
               }
         }
       },
-      [&](int x) {
-        const int progress = 10 + static_cast<int>(90LL * x / std::max(size[0], 1));
-        throwIfInterrupted(interrupter, progress);
-        output.setProgress(progress);
-      });
+      [&](int x) { progress.reach(static_cast<double>(x) / std::max(size[0], 1)); });
+  progress.reach(1.0);
 }
 
 void RobustVoxelizer::repairedMesh(PolygonStorage& out) const {
