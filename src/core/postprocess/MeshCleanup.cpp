@@ -146,7 +146,7 @@ class Mender {
  private:
   void index(int p) {
     for (int v : Polygons[p]) {
-      std::vector<int>& list = Around[v];
+      IdList& list = Around[v];
       if (std::find(list.begin(), list.end(), p) == list.end()) list.push_back(p);
     }
   }
@@ -559,7 +559,7 @@ class Mender {
   std::vector<int> Source;  // the mesh's vertex each one copies
   std::vector<VertexIDList> Polygons;
   std::vector<int> Origin;
-  std::vector<std::vector<int>> Around;
+  std::vector<IdList> Around;  // per vertex, the polygons that use or used it
 };
 
 // Rebuilds the indices, midpoints and normals of a mesh whose lists were replaced, without the
