@@ -16,7 +16,13 @@ class SurfaceDistance {
 
   bool empty() const { return Triangles.empty(); }
   // The distance from p to the nearest triangle; -1 for a mesh without triangles of any area.
-  double distance(const std::array<double, 3>& p) const;
+  double distance(const std::array<double, 3>& p) const {
+    int hint = -1;
+    return distance(p, hint);
+  }
+  // The same, for a run of queries near one another: hint names a triangle to try first (-1 for
+  // none) and becomes the nearest one found. The distance does not depend on it.
+  double distance(const std::array<double, 3>& p, int& hint) const;
 
  private:
   using P3 = std::array<double, 3>;
@@ -25,6 +31,8 @@ class SurfaceDistance {
 
   std::vector<P3> Points;
   std::vector<std::array<int, 3>> Triangles;
+  // Per triangle its bounding box: the lower corner, then the upper one.
+  std::vector<std::array<double, 6>> Boxes;
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};
