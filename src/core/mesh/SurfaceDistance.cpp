@@ -128,12 +128,6 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   }
 }
 
-int SurfaceDistance::cellOf(double coordinate, int axis) const {
-  const double c = std::floor((coordinate - Min[axis]) / CellSize);
-  if (!(c > 0.0)) return 0;
-  return std::min(Cells[axis] - 1, static_cast<int>(c));
-}
-
 double SurfaceDistance::distance(const P3& p, int& hint) const {
   if (Triangles.empty()) return -1.0;
   int centre[3];
@@ -174,7 +168,9 @@ double SurfaceDistance::distance(const P3& p, int& hint) const {
     const double d = std::max({0.0, low - p[i], p[i] - high});
     return d * d;
   };
-  if (hint >= 0 && hint < static_cast<int>(Triangles.size())) consider(hint);
+  // The hinted triangle first, so that the boxes prune from the start; the buckets skip it.
+  const int seed = hint >= 0 && hint < static_cast<int>(Triangles.size()) ? hint : -1;
+  if (seed >= 0) consider(seed);
   const int maxShell = std::max({Cells[0], Cells[1], Cells[2]});
   for (int r = 0; r <= maxShell; ++r) {
     // Triangles not yet visited lie only in cells r or more steps away from p's (clamped) cell:
@@ -208,7 +204,8 @@ double SurfaceDistance::distance(const P3& p, int& hint) const {
           if (z < 0 || z >= Cells[2]) continue;
           if (dxy + slab(z, 2) > limit) continue;
           const int cell = cellIndex(x, y, z);
-          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k) consider(BucketTriangles[k]);
+          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k)
+            if (BucketTriangles[k] != seed) consider(BucketTriangles[k]);
         }
       }
     }

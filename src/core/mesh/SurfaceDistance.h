@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace tessellor {
@@ -27,7 +29,11 @@ class SurfaceDistance {
  private:
   using P3 = std::array<double, 3>;
   int cellIndex(int x, int y, int z) const { return (x * Cells[1] + y) * Cells[2] + z; }
-  int cellOf(double coordinate, int axis) const;
+  int cellOf(double coordinate, int axis) const {
+    const double c = std::floor((coordinate - Min[axis]) / CellSize);
+    if (!(c > 0.0)) return 0;
+    return std::min(Cells[axis] - 1, static_cast<int>(c));
+  }
 
   std::vector<P3> Points;
   std::vector<std::array<int, 3>> Triangles;
