@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <numeric>
@@ -178,30 +179,37 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
   return result;
 }
 
-// Sorts values ascending, the pieces in parallel, then merges them.
-void sortInParallel(std::vector<double>& values) {
-  const int count = static_cast<int>(values.size());
-  std::vector<int> bounds{0};
-  forEachRange(
-      count, 1 << 16, [&](int begin, int end) { std::sort(values.begin() + begin, values.begin() + end); },
-      [&](int, int end) { bounds.push_back(end); });
-  std::vector<double> merged(values.size());
-  while (bounds.size() > 2) {
-    std::vector<int> next{0};
-    forEachRange(static_cast<int>(bounds.size() - 1) / 2, 1, [&](int begin, int end) {
-      for (int i = begin; i < end; ++i)
-        std::merge(values.begin() + bounds[2 * i], values.begin() + bounds[2 * i + 1],
-                   values.begin() + bounds[2 * i + 1], values.begin() + bounds[2 * i + 2],
-                   merged.begin() + bounds[2 * i]);
-    });
-    for (std::size_t i = 2; i < bounds.size(); i += 2) next.push_back(bounds[i]);
-    if ((bounds.size() - 1) % 2 == 1) {
-      std::copy(values.begin() + bounds[bounds.size() - 2], values.end(), merged.begin() + bounds[bounds.size() - 2]);
-      next.push_back(bounds.back());
+// Sorts values ascending. Lengths are never negative, so their bit patterns sort as they do and
+// a radix sort by bytes serves; anything else (a NaN, a negative value) goes to std::sort.
+void sortLengths(std::vector<double>& values) {
+  const std::size_t count = values.size();
+  std::vector<std::uint64_t> keys(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(values[i] >= 0.0) || std::signbit(values[i])) {
+      std::sort(values.begin(), values.end());
+      return;
     }
-    values.swap(merged);
-    bounds.swap(next);
+    std::memcpy(&keys[i], &values[i], sizeof(double));
   }
+  std::vector<std::array<std::size_t, 256>> counts(8);
+  for (auto& c : counts) c.fill(0);
+  for (std::uint64_t key : keys)
+    for (int b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xff];
+  std::vector<std::uint64_t> other(count);
+  for (int b = 0; b < 8; ++b) {
+    std::array<std::size_t, 256>& c = counts[b];
+    // A byte that all keys share leaves the order as it is.
+    if (c[(keys[0] >> (8 * b)) & 0xff] == count) continue;
+    std::size_t start = 0;
+    for (std::size_t& n : c) {
+      const std::size_t size = n;
+      n = start;
+      start += size;
+    }
+    for (std::uint64_t key : keys) other[c[(key >> (8 * b)) & 0xff]++] = key;
+    keys.swap(other);
+  }
+  for (std::size_t i = 0; i < count; ++i) std::memcpy(&values[i], &keys[i], sizeof(double));
 }
 
 }  // namespace
@@ -376,7 +384,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
 
   if (!lengths.empty()) {
     // The order of the edges is not fixed, so the lengths are summed in ascending order.
-    sortInParallel(lengths);
+    sortLengths(lengths);
     r.EdgeLengthMin = lengths.front();
     r.EdgeLengthMax = lengths.back();
     r.EdgeLengthMedian = lengths[lengths.size() / 2];
