@@ -147,27 +147,37 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
   if (to.empty()) return result;
   const int vertices = static_cast<int>(from.Vertices.size());
   std::vector<char> used(from.Vertices.size(), 0);
-  // The sample points in their fixed order; their distances are found in parallel and summed
-  // in that order, so the statistics do not depend on the thread count.
-  std::vector<std::array<double, 3>> points;
-  for (const VertexIDList& polygon : from.Polygons) {
+  // The sample points in their fixed order, as a vertex id or as ~f for the centroid of polygon
+  // f; their distances are found in parallel and summed in that order, so the statistics do not
+  // depend on the thread count.
+  std::vector<int> samples;
+  for (int f = 0; f < static_cast<int>(from.Polygons.size()); ++f) {
+    const VertexIDList& polygon = from.Polygons[f];
     if (!measurable(polygon, vertices)) continue;
-    std::array<double, 3> centroid{0.0, 0.0, 0.0};
-    for (int id : polygon) {
-      const std::array<double, 3> p = filePoint(from, id);
-      for (int i = 0; i < 3; ++i) centroid[i] += p[i] / static_cast<double>(polygon.size());
+    for (int id : polygon)
       if (!used[id]) {
         used[id] = 1;
-        points.push_back(p);
+        samples.push_back(id);
       }
-    }
-    points.push_back(centroid);
+    samples.push_back(~f);
   }
-  std::vector<double> distances(points.size());
-  forEachRange(static_cast<int>(points.size()), 2048, [&](int begin, int end) {
+  std::vector<double> distances(samples.size());
+  forEachRange(static_cast<int>(samples.size()), 2048, [&](int begin, int end) {
     // Consecutive samples lie close together: each query starts from the previous one's triangle.
     int hint = -1;
-    for (int i = begin; i < end; ++i) distances[i] = to.distance(points[i], hint);
+    for (int i = begin; i < end; ++i) {
+      std::array<double, 3> p{0.0, 0.0, 0.0};
+      if (samples[i] >= 0) {
+        p = filePoint(from, samples[i]);
+      } else {
+        const VertexIDList& polygon = from.Polygons[~samples[i]];
+        for (int id : polygon) {
+          const std::array<double, 3> q = filePoint(from, id);
+          for (int k = 0; k < 3; ++k) p[k] += q[k] / static_cast<double>(polygon.size());
+        }
+      }
+      distances[i] = to.distance(p, hint);
+    }
   });
   double sum = 0.0;
   for (double d : distances) {

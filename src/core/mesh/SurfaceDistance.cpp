@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "base/Parallel.h"
@@ -44,6 +45,19 @@ double squaredDistance(const P3& p, const P3& a, const P3& b, const P3& c) {
   }
   const double denom = 1.0 / (va + vb + vc);
   return at(vb * denom, vc * denom);
+}
+
+// The nearest float at or below x, and at or above it.
+float roundDown(double x) {
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  return f;
+}
+
+float roundUp(double x) {
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+  return f;
 }
 
 }  // namespace
@@ -89,7 +103,8 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
   // Two sweeps over the triangles: count per bucket, then fill in ascending triangle order.
   const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
-  std::vector<std::array<int, 6>> boxes(Triangles.size());
+  // At most 161 cells along an axis, as CellSize is at least a 160th of the extent.
+  std::vector<std::array<std::uint16_t, 6>> boxes(Triangles.size());
   Boxes.resize(Triangles.size());
   forEachRange(static_cast<int>(Triangles.size()), 1 << 14, [&](int begin, int end) {
     for (int t = begin; t < end; ++t) {
@@ -99,10 +114,10 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
           a = std::min(a, Points[id][i]);
           b = std::max(b, Points[id][i]);
         }
-        Boxes[t][i] = a;
-        Boxes[t][3 + i] = b;
-        boxes[t][i] = cellOf(a, i);
-        boxes[t][3 + i] = cellOf(b, i);
+        Boxes[t][i] = roundDown(a);
+        Boxes[t][3 + i] = roundUp(b);
+        boxes[t][i] = static_cast<std::uint16_t>(cellOf(a, i));
+        boxes[t][3 + i] = static_cast<std::uint16_t>(cellOf(b, i));
       }
     }
   });
@@ -114,7 +129,7 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
     }
     std::vector<int> next(pass == 1 ? BucketStart.begin() : BucketStart.end(), BucketStart.end());
     for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-      const std::array<int, 6>& box = boxes[t];
+      const std::array<std::uint16_t, 6>& box = boxes[t];
       for (int x = box[0]; x <= box[3]; ++x)
         for (int y = box[1]; y <= box[4]; ++y)
           for (int z = box[2]; z <= box[5]; ++z) {
@@ -144,7 +159,7 @@ double SurfaceDistance::distance(const P3& p, int& hint) const {
   double best = std::numeric_limits<double>::infinity();
   double limit = best;  // (sqrt(best) + margin)^2
   const auto consider = [&](int t) {
-    const std::array<double, 6>& box = Boxes[t];
+    const std::array<float, 6>& box = Boxes[t];
     double d2 = 0.0;
     for (int i = 0; i < 3; ++i) {
       const double d = std::max({0.0, box[i] - p[i], p[i] - box[3 + i]});

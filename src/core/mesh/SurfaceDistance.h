@@ -37,8 +37,8 @@ class SurfaceDistance {
 
   std::vector<P3> Points;
   std::vector<std::array<int, 3>> Triangles;
-  // Per triangle its bounding box: the lower corner, then the upper one.
-  std::vector<std::array<double, 6>> Boxes;
+  // Per triangle its bounding box, the lower corner then the upper one, rounded outwards to float.
+  std::vector<std::array<float, 6>> Boxes;
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};
