@@ -6,8 +6,11 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <numeric>
-#include <unordered_map>
+#include <vector>
 
 #include "base/Parallel.h"
 #include "mesh/ElementShape.h"
@@ -91,16 +94,6 @@ void unite(std::vector<int>& parent, int a, int b) {
   if (a != b) parent[std::max(a, b)] = std::min(a, b);
 }
 
-struct EdgeUse {
-  int Count = 0;
-  int Forward = 0;  // runs from the lower to the higher id
-};
-
-std::uint64_t edgeKey(int a, int b) {
-  const int lo = std::min(a, b), hi = std::max(a, b);
-  return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lo)) << 32) | static_cast<std::uint32_t>(hi);
-}
-
 // The polygons of three or more corners whose ids are all vertices of the mesh.
 bool measurable(const VertexIDList& polygon, int vertices) {
   if (polygon.size() < 3) return false;
@@ -114,31 +107,77 @@ std::array<double, 3> filePoint(const PolygonStorage& mesh, int v) {
   return {f.x, f.y, f.z};
 }
 
+// A small buffer on the stack that moves to the heap only for unusually long lists.
+template <typename T, int N>
+class SmallBuffer {
+ public:
+  explicit SmallBuffer(std::size_t size) {
+    if (size > static_cast<std::size_t>(N)) {
+      Heap.resize(size);
+      Data = Heap.data();
+    }
+  }
+  T* data() { return Data; }
+  T& operator[](std::size_t i) { return Data[i]; }
+
+ private:
+  T Local[N];
+  std::vector<T> Heap;
+  T* Data = Local;
+};
+
+// Whether the polygon names one vertex twice.
+bool repeatsVertex(const VertexIDList& polygon) {
+  SmallBuffer<int, 16> sorted(polygon.size());
+  std::copy(polygon.begin(), polygon.end(), sorted.data());
+  std::sort(sorted.data(), sorted.data() + polygon.size());
+  return std::adjacent_find(sorted.data(), sorted.data() + polygon.size()) != sorted.data() + polygon.size();
+}
+
+// Counts of one range of vertices, added up in vertex order.
+struct VertexRangeCounts {
+  int Edges = 0, OpenEdges = 0, NonManifoldEdges = 0, InconsistentEdges = 0;
+  int NonManifoldVertices = 0;
+  std::vector<double> Lengths;
+};
+
 // Distances from the used vertices and polygon centroids of `from` to the surface of `to`.
 DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDistance& to) {
   DistanceStatistics result;
   if (to.empty()) return result;
   const int vertices = static_cast<int>(from.Vertices.size());
   std::vector<char> used(from.Vertices.size(), 0);
-  // The sample points in their fixed order; their distances are found in parallel and summed
-  // in that order, so the statistics do not depend on the thread count.
-  std::vector<std::array<double, 3>> points;
-  for (const VertexIDList& polygon : from.Polygons) {
+  // The sample points in their fixed order, as a vertex id or as ~f for the centroid of polygon
+  // f; their distances are found in parallel and summed in that order, so the statistics do not
+  // depend on the thread count.
+  std::vector<int> samples;
+  for (int f = 0; f < static_cast<int>(from.Polygons.size()); ++f) {
+    const VertexIDList& polygon = from.Polygons[f];
     if (!measurable(polygon, vertices)) continue;
-    std::array<double, 3> centroid{0.0, 0.0, 0.0};
-    for (int id : polygon) {
-      const std::array<double, 3> p = filePoint(from, id);
-      for (int i = 0; i < 3; ++i) centroid[i] += p[i] / static_cast<double>(polygon.size());
+    for (int id : polygon)
       if (!used[id]) {
         used[id] = 1;
-        points.push_back(p);
+        samples.push_back(id);
       }
-    }
-    points.push_back(centroid);
+    samples.push_back(~f);
   }
-  std::vector<double> distances(points.size());
-  forEachRange(static_cast<int>(points.size()), 2048, [&](int begin, int end) {
-    for (int i = begin; i < end; ++i) distances[i] = to.distance(points[i]);
+  std::vector<double> distances(samples.size());
+  forEachRange(static_cast<int>(samples.size()), 2048, [&](int begin, int end) {
+    // Consecutive samples lie close together: each query starts from the previous one's triangle.
+    int hint = -1;
+    for (int i = begin; i < end; ++i) {
+      std::array<double, 3> p{0.0, 0.0, 0.0};
+      if (samples[i] >= 0) {
+        p = filePoint(from, samples[i]);
+      } else {
+        const VertexIDList& polygon = from.Polygons[~samples[i]];
+        for (int id : polygon) {
+          const std::array<double, 3> q = filePoint(from, id);
+          for (int k = 0; k < 3; ++k) p[k] += q[k] / static_cast<double>(polygon.size());
+        }
+      }
+      distances[i] = to.distance(p, hint);
+    }
   });
   double sum = 0.0;
   for (double d : distances) {
@@ -150,111 +189,223 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
   return result;
 }
 
+// Sorts values ascending. Lengths are never negative, so their bit patterns sort as they do and
+// a radix sort by bytes serves; anything else (a NaN, a negative value) goes to std::sort.
+void sortLengths(std::vector<double>& values) {
+  const std::size_t count = values.size();
+  std::vector<std::uint64_t> keys(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!(values[i] >= 0.0) || std::signbit(values[i])) {
+      std::sort(values.begin(), values.end());
+      return;
+    }
+    std::memcpy(&keys[i], &values[i], sizeof(double));
+  }
+  std::vector<std::array<std::size_t, 256>> counts(8);
+  for (auto& c : counts) c.fill(0);
+  for (std::uint64_t key : keys)
+    for (int b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xff];
+  std::vector<std::uint64_t> other(count);
+  for (int b = 0; b < 8; ++b) {
+    std::array<std::size_t, 256>& c = counts[b];
+    // A byte that all keys share leaves the order as it is.
+    if (c[(keys[0] >> (8 * b)) & 0xff] == count) continue;
+    std::size_t start = 0;
+    for (std::size_t& n : c) {
+      const std::size_t size = n;
+      n = start;
+      start += size;
+    }
+    for (std::uint64_t key : keys) other[c[(key >> (8 * b)) & 0xff]++] = key;
+    keys.swap(other);
+  }
+  for (std::size_t i = 0; i < count; ++i) std::memcpy(&values[i], &keys[i], sizeof(double));
+}
+
 }  // namespace
 
 MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonStorage* reference, double voxelSize) {
   MeshQualityReport r;
   const int vertices = static_cast<int>(mesh.Vertices.size());
+  const int polygons = static_cast<int>(mesh.Polygons.size());
   r.Vertices = vertices;
-  r.PolygonEntries = static_cast<int>(mesh.Polygons.size());
+  r.PolygonEntries = polygons;
   r.QuadShape = startStatistics(QuadMeasures);
   r.TriangleShape = startStatistics(TriangleMeasures);
 
-  std::unordered_map<std::uint64_t, EdgeUse> edges;
-  std::vector<char> used(mesh.Vertices.size(), 0);
-  std::vector<int> parent(mesh.Vertices.size());
-  std::iota(parent.begin(), parent.end(), 0);
-  // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test.
-  std::vector<std::vector<std::pair<int, int>>> corners(mesh.Vertices.size());
+  std::vector<std::array<double, 3>> points(mesh.Vertices.size());
+  forEachRange(vertices, 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) points[v] = filePoint(mesh, v);
+  });
 
-  for (const VertexIDList& polygon : mesh.Polygons) {
-    if (!measurable(polygon, vertices)) {
-      ++r.DegeneratePolygons;
-      continue;
-    }
-    ++r.Polygons;
-    const int n = static_cast<int>(polygon.size());
-    ++r.PolygonsByCorners[n];
-    std::vector<int> sorted(polygon.begin(), polygon.end());
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) ++r.RepeatedVertexPolygons;
-    for (int i = 0; i < n; ++i) {
-      const int a = polygon[i], b = polygon[(i + 1) % n];
-      used[a] = 1;
-      unite(parent, polygon[0], a);
-      corners[a].emplace_back(polygon[(i + n - 1) % n], b);
-      if (a == b) continue;
-      EdgeUse& e = edges[edgeKey(a, b)];
-      ++e.Count;
-      if (a < b) ++e.Forward;
-    }
-
-    if (n == 3 || n == 4) {
-      double p[4][3];
-      for (int i = 0; i < n; ++i) {
-        const std::array<double, 3> f = filePoint(mesh, polygon[i]);
-        for (int k = 0; k < 3; ++k) p[i][k] = f[k];
-      }
-      if (n == 3) {
-        const ElementShape shape = ElementShape::triangle(p);
-        addShape(r.TriangleShape, TriangleMeasures, shape);
-        if (shape.ScaledJacobian <= 0.0) ++r.TrianglesNonPositiveJacobian;
-      } else {
-        const ElementShape shape = ElementShape::quad(p);
-        addShape(r.QuadShape, QuadMeasures, shape);
-        if (shape.ScaledJacobian <= 0.0) ++r.QuadsNonPositiveJacobian;
-      }
-    } else {
-      ++r.MoreThanFourCorners;
-    }
-  }
+  // Per polygon its corner count (0 when it is not measured), whether it repeats a vertex, and
+  // the shape of a triangle or quad; found in parallel, added up in polygon order so that the
+  // sums of the shape measures do not depend on the thread count.
+  std::vector<int> cornerCount(mesh.Polygons.size(), 0);
+  std::vector<char> repeated(mesh.Polygons.size(), 0);
+  std::vector<ElementShape> shapes(mesh.Polygons.size());
+  forEachRange(
+      polygons, 1 << 12,
+      [&](int begin, int end) {
+        for (int f = begin; f < end; ++f) {
+          const VertexIDList& polygon = mesh.Polygons[f];
+          if (!measurable(polygon, vertices)) continue;
+          const int n = static_cast<int>(polygon.size());
+          cornerCount[f] = n;
+          repeated[f] = repeatsVertex(polygon);
+          if (n != 3 && n != 4) continue;
+          double p[4][3];
+          for (int i = 0; i < n; ++i)
+            for (int k = 0; k < 3; ++k) p[i][k] = points[polygon[i]][k];
+          shapes[f] = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+        }
+      },
+      [&](int begin, int end) {
+        for (int f = begin; f < end; ++f) {
+          const int n = cornerCount[f];
+          if (n == 0) {
+            ++r.DegeneratePolygons;
+            continue;
+          }
+          ++r.Polygons;
+          ++r.PolygonsByCorners[n];
+          if (repeated[f]) ++r.RepeatedVertexPolygons;
+          if (n == 3) {
+            addShape(r.TriangleShape, TriangleMeasures, shapes[f]);
+            if (shapes[f].ScaledJacobian <= 0.0) ++r.TrianglesNonPositiveJacobian;
+          } else if (n == 4) {
+            addShape(r.QuadShape, QuadMeasures, shapes[f]);
+            if (shapes[f].ScaledJacobian <= 0.0) ++r.QuadsNonPositiveJacobian;
+          } else {
+            ++r.MoreThanFourCorners;
+          }
+        }
+      });
   finishStatistics(r.QuadShape);
   finishStatistics(r.TriangleShape);
+  std::vector<ElementShape>().swap(shapes);
+  std::vector<char>().swap(repeated);
 
-  std::vector<int> valence(mesh.Vertices.size(), 0);
-  std::vector<double> lengths;
-  lengths.reserve(edges.size());
-  for (const auto& entry : edges) {
-    const EdgeUse& e = entry.second;
-    ++r.Edges;
-    const std::array<double, 3> a = filePoint(mesh, static_cast<int>(entry.first >> 32));
-    const std::array<double, 3> b = filePoint(mesh, static_cast<int>(entry.first & 0xffffffffu));
-    lengths.push_back(
-        std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) + (a[2] - b[2]) * (a[2] - b[2])));
-    if (e.Count == 1) ++r.OpenEdges;
-    if (e.Count > 2) ++r.NonManifoldEdges;
-    if (e.Count == 2 && e.Forward != 1) ++r.InconsistentEdges;
-    ++valence[static_cast<int>(entry.first >> 32)];
-    ++valence[static_cast<int>(entry.first & 0xffffffffu)];
+  // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test and the edges:
+  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]).
+  std::vector<int> cornerStart(mesh.Vertices.size() + 1, 0);
+  for (int f = 0; f < polygons; ++f)
+    if (cornerCount[f] > 0)
+      for (int id : mesh.Polygons[f]) ++cornerStart[id + 1];
+  for (int v = 0; v < vertices; ++v) cornerStart[v + 1] += cornerStart[v];
+  std::vector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
+  std::vector<int> parent(mesh.Vertices.size());
+  std::iota(parent.begin(), parent.end(), 0);
+  {
+    std::vector<int> next(cornerStart.begin(), cornerStart.end() - 1);
+    for (int f = 0; f < polygons; ++f) {
+      const int n = cornerCount[f];
+      if (n == 0) continue;
+      const VertexIDList& polygon = mesh.Polygons[f];
+      for (int i = 0; i < n; ++i) {
+        const int a = polygon[i];
+        unite(parent, polygon[0], a);
+        corners[next[a]++] = {polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
+      }
+    }
   }
+  std::vector<int>().swap(cornerCount);
+
+  // An edge is found at its lower vertex: the corners there whose next neighbour is the higher
+  // one run it forward, those whose previous neighbour is, backward. Every neighbour other than
+  // the vertex itself counts once for its valence.
+  std::vector<int> valence(mesh.Vertices.size(), 0);
+  std::vector<char> used(mesh.Vertices.size(), 0);
+  std::vector<double> lengths;
+  std::mutex rangeMutex;
+  std::map<int, VertexRangeCounts> rangeCounts;
+  forEachRange(
+      vertices, 1 << 12,
+      [&](int begin, int end) {
+        VertexRangeCounts counts;
+        for (int v = begin; v < end; ++v) {
+          const int first = cornerStart[v], size = cornerStart[v + 1] - first;
+          if (size == 0) continue;
+          used[v] = 1;
+          const std::pair<int, int>* around = corners.data() + first;
+          // Neighbours as 2 * id + 1 for a forward step to them, 2 * id for a step back.
+          SmallBuffer<std::int64_t, 32> neighbours(2 * static_cast<std::size_t>(size));
+          int count = 0;
+          for (int i = 0; i < size; ++i) {
+            if (around[i].second != v) neighbours[count++] = 2 * static_cast<std::int64_t>(around[i].second) + 1;
+            if (around[i].first != v) neighbours[count++] = 2 * static_cast<std::int64_t>(around[i].first);
+          }
+          std::sort(neighbours.data(), neighbours.data() + count);
+          int distinct = 0;
+          for (int i = 0; i < count;) {
+            const int w = static_cast<int>(neighbours[i] >> 1);
+            int j = i, forward = 0;
+            for (; j < count && (neighbours[j] >> 1) == w; ++j) forward += static_cast<int>(neighbours[j] & 1);
+            ++distinct;
+            if (w > v) {
+              const int uses = j - i;
+              ++counts.Edges;
+              const std::array<double, 3>& a = points[v];
+              const std::array<double, 3>& b = points[w];
+              counts.Lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                                                 (a[2] - b[2]) * (a[2] - b[2])));
+              if (uses == 1) ++counts.OpenEdges;
+              if (uses > 2) ++counts.NonManifoldEdges;
+              if (uses == 2 && forward != 1) ++counts.InconsistentEdges;
+            }
+            i = j;
+          }
+          valence[v] = distinct;
+          // Corners around v that share an edge out of v belong to one fan.
+          SmallBuffer<int, 16> fan(static_cast<std::size_t>(size));
+          for (int i = 0; i < size; ++i) fan[i] = i;
+          const auto root = [&](int i) {
+            while (fan[i] != i) i = fan[i] = fan[fan[i]];
+            return i;
+          };
+          for (int i = 0; i < size; ++i)
+            for (int j = i + 1; j < size; ++j)
+              if (around[i].first == around[j].second || around[i].second == around[j].first ||
+                  around[i].first == around[j].first || around[i].second == around[j].second) {
+                const int a = root(i), b = root(j);
+                if (a != b) fan[std::max(a, b)] = std::min(a, b);
+              }
+          int fans = 0;
+          for (int i = 0; i < size; ++i)
+            if (root(i) == i) ++fans;
+          if (fans > 1) ++counts.NonManifoldVertices;
+        }
+        std::lock_guard<std::mutex> lock(rangeMutex);
+        rangeCounts[begin] = std::move(counts);
+      },
+      [&](int begin, int) {
+        std::unique_lock<std::mutex> lock(rangeMutex);
+        VertexRangeCounts counts = std::move(rangeCounts.at(begin));
+        rangeCounts.erase(begin);
+        lock.unlock();
+        r.Edges += counts.Edges;
+        r.OpenEdges += counts.OpenEdges;
+        r.NonManifoldEdges += counts.NonManifoldEdges;
+        r.InconsistentEdges += counts.InconsistentEdges;
+        r.NonManifoldVertices += counts.NonManifoldVertices;
+        lengths.insert(lengths.end(), counts.Lengths.begin(), counts.Lengths.end());
+      });
+  std::vector<std::pair<int, int>>().swap(corners);
 
   if (!lengths.empty()) {
-    std::sort(lengths.begin(), lengths.end());
+    // The order of the edges is not fixed, so the lengths are summed in ascending order.
+    sortLengths(lengths);
     r.EdgeLengthMin = lengths.front();
     r.EdgeLengthMax = lengths.back();
     r.EdgeLengthMedian = lengths[lengths.size() / 2];
     r.EdgeLengthMean = std::accumulate(lengths.begin(), lengths.end(), 0.0) / static_cast<double>(lengths.size());
   }
 
-  std::vector<int> fan;
   for (int v = 0; v < vertices; ++v) {
     if (!used[v]) continue;
     ++r.UsedVertices;
     ++r.Valence[valence[v]];
     if (findRoot(parent, v) == v) ++r.Components;
-    // Corners around v that share an edge out of v belong to one fan.
-    const auto& around = corners[v];
-    fan.resize(around.size());
-    std::iota(fan.begin(), fan.end(), 0);
-    for (std::size_t i = 0; i < around.size(); ++i)
-      for (std::size_t j = i + 1; j < around.size(); ++j)
-        if (around[i].first == around[j].second || around[i].second == around[j].first ||
-            around[i].first == around[j].first || around[i].second == around[j].second)
-          unite(fan, static_cast<int>(i), static_cast<int>(j));
-    int fans = 0;
-    for (std::size_t i = 0; i < around.size(); ++i)
-      if (findRoot(fan, static_cast<int>(i)) == static_cast<int>(i)) ++fans;
-    if (fans > 1) ++r.NonManifoldVertices;
   }
 
   r.Closed = r.Polygons > 0 && r.OpenEdges == 0 && r.NonManifoldEdges == 0;

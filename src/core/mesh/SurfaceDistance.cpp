@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
+#include "base/Parallel.h"
 #include "mesh/PolygonStorage.h"
 
 namespace tessellor {
@@ -45,14 +47,29 @@ double squaredDistance(const P3& p, const P3& a, const P3& b, const P3& c) {
   return at(vb * denom, vc * denom);
 }
 
+// The nearest float at or below x, and at or above it.
+float roundDown(double x) {
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  return f;
+}
+
+float roundUp(double x) {
+  float f = static_cast<float>(x);
+  if (static_cast<double>(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
+  return f;
+}
+
 }  // namespace
 
 SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
-  Points.reserve(mesh.Vertices.size());
-  for (const Vertex& v : mesh.Vertices) {
-    const V3 f = mesh.fileCoordinates(v.pos);
-    Points.push_back({f.x, f.y, f.z});
-  }
+  Points.resize(mesh.Vertices.size());
+  forEachRange(static_cast<int>(Points.size()), 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) {
+      const V3 f = mesh.fileCoordinates(mesh.Vertices[v].pos);
+      Points[v] = {f.x, f.y, f.z};
+    }
+  });
   const int vertexCount = static_cast<int>(Points.size());
   double edgeSum = 0.0;
   for (const VertexIDList& polygon : mesh.Polygons) {
@@ -86,18 +103,24 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
   // Two sweeps over the triangles: count per bucket, then fill in ascending triangle order.
   const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
-  std::vector<std::array<int, 6>> boxes(Triangles.size());
-  for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-    for (int i = 0; i < 3; ++i) {
-      double a = Points[Triangles[t][0]][i], b = a;
-      for (int id : Triangles[t]) {
-        a = std::min(a, Points[id][i]);
-        b = std::max(b, Points[id][i]);
+  // At most 161 cells along an axis, as CellSize is at least a 160th of the extent.
+  std::vector<std::array<std::uint16_t, 6>> boxes(Triangles.size());
+  Boxes.resize(Triangles.size());
+  forEachRange(static_cast<int>(Triangles.size()), 1 << 14, [&](int begin, int end) {
+    for (int t = begin; t < end; ++t) {
+      for (int i = 0; i < 3; ++i) {
+        double a = Points[Triangles[t][0]][i], b = a;
+        for (int id : Triangles[t]) {
+          a = std::min(a, Points[id][i]);
+          b = std::max(b, Points[id][i]);
+        }
+        Boxes[t][i] = roundDown(a);
+        Boxes[t][3 + i] = roundUp(b);
+        boxes[t][i] = static_cast<std::uint16_t>(cellOf(a, i));
+        boxes[t][3 + i] = static_cast<std::uint16_t>(cellOf(b, i));
       }
-      boxes[t][i] = cellOf(a, i);
-      boxes[t][3 + i] = cellOf(b, i);
     }
-  }
+  });
   BucketStart.assign(buckets + 1, 0);
   for (int pass = 0; pass < 2; ++pass) {
     if (pass == 1) {
@@ -106,7 +129,7 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
     }
     std::vector<int> next(pass == 1 ? BucketStart.begin() : BucketStart.end(), BucketStart.end());
     for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-      const std::array<int, 6>& box = boxes[t];
+      const std::array<std::uint16_t, 6>& box = boxes[t];
       for (int x = box[0]; x <= box[3]; ++x)
         for (int y = box[1]; y <= box[4]; ++y)
           for (int z = box[2]; z <= box[5]; ++z) {
@@ -120,13 +143,7 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   }
 }
 
-int SurfaceDistance::cellOf(double coordinate, int axis) const {
-  const double c = std::floor((coordinate - Min[axis]) / CellSize);
-  if (!(c > 0.0)) return 0;
-  return std::min(Cells[axis] - 1, static_cast<int>(c));
-}
-
-double SurfaceDistance::distance(const P3& p) const {
+double SurfaceDistance::distance(const P3& p, int& hint) const {
   if (Triangles.empty()) return -1.0;
   int centre[3];
   // How far p lies outside the grid, so that the shells start where it can first meet triangles.
@@ -136,8 +153,40 @@ double SurfaceDistance::distance(const P3& p) const {
     const double below = Min[i] - p[i], above = p[i] - (Min[i] + Cells[i] * CellSize);
     outside = std::max({outside, below, above});
   }
-  const int maxShell = std::max({Cells[0], Cells[1], Cells[2]});
+  // Buckets and triangles whose boxes lie farther from p than the nearest triangle so far cannot
+  // hold a nearer one. The margin covers the rounding of the boxes and of the distances.
+  const double margin = 1e-6 * CellSize;
   double best = std::numeric_limits<double>::infinity();
+  double limit = best;  // (sqrt(best) + margin)^2
+  const auto consider = [&](int t) {
+    const std::array<float, 6>& box = Boxes[t];
+    double d2 = 0.0;
+    for (int i = 0; i < 3; ++i) {
+      const double d = std::max({0.0, box[i] - p[i], p[i] - box[3 + i]});
+      d2 += d * d;
+    }
+    if (d2 > limit) return;
+    const auto& tri = Triangles[t];
+    const double d = squaredDistance(p, Points[tri[0]], Points[tri[1]], Points[tri[2]]);
+    if (d < best) {
+      best = d;
+      hint = t;
+      const double reach = std::sqrt(best) + margin;
+      limit = reach * reach;
+    }
+  };
+  // The distance from p to the slab of cells c along axis i; the outer cells reach to infinity,
+  // as the buckets of the border cells hold everything beyond the grid.
+  const auto slab = [&](int c, int i) {
+    const double low = c == 0 ? -std::numeric_limits<double>::infinity() : Min[i] + c * CellSize;
+    const double high = c == Cells[i] - 1 ? std::numeric_limits<double>::infinity() : Min[i] + (c + 1) * CellSize;
+    const double d = std::max({0.0, low - p[i], p[i] - high});
+    return d * d;
+  };
+  // The hinted triangle first, so that the boxes prune from the start; the buckets skip it.
+  const int seed = hint >= 0 && hint < static_cast<int>(Triangles.size()) ? hint : -1;
+  if (seed >= 0) consider(seed);
+  const int maxShell = std::max({Cells[0], Cells[1], Cells[2]});
   for (int r = 0; r <= maxShell; ++r) {
     // Triangles not yet visited lie only in cells r or more steps away from p's (clamped) cell:
     // at least (r - 1) cells away along one axis, and at least `outside` away from the grid.
@@ -156,19 +205,22 @@ double SurfaceDistance::distance(const P3& p) const {
       if (reach > 0.0) reach2 = std::max(reach2, reach * reach);
     }
     if (best <= reach2) break;
-    for (int x = centre[0] - r; x <= centre[0] + r; ++x) {
-      if (x < 0 || x >= Cells[0]) continue;
-      for (int y = centre[1] - r; y <= centre[1] + r; ++y) {
-        if (y < 0 || y >= Cells[1]) continue;
-        for (int z = centre[2] - r; z <= centre[2] + r; ++z) {
+    // Only the surface of the shell is new.
+    for (int x = std::max(0, centre[0] - r); x <= std::min(Cells[0] - 1, centre[0] + r); ++x) {
+      const double dx = slab(x, 0);
+      if (dx > limit) continue;
+      const bool xFace = std::abs(x - centre[0]) == r;
+      for (int y = std::max(0, centre[1] - r); y <= std::min(Cells[1] - 1, centre[1] + r); ++y) {
+        const double dxy = dx + slab(y, 1);
+        if (dxy > limit) continue;
+        const bool face = xFace || std::abs(y - centre[1]) == r;
+        const int zStep = face || r == 0 ? 1 : 2 * r;
+        for (int z = centre[2] - r; z <= centre[2] + r; z += zStep) {
           if (z < 0 || z >= Cells[2]) continue;
-          // Only the surface of the shell is new.
-          if (std::max({std::abs(x - centre[0]), std::abs(y - centre[1]), std::abs(z - centre[2])}) != r) continue;
+          if (dxy + slab(z, 2) > limit) continue;
           const int cell = cellIndex(x, y, z);
-          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k) {
-            const auto& tri = Triangles[BucketTriangles[k]];
-            best = std::min(best, squaredDistance(p, Points[tri[0]], Points[tri[1]], Points[tri[2]]));
-          }
+          for (int k = BucketStart[cell]; k < BucketStart[cell + 1]; ++k)
+            if (BucketTriangles[k] != seed) consider(BucketTriangles[k]);
         }
       }
     }

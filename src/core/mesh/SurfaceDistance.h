@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 namespace tessellor {
@@ -16,15 +18,27 @@ class SurfaceDistance {
 
   bool empty() const { return Triangles.empty(); }
   // The distance from p to the nearest triangle; -1 for a mesh without triangles of any area.
-  double distance(const std::array<double, 3>& p) const;
+  double distance(const std::array<double, 3>& p) const {
+    int hint = -1;
+    return distance(p, hint);
+  }
+  // The same, for a run of queries near one another: hint names a triangle to try first (-1 for
+  // none) and becomes the nearest one found. The distance does not depend on it.
+  double distance(const std::array<double, 3>& p, int& hint) const;
 
  private:
   using P3 = std::array<double, 3>;
   int cellIndex(int x, int y, int z) const { return (x * Cells[1] + y) * Cells[2] + z; }
-  int cellOf(double coordinate, int axis) const;
+  int cellOf(double coordinate, int axis) const {
+    const double c = std::floor((coordinate - Min[axis]) / CellSize);
+    if (!(c > 0.0)) return 0;
+    return std::min(Cells[axis] - 1, static_cast<int>(c));
+  }
 
   std::vector<P3> Points;
   std::vector<std::array<int, 3>> Triangles;
+  // Per triangle its bounding box, the lower corner then the upper one, rounded outwards to float.
+  std::vector<std::array<float, 6>> Boxes;
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};

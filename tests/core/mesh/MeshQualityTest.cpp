@@ -2,11 +2,14 @@
 #include "mesh/MeshQuality.h"
 
 #include "mesh/PolygonStorage.h"
+#include "mesh/SurfaceDistance.h"
 #include "support/TestMeshes.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <map>
 
 using namespace tessellor;
 
@@ -136,6 +139,31 @@ TEST(MeshQuality, DefectsAreCounted) {
   EXPECT_FALSE(r.Closed);
   EXPECT_EQ(r.Genus, -1);
   EXPECT_EQ(r.TrianglesNonPositiveJacobian, 1) << "the triangle without area";
+
+  // Two triangles meeting at one corner, a quad and a triangle that name a vertex twice, and a
+  // pentagon on its own.
+  PolygonStorage pinched;
+  for (const V3& p : {V3{0, 0, 0}, V3{1, 0, 0}, V3{0, 1, 0}, V3{-1, 0, 0}, V3{0, -1, 0}, V3{2, 1, 0}, V3{2, -1, 0},
+                      V3{0, 0, 5}, V3{1, 0, 5}, V3{1.3f, 1, 5}, V3{0.5f, 1.6f, 5}, V3{-0.3f, 1, 5}, V3{-2, 0, 1}})
+    pinched.addVertex(Vertex{p, {}, 0});
+  pinched.Polygons = {{0, 1, 2}, {0, 3, 4}, {1, 5, 1, 6}, {7, 8, 9, 10, 11}, {3, 3, 12}};
+  const MeshQualityReport q = measureMeshQuality(pinched);
+  EXPECT_EQ(q.Polygons, 5);
+  EXPECT_EQ(q.PolygonsByCorners, (std::map<int, int>{{3, 3}, {4, 1}, {5, 1}}));
+  EXPECT_EQ(q.MoreThanFourCorners, 1);
+  EXPECT_EQ(q.RepeatedVertexPolygons, 2);
+  EXPECT_EQ(q.Edges, 14) << "3-3 is no edge; 1-5, 1-6 and 3-12 are run once each way";
+  EXPECT_EQ(q.OpenEdges, 11);
+  EXPECT_EQ(q.NonManifoldEdges + q.InconsistentEdges, 0);
+  EXPECT_EQ(q.NonManifoldVertices, 3) << "0, and 1 and 3, whose repeating polygon forms a fan of its own";
+  EXPECT_EQ(q.Components, 2);
+  EXPECT_EQ(q.EulerCharacteristic, 13 - 14 + 5);
+  EXPECT_EQ(q.Valence, (std::map<int, int>{{1, 3}, {2, 7}, {3, 1}, {4, 2}}));
+  const double shortSide = std::hypot(0.3f, 1.0);
+  EXPECT_NEAR(q.EdgeLengthMin, 1.0, 1e-6);
+  EXPECT_NEAR(q.EdgeLengthMedian, shortSide, 1e-6);
+  EXPECT_NEAR(q.EdgeLengthMean, (7 + 2 * shortSide + 5 * std::sqrt(2.0)) / 14, 1e-6);
+  EXPECT_NEAR(q.EdgeLengthMax, std::sqrt(2.0), 1e-6);
 }
 
 TEST(MeshQuality, DistancesBetweenNestedCubes) {
@@ -153,4 +181,39 @@ TEST(MeshQuality, DistancesBetweenNestedCubes) {
   EXPECT_NEAR(r.FromReference.Max, 0.25 * std::sqrt(3.0), 1e-6) << "a corner of the outer cube";
   const std::string json = formatQualityJson(r);
   EXPECT_NE(json.find("\"max_voxels\": 2"), std::string::npos) << json;
+}
+
+TEST(SurfaceDistance, BucketSearchFindsTheNearestOfAllTriangles) {
+  // A sphere of 320 triangles over a few buckets, and a long sliver that spans many of them.
+  PolygonStorage mesh;
+  testmeshes::build(mesh, testmeshes::icosphere({0, 0, 0}, 1, 2));
+  const int a = mesh.addVertex(Vertex{{-1.7f, -0.2f, 0.1f}, {}, 0});
+  const int b = mesh.addVertex(Vertex{{1.8f, 0.3f, -0.2f}, {}, 0});
+  const int c = mesh.addVertex(Vertex{{1.8f, 0.35f, -0.1f}, {}, 0});
+  mesh.Polygons.push_back({a, b, c});
+  const SurfaceDistance surface(mesh);
+  // Each triangle on its own: one bucket, so its distance is measured directly.
+  std::vector<SurfaceDistance> single;
+  for (const VertexIDList& polygon : mesh.Polygons) {
+    PolygonStorage one;
+    for (int id : polygon) one.addVertex(mesh.Vertices[id]);
+    one.Polygons.push_back({0, 1, 2});
+    single.emplace_back(one);
+  }
+  int hint = -1, samples = 0;
+  for (double x = -3.1; x < 3.2; x += 0.41)
+    for (double y = -2.9; y < 3.0; y += 0.37)
+      for (double z = -3.0; z < 3.1; z += 0.43) {
+        const std::array<double, 3> p{x, y, z};
+        double nearest = std::numeric_limits<double>::infinity();
+        for (const SurfaceDistance& s : single) nearest = std::min(nearest, s.distance(p));
+        ASSERT_EQ(surface.distance(p), nearest) << x << " " << y << " " << z;
+        // Whatever triangle the search starts from, it ends at the same distance.
+        ASSERT_EQ(surface.distance(p, hint), nearest) << x << " " << y << " " << z;
+        int other = samples % 400;
+        ASSERT_EQ(surface.distance(p, other), nearest) << x << " " << y << " " << z;
+        ++samples;
+      }
+  // Points on the surface: the corners.
+  for (const Vertex& v : mesh.Vertices) EXPECT_EQ(surface.distance({v.pos.x, v.pos.y, v.pos.z}), 0.0);
 }
