@@ -68,6 +68,7 @@ class Mender {
     // Whether a polygon needs mending is read in parallel for the mesh as a pass finds it; until
     // the pass changes something those answers hold, after that each is read again in turn.
     std::vector<char> flagged;
+    bool changed = false;  // whether anything below changed the mesh the flags were read from
     for (int pass = 0; pass < 20; ++pass) {
       const int known = static_cast<int>(Polygons.size());
       flagged.assign(static_cast<std::size_t>(known), 0);
@@ -80,6 +81,7 @@ class Mender {
         if (mendPolygon(p)) ++changes;
       }
       if (changes == 0) break;
+      changed = true;
     }
     // Likewise for the pinches: until one is separated, the parallel answers hold.
     const int vertices = static_cast<int>(Positions.size());
@@ -92,8 +94,15 @@ class Mender {
       if (!separated && !pinched[v]) continue;
       if (separateFans(v)) separated = true;
     }
+    const int parted = Counts.PartedVertices;
     partCoincidentVertices();
+    changed = changed || separated || Counts.PartedVertices != parted;
     const int count = static_cast<int>(Polygons.size());
+    // What is left degenerate is what needs mending; on a mesh nothing changed, the flags say so.
+    if (!changed) {
+      for (char f : flagged) Counts.RemainingDegenerate += f;
+      return;
+    }
     std::vector<char> degenerate(static_cast<std::size_t>(count), 0);
     forEachRange(count, 1024, [&](int begin, int end) {
       for (int p = begin; p < end; ++p) {
@@ -110,7 +119,8 @@ class Mender {
     std::vector<int> order;
     for (int p = 0; p < static_cast<int>(Polygons.size()); ++p)
       if (Polygons[p].size() >= 3) order.push_back(p);
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) { return Origin[a] < Origin[b]; });
+    const auto byOrigin = [this](int a, int b) { return Origin[a] < Origin[b]; };
+    if (!std::is_sorted(order.begin(), order.end(), byOrigin)) std::stable_sort(order.begin(), order.end(), byOrigin);
 
     std::vector<int> newId(Positions.size(), -1);
     for (int p : order)
