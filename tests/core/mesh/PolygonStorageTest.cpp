@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
+#include <vector>
 #include <cstring>
 
 using namespace tessellor;
@@ -99,6 +102,86 @@ TEST(PolygonStorage, EdgeIndexKeepsTheFirstTwoPolygonsOfAnEdge) {
 // s = min(96 / 2, 46 / 1, 46 / 1) = 46 with a border of 1.5; fitting again composes Scale and
 // Offset, so file coordinates still come back; a flat axis does not limit the scale. A mesh that
 // cannot be fitted (all points in one place, no vertices, no room inside the border) is left alone.
+// The bulk build (by vertex buckets, or one sort when the ids are far apart) gives the index that
+// adding every edge use in turn gives: the same keys in the same order, the same two polygons.
+TEST(PolygonStorage, EdgeIndexBuiltInBulkEqualsOneBuiltEdgeByEdge) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 40; ++round) {
+    const int spread = round % 2 == 0 ? 1 : 1000003;  // odd rounds: ids too far apart for buckets
+    std::vector<VertexIDList> polygons(1 + random() % 60);
+    for (VertexIDList& polygon : polygons) {
+      const int corners = static_cast<int>(random() % 9);  // some empty, some with repeated ids
+      for (int c = 0; c < corners; ++c) polygon.push_back(static_cast<int>(random() % 25) * spread);
+    }
+    EdgeIndexTable bulk, single;
+    bulk.build(polygons);
+    for (int p = 0; p < static_cast<int>(polygons.size()); ++p) {
+      const VertexIDList& polygon = polygons[p];
+      for (std::size_t i = 0; i < polygon.size(); ++i)
+        single.insert(p, polygon[(i + polygon.size() - 1) % polygon.size()], polygon[i]);
+    }
+    ASSERT_EQ(bulk.size(), single.size());
+    for (auto a = bulk.begin(), b = single.begin(); a != bulk.end(); ++a, ++b) {
+      EXPECT_EQ(a->first.Lower, b->first.Lower);
+      EXPECT_EQ(a->first.Upper, b->first.Upper);
+      EXPECT_EQ(a->second.First, b->second.First);
+      EXPECT_EQ(a->second.Second, b->second.Second);
+      const EdgeEntryData* found = bulk.find(a->first);
+      ASSERT_NE(found, nullptr);
+      EXPECT_EQ(found->First, a->second.First);
+    }
+    EXPECT_EQ(bulk.find(EdgeEntryKey{-5, 3}), nullptr);
+    EXPECT_EQ(bulk.find(EdgeEntryKey{30 * spread, 31 * spread}), nullptr);
+  }
+}
+
+// The inline polygon list against std::vector under the edits the passes make, across the switch
+// from inline ids to an array and with ranges taken from the list itself.
+TEST(PolygonStorage, PolygonListsBehaveLikeVectors) {
+  std::mt19937 random(11);
+  IdList list;
+  std::vector<int> model;
+  for (int step = 0; step < 4000; ++step) {
+    const int op = static_cast<int>(random() % 8);
+    const int id = static_cast<int>(random() % 100);
+    const std::size_t at = model.empty() ? 0 : random() % (model.size() + 1);
+    if (op <= 1 || model.size() < 2) {
+      list.push_back(id);
+      model.push_back(id);
+    } else if (op == 2) {
+      list.insert(list.begin() + at, id);
+      model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), id);
+    } else if (op == 3 && at < model.size()) {
+      list.erase(list.begin() + at, list.begin() + std::min(model.size(), at + 2));
+      model.erase(model.begin() + static_cast<std::ptrdiff_t>(at),
+                  model.begin() + static_cast<std::ptrdiff_t>(std::min(model.size(), at + 2)));
+    } else if (op == 4) {
+      // A part of the list itself, assigned to it or inserted into it.
+      const std::size_t from = random() % model.size(), to = from + random() % (model.size() - from);
+      const std::vector<int> part(model.begin() + static_cast<std::ptrdiff_t>(from),
+                                  model.begin() + static_cast<std::ptrdiff_t>(to));
+      if (random() % 2) {
+        list.assign(list.begin() + from, list.begin() + to);
+        model = part;
+      } else {
+        list.insert(list.begin() + at, list.begin() + from, list.begin() + to);
+        model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), part.begin(), part.end());
+      }
+    } else if (op == 5) {
+      IdList moved(std::move(list));
+      list = IdList(moved);  // a copy of a moved list
+    } else if (op == 6 && model.size() > 12) {
+      list.resize(model.size() / 3);
+      model.resize(model.size() / 3);
+    } else {
+      IdList other{1, 2, 3};
+      other.swap(list);
+      list.swap(other);
+    }
+    ASSERT_EQ(std::vector<int>(list.begin(), list.end()), model) << "step " << step;
+  }
+}
+
 TEST(PolygonStorage, FitIntoVolume) {
   PolygonStorage mesh;
   make(mesh, {{0, 0, 0}, {2, 0, 0}, {2, 1, 1}, {0.5f, 0.25f, 0.75f}}, {{0, 1, 2}, {0, 2, 3}});
