@@ -69,6 +69,19 @@ std::vector<std::pair<int, int>> splitRange(int count, int grain) {
 void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
                   const std::function<void(int, int)>& merge) {
   const std::vector<std::pair<int, int>> ranges = splitRange(count, grain);
+#if defined(TESSELLOR_HAVE_TBB)
+  if (!merge && ranges.size() > 1) {
+    // Nothing to hand on in order: all ranges in one parallel loop, taken as threads come free.
+    tbb::task_arena arena(effectiveThreadCount());
+    arena.execute([&] {
+      tbb::parallel_for(tbb::blocked_range<int>(0, static_cast<int>(ranges.size()), 1),
+                        [&](const tbb::blocked_range<int>& r) {
+                          for (int i = r.begin(); i != r.end(); ++i) work(ranges[i].first, ranges[i].second);
+                        });
+    });
+    return;
+  }
+#endif
   forEachInOrder(
       static_cast<int>(ranges.size()), [&](int i) { work(ranges[i].first, ranges[i].second); },
       [&](int i) {
