@@ -4,6 +4,12 @@
 #include "mesh/PolygonStorage.h"
 #include "mesh/TextLine.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Parallel.h"
+
 namespace tessellor {
 
 void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonStorage& mesh, bool fullPrecision) const {
@@ -17,12 +23,31 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   out.print("element face %d\n", static_cast<int>(mesh.Polygons.size()));
   out.print("property list uint8 int32 vertex_indices\n");
   out.print("end_header\n");
-  TextLine line;
-  for (const Vertex& vertex : mesh.Vertices) {
+  // The lines are formatted in parallel, a range of elements at a time, and written in order.
+  const auto inPieces = [&out](int count, const auto& format) {
+    const std::vector<std::pair<int, int>> ranges = splitRange(count, 16384);
+    std::vector<std::string> texts(ranges.size());
+    forEachInOrder(
+        static_cast<int>(ranges.size()),
+        [&](int r) {
+          TextLine line;
+          std::string& text = texts[static_cast<std::size_t>(r)];
+          for (int i = ranges[r].first; i < ranges[r].second; ++i) {
+            line.clear();
+            format(i, line, text);
+            text.append(line.data(), line.size());
+          }
+        },
+        [&](int r) {
+          std::string& text = texts[static_cast<std::size_t>(r)];
+          out.write(text.data(), text.size());
+          std::string().swap(text);
+        });
+  };
+  inPieces(static_cast<int>(mesh.Vertices.size()), [&](int v, TextLine& line, std::string&) {
     // File coordinates in 32-bit float, printed widened to double ("%f" or "%.9g").
-    const V3 f = mesh.fileCoordinates(vertex.pos);
+    const V3 f = mesh.fileCoordinates(mesh.Vertices[static_cast<std::size_t>(v)].pos);
     const double c[3] = {static_cast<double>(f.x), static_cast<double>(f.y), static_cast<double>(f.z)};
-    line.clear();
     for (int i = 0; i < 3; ++i) {
       if (i > 0) line.character(' ');
       if (fullPrecision)
@@ -31,22 +56,20 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
         line.fixed6(c[i]);
     }
     line.character('\n');
-    out.write(line.data(), line.size());
-  }
-  for (const VertexIDList& polygon : mesh.Polygons) {
-    line.clear();
+  });
+  inPieces(static_cast<int>(mesh.Polygons.size()), [&](int p, TextLine& line, std::string& text) {
+    const VertexIDList& polygon = mesh.Polygons[static_cast<std::size_t>(p)];
     line.integer(static_cast<int>(polygon.size()));
     for (int id : polygon) {
       if (line.room() < 32) {
-        out.write(line.data(), line.size());
+        text.append(line.data(), line.size());
         line.clear();
       }
       line.character(' ');
       line.integer(id);
     }
     line.character('\n');
-    out.write(line.data(), line.size());
-  }
+  });
   out.commit();
 }
 
