@@ -1,6 +1,7 @@
 #include "postprocess/MeshCleanup.h"
 
 #include <algorithm>
+#include <cstring>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "base/LogFrame.h"
+#include "base/BucketSort.h"
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 #include "base/TaskClock.h"
@@ -403,13 +405,37 @@ class Mender {
   }
 
   // Whether the polygons around v form more than one fan (separateFans changes nothing else).
+  // The usual few polygons are held on the stack; the fans are the same as fansAround finds.
   bool severalFans(int v) const {
-    std::vector<int> around;
-    for (int p : Around[v])
-      if (std::find(Polygons[p].begin(), Polygons[p].end(), v) != Polygons[p].end()) around.push_back(p);
-    if (around.size() < 2) return false;
-    const Fans fans = fansAround(v, around);
-    return std::any_of(fans.Root.begin() + 1, fans.Root.end(), [](int r) { return r != 0; });
+    constexpr int Small = 32;
+    int before[Small], after[Small], fan[Small];
+    int count = 0;
+    for (int p : Around[v]) {
+      const VertexIDList& polygon = Polygons[p];
+      const auto at = std::find(polygon.begin(), polygon.end(), v);
+      if (at == polygon.end()) continue;
+      if (count == Small) {
+        const std::vector<int> around = polygonsAround(v);
+        const Fans fans = fansAround(v, around);
+        return std::any_of(fans.Root.begin() + 1, fans.Root.end(), [](int r) { return r != 0; });
+      }
+      const std::size_t n = polygon.size(), i = static_cast<std::size_t>(at - polygon.begin());
+      before[count] = polygon[(i + n - 1) % n];
+      after[count] = polygon[(i + 1) % n];
+      fan[count] = count;
+      ++count;
+    }
+    const auto root = [&fan](int i) {
+      while (fan[i] != i) i = fan[i] = fan[fan[i]];
+      return i;
+    };
+    for (int i = 0; i < count; ++i)
+      for (int j = i + 1; j < count; ++j)
+        if (before[i] == after[j] || after[i] == before[j] || before[i] == before[j] || after[i] == after[j])
+          fan[std::max(root(i), root(j))] = std::min(root(i), root(j));
+    for (int i = 1; i < count; ++i)
+      if (root(i) != 0) return true;
+    return false;
   }
 
   // Where the polygons around v form several fans that touch only at v (a pinch), every fan but
@@ -468,16 +494,38 @@ class Mender {
   void partCoincidentVertices() {
     // The used vertices ordered by place, then by id: runs of one place come out as a map from
     // place to vertices would list them.
+    // Only the runs matter, not their order (every move is made from the places before any
+    // move): the vertices are filed by a hash of their place, and each bucket sorted by place and
+    // id. -0.0 and 0.0 are one place, as the comparison has it.
+    const int vertices = static_cast<int>(Positions.size());
+    std::vector<char> isUsed(Positions.size(), 0);
+    forEachRange(vertices, 4096, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) isUsed[v] = used(v) ? 1 : 0;
+    });
     std::vector<int> placed;
-    for (int v = 0; v < static_cast<int>(Positions.size()); ++v)
-      if (used(v)) placed.push_back(v);
-    std::stable_sort(placed.begin(), placed.end(), [this](int a, int b) { return Positions[a] < Positions[b]; });
+    for (int v = 0; v < vertices; ++v)
+      if (isUsed[v]) placed.push_back(v);
+    const int buckets = std::max(1, static_cast<int>(placed.size()));
+    const auto bucketOf = [this, buckets](int v) {
+      std::uint64_t h = 1469598103934665603ull;
+      for (int k = 0; k < 3; ++k) {
+        const double c = Positions[v][k] + 0.0;
+        std::uint64_t bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        h = (h ^ bits) * 1099511628211ull;
+        h ^= h >> 29;
+      }
+      return static_cast<int>(h % static_cast<std::uint64_t>(buckets));
+    };
+    bucketSort(placed, buckets, bucketOf, [this](int a, int b) {
+      return Positions[a] < Positions[b] || (!(Positions[b] < Positions[a]) && a < b);
+    });
     std::vector<std::pair<int, P3>> moves;
     std::vector<int> around;
     bool boundary = false;
     for (std::size_t first = 0; first < placed.size();) {
       std::size_t last = first + 1;
-      while (last < placed.size() && !(Positions[placed[first]] < Positions[placed[last]])) ++last;
+      while (last < placed.size() && Positions[placed[first]] == Positions[placed[last]]) ++last;
       const std::size_t begin = first;
       first = last;
       if (last - begin < 2) continue;
