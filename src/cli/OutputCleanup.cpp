@@ -8,8 +8,9 @@ const OptionSyntax OutputCleanup::Raw{"--raw", nullptr,
 WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh, Level level, StatusOutput& output) {
   WriteOptions options;
   if (args.has("--raw")) return options;
+  // The commands only write and measure the result: its indices are not made again.
   if (level == Level::Repair)
-    cleanMesh(mesh, &output);
+    cleanMesh(mesh, &output, false);
   else
     removeUnusedEntries(mesh, &output);
   options.fullPrecision = true;

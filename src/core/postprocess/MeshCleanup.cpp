@@ -679,7 +679,7 @@ MeshCleanup::Result MeshCleanup::compact(PolygonStorage& mesh, StatusOutput* sta
   return result;
 }
 
-MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* status) {
+MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* status, bool rebuildIndices) {
   if (status) status->beginTask("Cleaning up mesh");
   Mender mender(mesh);
   // The mender has its own lists; the indices and polygons are made anew from its result.
@@ -689,7 +689,10 @@ MeshCleanup::Result MeshCleanup::repair(PolygonStorage& mesh, StatusOutput* stat
   EdgeIndexTable().swap(mesh.EdgeIndex);
   mender.mend();
   mender.writeBack(mesh, true);
-  rebuild(mesh, true);
+  if (rebuildIndices)
+    rebuild(mesh, true);
+  else if (!mesh.Vertices.empty())
+    mesh.computeBoundingBox();
   const Result result = mender.Counts;
   report(status, "Collapsed edges: %d", result.CollapsedEdges);
   report(status, "Split polygons: %d", result.SplitPolygons);

@@ -44,7 +44,9 @@ class MeshCleanup {
   // midpoints, and repair also the vertex normals. Lines go to status (may be null) in a task
   // frame named "Cleaning up mesh" / "Removing unused entries".
   static Result compact(PolygonStorage& mesh, StatusOutput* status = nullptr);
-  static Result repair(PolygonStorage& mesh, StatusOutput* status = nullptr);
+  // With rebuildIndices false the indices and midpoints stay empty and the vertex normals as
+  // they were: for a mesh that is only read as lists from then on (written, measured).
+  static Result repair(PolygonStorage& mesh, StatusOutput* status = nullptr, bool rebuildIndices = true);
 };
 
 }  // namespace tessellor

@@ -195,7 +195,9 @@ MeshCleanup::Result removeUnusedEntries(PolygonStorage& mesh, StatusOutput* stat
   return MeshCleanup::compact(mesh, status);
 }
 
-MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status) { return MeshCleanup::repair(mesh, status); }
+MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status, bool rebuildIndices) {
+  return MeshCleanup::repair(mesh, status, rebuildIndices);
+}
 
 void fitIntoWorkingBox(PolygonStorage& mesh) {
   // A mesh that cannot be fitted (no extent at all) stays as read; sizing the volume says why.

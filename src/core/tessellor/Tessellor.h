@@ -85,8 +85,9 @@ void writeMesh(const std::string& path, const PolygonStorage& mesh, MeshFormat f
 MeshCleanup::Result removeUnusedEntries(PolygonStorage& mesh, StatusOutput* status = nullptr);
 // Also mends the degenerate elements at their cause: no polygon repeats a vertex and no triangle
 // or quad has a scaled Jacobian at or below MeshCleanup::MinScaledJacobian where the surface
-// allows it (MeshCleanup::repair).
-MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullptr);
+// allows it (MeshCleanup::repair). rebuildIndices false skips rebuilding the indices, midpoints
+// and vertex normals, for a mesh that is only written or measured next.
+MeshCleanup::Result cleanMesh(PolygonStorage& mesh, StatusOutput* status = nullptr, bool rebuildIndices = true);
 
 // Rescales mesh into the 50 x 50 x 50 working box the pipeline starts from (as the desktop
 // "Open" does); a mesh without vertices stays as it is.
