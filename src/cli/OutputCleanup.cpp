@@ -18,7 +18,10 @@ WriteOptions OutputCleanup::apply(const CommandLine& args, PolygonStorage& mesh,
 }
 
 std::string OutputCleanup::openEdgeWarning(const std::string& path, const PolygonStorage& mesh) {
-  const int open = countOpenEdges(mesh);
+  return openEdgeWarning(path, countOpenEdges(mesh));
+}
+
+std::string OutputCleanup::openEdgeWarning(const std::string& path, int open) {
   if (open == 0) return std::string();
   return path + ": the output mesh is not closed (" + std::to_string(open) + " open edges)";
 }

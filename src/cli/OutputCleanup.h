@@ -25,4 +25,6 @@ class OutputCleanup {
   // The warning for an output mesh written to path with open edges ("PATH: the output mesh is not
   // closed (N open edges)"), or "" for a closed one.
   static std::string openEdgeWarning(const std::string& path, const tessellor::PolygonStorage& mesh);
+  // The same for a mesh whose open edges are already counted (as its quality report does).
+  static std::string openEdgeWarning(const std::string& path, int openEdges);
 };

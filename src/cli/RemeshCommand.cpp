@@ -88,7 +88,7 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
   writeMesh(args.output(), remeshed, format, writeOptions);
-  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), remeshed);
+  const std::string openWarning = OutputCleanup::openEdgeWarning(args.output(), report.OpenEdges);
   if (!openWarning.empty()) output.warning(openWarning);
   if (args.has("--report")) {
     AtomicFileWriter file(reportPath);
@@ -123,7 +123,7 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     mesh.releaseIndices();
     const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
     writeMesh(item.Output, remeshed, format, writeOptions);
-    item.Warning = OutputCleanup::openEdgeWarning(item.Output, remeshed);
+    item.Warning = OutputCleanup::openEdgeWarning(item.Output, report.OpenEdges);
     item.Polygons = static_cast<std::size_t>(report.Polygons);
     item.QuadShare = report.QuadShare;
     summary = formatQualitySummary(report);

@@ -565,7 +565,7 @@ void MarchingCubes33::extract() {
     // Emptied polygons have left VIndex; the edge index must forget them too.
     if (built.computeMidpoints() != 0) built.buildEdgeIndex();
     if (_output) _output->setProgress(97);
-    built.computeVertexNormals();
+    if (_vertexNormals) built.computeVertexNormals();
     if (_output) _output->setProgress(98);
     if (_output) _output->setProgress(100);
   } catch (const std::bad_alloc&) {

@@ -37,6 +37,9 @@ class MarchingCubes33 : public MarchingCubes33Cube {
   void setStatusOutput(StatusOutput* output) { _output = output; }
   // Polled once per slab; a stop throws Cancelled and the mesh keeps its previous contents.
   void setInterrupter(NullInterrupter* interrupter) { _interrupter = interrupter; }
+  // Whether extract computes the vertex normals (on by default). A caller that only takes the
+  // polygons and midpoints on turns them off.
+  void setVertexNormals(bool on) { _vertexNormals = on; }
 
   // Back to the constructed state: sizes -1, no vertices.
   void release();
@@ -59,6 +62,7 @@ class MarchingCubes33 : public MarchingCubes33Cube {
   int _sizeY = -1;
   int _sizeZ = -1;
   int _vertexCount = 0;
+  bool _vertexNormals = true;
 
   // Largest number of vertices a run may create, counted as a buffer that starts at 65536
   // records and doubles: a run that needs more stops with ProcessingError. Vertex ids are ints,

@@ -119,12 +119,12 @@ class PolygonStorage {
   // --- post-processing passes (src/core/postprocess, one source file each)
   void constructDualSurface(const PolygonStorage& source, bool skipBoundaryMidpoints);
   // constructDualSurface in two halves: the fans (the only step that reads source), then the
-  // indices, midpoints and normals; a caller may free source in between.
+  // indices, midpoints and (with vertexNormals) normals; a caller may free source in between.
   // With centres given, the dual's first vertices are moved out of it (normally source.Midpoints,
   // which the walk does not read) instead of being copied from source.Midpoints.
   void constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints,
                          std::vector<Vertex>* centres = nullptr);
-  void finishDualSurface();
+  void finishDualSurface(bool vertexNormals = true);
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
   void removeRhombusPolygons();

@@ -197,6 +197,8 @@ void QuadDominantTessellor::outputMeshFromVolume() {
   const InterrupterScope scope(Interrupter, "Volume -> Output Mesh");
   release();
   initialize();
+  // Nothing reads the normals of the intermediate meshes: smoothing computes the output's.
+  setVertexNormals(!ReleaseMeshes);
   extract();
   transferFeaturePointsToMidpoints(MCMesh, activeVolume());
   // The dual's vertices are the extracted polygons' midpoints, now on the feature points; open
@@ -209,7 +211,7 @@ void QuadDominantTessellor::outputMeshFromVolume() {
     // The midpoints become the dual's vertices: moved, not copied, since the mesh goes next.
     OutputMesh.constructDualFans(MCMesh, true, &MCMesh.Midpoints);
     dropLists(MCMesh);
-    OutputMesh.finishDualSurface();
+    OutputMesh.finishDualSurface(false);
   } else {
     OutputMesh.constructDualSurface(MCMesh, true);
   }

@@ -42,8 +42,9 @@ class QuadDominantTessellor : public MarchingCubes33 {
   void setSparseVolume(bool sparse);
   // Whether remesh drops what the later steps no longer read, to lower the peak memory: the
   // input mesh's lists once the volume is made, the Marching Cubes mesh's once the dual surface
-  // is built (meshes), the volume once the feature points are transferred (volume). Off by
-  // default; the output is the same either way.
+  // is built (meshes), the volume once the feature points are transferred (volume). With meshes
+  // the vertex normals of those two meshes, which nothing reads, are not computed either (the
+  // output's come from smoothing). Off by default; the output is the same either way.
   void setReleaseIntermediates(bool meshes, bool volume) {
     ReleaseMeshes = meshes;
     ReleaseVolume = volume;

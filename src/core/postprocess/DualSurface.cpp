@@ -129,12 +129,12 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
       });
 }
 
-void PolygonStorage::finishDualSurface() {
+void PolygonStorage::finishDualSurface(bool vertexNormals) {
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.
   if (computeMidpoints() != 0) buildEdgeIndex();
-  computeVertexNormals();
+  if (vertexNormals) computeVertexNormals();
 
   if (Output) Output->endTask();
 }
