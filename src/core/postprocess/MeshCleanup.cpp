@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <map>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -43,23 +46,42 @@ class Mender {
  public:
   explicit Mender(const PolygonStorage& mesh) {
     const int vertices = static_cast<int>(mesh.Vertices.size());
-    Positions.reserve(mesh.Vertices.size());
-    for (const Vertex& v : mesh.Vertices) {
-      Positions.push_back({v.pos.x, v.pos.y, v.pos.z});
-      Attributes.push_back(v.attr);
-      Source.push_back(static_cast<int>(Source.size()));
-    }
+    Positions.resize(mesh.Vertices.size());
+    Attributes.resize(mesh.Vertices.size());
+    Source.resize(mesh.Vertices.size());
+    forEachRange(vertices, 1 << 14, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) {
+        const Vertex& vertex = mesh.Vertices[v];
+        Positions[v] = {vertex.pos.x, vertex.pos.y, vertex.pos.z};
+        Attributes[v] = vertex.attr;
+        Source[v] = v;
+      }
+    });
     Around.resize(mesh.Vertices.size());
-    for (std::size_t p = 0; p < mesh.Polygons.size(); ++p) {
-      const VertexIDList& polygon = mesh.Polygons[p];
-      bool valid = polygon.size() >= 3;
-      for (int id : polygon) valid = valid && id >= 0 && id < vertices;
-      if (!valid) {
+    // Per polygon: 0 when it goes (fewer than three corners, or an id without a vertex), 1 when it
+    // names every vertex once, 2 when it names one again and is cut.
+    const int count = static_cast<int>(mesh.Polygons.size());
+    std::vector<char> kind(mesh.Polygons.size(), 0);
+    forEachRange(count, 4096, [&](int begin, int end) {
+      for (int p = begin; p < end; ++p) {
+        const VertexIDList& polygon = mesh.Polygons[p];
+        bool valid = polygon.size() >= 3;
+        for (int id : polygon) valid = valid && id >= 0 && id < vertices;
+        if (valid) kind[p] = repeatsVertex(polygon) ? 2 : 1;
+      }
+    });
+    if (std::find(kind.begin(), kind.end(), 2) == kind.end()) {
+      takeSimplePolygons(mesh, kind);
+      return;
+    }
+    // Pieces of a cut polygon are numbered right after it: one polygon after another.
+    for (int p = 0; p < count; ++p) {
+      if (!kind[p]) {
         ++Counts.RemovedPolygons;
         continue;
       }
-      Origin.push_back(static_cast<int>(p));
-      Polygons.push_back(polygon);
+      Origin.push_back(p);
+      Polygons.push_back(mesh.Polygons[p]);
       index(static_cast<int>(Polygons.size()) - 1);
       normalize(static_cast<int>(Polygons.size()) - 1);
     }
@@ -124,31 +146,48 @@ class Mender {
     const auto byOrigin = [this](int a, int b) { return Origin[a] < Origin[b]; };
     if (!std::is_sorted(order.begin(), order.end(), byOrigin)) std::stable_sort(order.begin(), order.end(), byOrigin);
 
+    // A vertex stays when a written polygon uses it: marked from the polygons in parallel.
+    const int vertexCount = static_cast<int>(Positions.size());
+    std::unique_ptr<std::atomic<char>[]> kept(new std::atomic<char>[Positions.size()]);
+    forEachRange(vertexCount, 1 << 14, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) kept[v].store(0, std::memory_order_relaxed);
+    });
+    const int orderCount = static_cast<int>(order.size());
+    forEachRange(orderCount, 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i)
+        for (int v : Polygons[order[i]]) kept[v].store(1, std::memory_order_relaxed);
+    });
     std::vector<int> newId(Positions.size(), -1);
-    for (int p : order)
-      for (int v : Polygons[p]) newId[v] = 0;
-    std::vector<Vertex> vertices;
-    for (std::size_t v = 0; v < Positions.size(); ++v) {
-      if (newId[v] < 0) {
+    int keptCount = 0;
+    for (int v = 0; v < vertexCount; ++v) {
+      if (kept[v].load(std::memory_order_relaxed))
+        newId[v] = keptCount++;
+      else
         ++Counts.RemovedVertices;
-        continue;
-      }
-      newId[v] = static_cast<int>(vertices.size());
-      Vertex record = mesh.Vertices[Source[v]];
-      if (movedVertices) {
-        record.pos = V3{static_cast<float>(Positions[v][0]), static_cast<float>(Positions[v][1]),
-                        static_cast<float>(Positions[v][2])};
-        record.attr = Attributes[v];
-      }
-      vertices.push_back(record);
     }
-    std::vector<VertexIDList> polygons;
-    polygons.reserve(order.size());
-    for (int p : order) {
-      VertexIDList polygon;
-      for (int v : Polygons[p]) polygon.push_back(newId[v]);
-      polygons.push_back(std::move(polygon));
-    }
+    kept.reset();
+    std::vector<Vertex> vertices(static_cast<std::size_t>(keptCount));
+    forEachRange(vertexCount, 1 << 14, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) {
+        if (newId[v] < 0) continue;
+        Vertex& record = vertices[newId[v]];
+        record = mesh.Vertices[Source[v]];
+        if (movedVertices) {
+          record.pos = V3{static_cast<float>(Positions[v][0]), static_cast<float>(Positions[v][1]),
+                          static_cast<float>(Positions[v][2])};
+          record.attr = Attributes[v];
+        }
+      }
+    });
+    std::vector<VertexIDList> polygons(order.size());
+    forEachRange(orderCount, 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) {
+        const VertexIDList& from = Polygons[order[i]];
+        VertexIDList& polygon = polygons[i];
+        polygon.resize(from.size());
+        for (std::size_t k = 0; k < from.size(); ++k) polygon[k] = newId[from[k]];
+      }
+    });
     mesh.Vertices.swap(vertices);
     mesh.Polygons.swap(polygons);
   }
@@ -156,6 +195,54 @@ class Mender {
   MeshCleanup::Result Counts;
 
  private:
+  static bool repeatsVertex(const VertexIDList& polygon) {
+    for (std::size_t i = 1; i < polygon.size(); ++i)
+      if (std::find(polygon.begin(), polygon.begin() + static_cast<std::ptrdiff_t>(i), polygon[i]) !=
+          polygon.begin() + static_cast<std::ptrdiff_t>(i))
+        return true;
+    return false;
+  }
+
+  // The constructor for a mesh whose kept polygons all name every vertex once: none is cut, so
+  // polygon i is the i-th kept one and the lists are made in bulk. Taken one by one, each polygon
+  // would meet only the polygons before it in removeTwin; the polygons that have a twin among
+  // those are found in parallel, and only they are taken in turn, in order, as before.
+  void takeSimplePolygons(const PolygonStorage& mesh, const std::vector<char>& kind) {
+    const int count = static_cast<int>(kind.size());
+    for (int p = 0; p < count; ++p) {
+      if (kind[p])
+        Origin.push_back(p);
+      else
+        ++Counts.RemovedPolygons;
+    }
+    const int kept = static_cast<int>(Origin.size());
+    Polygons.resize(Origin.size());
+    forEachRange(kept, 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) Polygons[i] = mesh.Polygons[Origin[i]];
+    });
+    // Around: the polygons of every vertex, ascending, gathered by counting.
+    const std::size_t vertices = Positions.size();
+    std::vector<int> start(vertices + 1, 0);
+    for (const VertexIDList& polygon : Polygons)
+      for (int v : polygon) ++start[static_cast<std::size_t>(v) + 1];
+    for (std::size_t v = 0; v < vertices; ++v) start[v + 1] += start[v];
+    std::vector<int> users(static_cast<std::size_t>(start[vertices]));
+    {
+      std::vector<int> next(start.begin(), start.end() - 1);
+      for (int i = 0; i < kept; ++i)
+        for (int v : Polygons[i]) users[static_cast<std::size_t>(next[v]++)] = i;
+    }
+    forEachRange(static_cast<int>(vertices), 1 << 14, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) Around[v].assign(users.data() + start[v], users.data() + start[v + 1]);
+    });
+    std::vector<char> twinned(Polygons.size(), 0);
+    forEachRange(kept, 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) twinned[i] = twinBefore(i, i) >= 0 ? 1 : 0;
+    });
+    for (int i = 0; i < kept; ++i)
+      if (twinned[i]) removeTwin(i, i);
+  }
+
   void index(int p) {
     for (int v : Polygons[p]) {
       IdList& list = Around[v];
@@ -182,11 +269,7 @@ class Mender {
   void normalize(int p) {
     VertexIDList& polygon = Polygons[p];
     // Most polygons name every vertex once: they stay as they are.
-    bool repeated = false;
-    for (std::size_t i = 1; i < polygon.size() && !repeated; ++i)
-      repeated = std::find(polygon.begin(), polygon.begin() + static_cast<std::ptrdiff_t>(i), polygon[i]) !=
-                 polygon.begin() + static_cast<std::ptrdiff_t>(i);
-    if (!repeated && polygon.size() >= 3) {
+    if (!repeatsVertex(polygon) && polygon.size() >= 3) {
       removeTwin(p);
       return;
     }
@@ -222,12 +305,13 @@ class Mender {
       removeTwin(i == 0 ? p : static_cast<int>(Polygons.size() - kept.size() + i));
   }
 
-  // Two polygons over the same vertices enclose nothing: both go when they face each other,
-  // one of them when they are copies.
-  void removeTwin(int p) {
+  // The first polygon other than p, listed at p's first corner and below `below`, over the same
+  // vertices as p; -1 when there is none.
+  int twinBefore(int p, int below) const {
     const VertexIDList& polygon = Polygons[p];
-    if (polygon.size() < 3) return;
+    if (polygon.size() < 3) return -1;
     for (int q : Around[polygon[0]]) {
+      if (q >= below) break;
       const VertexIDList& candidate = Polygons[q];
       if (q == p || candidate.size() != polygon.size()) continue;
       // The live polygons around the first corner, and of those only the ones with all corners.
@@ -238,18 +322,26 @@ class Mender {
       std::sort(sorted.begin(), sorted.end());
       std::vector<int> other(Polygons[q].begin(), Polygons[q].end());
       std::sort(other.begin(), other.end());
-      if (other != sorted) continue;
-      const std::size_t n = polygon.size();
-      const std::size_t at = std::find(Polygons[q].begin(), Polygons[q].end(), polygon[0]) - Polygons[q].begin();
-      const bool sameWay = Polygons[q][(at + 1) % n] == polygon[1];
-      if (!sameWay) {
-        Polygons[q].clear();
-        ++Counts.RemovedPolygons;
-      }
-      Polygons[p].clear();
-      ++Counts.RemovedPolygons;
-      return;
+      if (other == sorted) return q;
     }
+    return -1;
+  }
+
+  // Two polygons over the same vertices enclose nothing: both go when they face each other,
+  // one of them when they are copies. Only polygons listed below `below` are looked at.
+  void removeTwin(int p, int below = std::numeric_limits<int>::max()) {
+    const int q = twinBefore(p, below);
+    if (q < 0) return;
+    const VertexIDList& polygon = Polygons[p];
+    const std::size_t n = polygon.size();
+    const std::size_t at = std::find(Polygons[q].begin(), Polygons[q].end(), polygon[0]) - Polygons[q].begin();
+    const bool sameWay = Polygons[q][(at + 1) % n] == polygon[1];
+    if (!sameWay) {
+      Polygons[q].clear();
+      ++Counts.RemovedPolygons;
+    }
+    Polygons[p].clear();
+    ++Counts.RemovedPolygons;
   }
 
   double scaledJacobian(int p) const {
@@ -506,26 +598,37 @@ class Mender {
     for (int v = 0; v < vertices; ++v)
       if (isUsed[v]) placed.push_back(v);
     const int buckets = std::max(1, static_cast<int>(placed.size()));
-    const auto bucketOf = [this, buckets](int v) {
-      std::uint64_t h = 1469598103934665603ull;
-      for (int k = 0; k < 3; ++k) {
-        const double c = Positions[v][k] + 0.0;
-        std::uint64_t bits;
-        std::memcpy(&bits, &c, sizeof bits);
-        h = (h ^ bits) * 1099511628211ull;
-        h ^= h >> 29;
+    std::vector<int> bucketOf(Positions.size(), 0);
+    forEachRange(static_cast<int>(placed.size()), 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) {
+        const int v = placed[i];
+        std::uint64_t h = 1469598103934665603ull;
+        for (int k = 0; k < 3; ++k) {
+          const double c = Positions[v][k] + 0.0;
+          std::uint64_t bits;
+          std::memcpy(&bits, &c, sizeof bits);
+          h = (h ^ bits) * 1099511628211ull;
+          h ^= h >> 29;
+        }
+        bucketOf[v] = static_cast<int>(h % static_cast<std::uint64_t>(buckets));
       }
-      return static_cast<int>(h % static_cast<std::uint64_t>(buckets));
-    };
-    bucketSort(placed, buckets, bucketOf, [this](int a, int b) {
-      return Positions[a] < Positions[b] || (!(Positions[b] < Positions[a]) && a < b);
+    });
+    bucketSort(
+        placed, buckets, [&bucketOf](int v) { return bucketOf[v]; },
+        [this](int a, int b) { return Positions[a] < Positions[b] || (!(Positions[b] < Positions[a]) && a < b); });
+    std::vector<int>().swap(bucketOf);
+    // Whether each vertex in that order shares its place with the next one.
+    const int placedCount = static_cast<int>(placed.size());
+    std::vector<char> sameAsNext(placed.size(), 0);
+    forEachRange(std::max(0, placedCount - 1), 4096, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) sameAsNext[i] = Positions[placed[i]] == Positions[placed[i + 1]] ? 1 : 0;
     });
     std::vector<std::pair<int, P3>> moves;
     std::vector<int> around;
     bool boundary = false;
     for (std::size_t first = 0; first < placed.size();) {
       std::size_t last = first + 1;
-      while (last < placed.size() && Positions[placed[first]] == Positions[placed[last]]) ++last;
+      while (last < placed.size() && sameAsNext[last - 1]) ++last;
       const std::size_t begin = first;
       first = last;
       if (last - begin < 2) continue;
