@@ -22,6 +22,9 @@ class GenericVolumeStorage {
   // 0 when setVoxel must be called from one thread at a time; n > 0 when several threads may
   // write at once, each into its own range of x whose ends are multiples of n.
   virtual int parallelWriteAlignment() const { return 0; }
+  // False only when no voxel can carry a feature point (FeatureOffset and FeatureType cleared
+  // everywhere), so that passes looking for feature points may skip the volume.
+  virtual bool mayHoldFeaturePoints() const { return true; }
   // Cuts x into ranges [x0, x1) that threads may write at once (one range when they may not) and
   // calls work for each, in parallel; after each batch of ranges, done(x1) on the calling thread
   // with the end of the last range so far, in ascending order.

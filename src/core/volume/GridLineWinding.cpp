@@ -1,6 +1,9 @@
 #include "volume/GridLineWinding.h"
 
 #include <algorithm>
+#include <atomic>
+
+#include "base/Parallel.h"
 
 #include "volume/AxisRayCrossing.h"
 
@@ -15,8 +18,20 @@ void GridLineWinding::build(const AxisRayCrossing& rays, const std::vector<V3>& 
     family.Across[0] = size[(axis + 1) % 3];
     family.Across[1] = size[(axis + 2) % 3];
     const std::size_t lines = static_cast<std::size_t>(family.Across[0]) * static_cast<std::size_t>(family.Across[1]);
+    // The triangles are scanned in ranges in parallel; their hits join in triangle order.
     Hits.clear();
-    for (const Triangle& t : triangles) rays.scan(axis, t, size, positions, Hits);
+    const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(triangles.size()), 4096);
+    std::vector<std::vector<AxisRayCrossing::LatticeHit>> rangeHits(ranges.size());
+    forEachInOrder(
+        static_cast<int>(ranges.size()),
+        [&](int r) {
+          for (int t = ranges[r].first; t < ranges[r].second; ++t)
+            rays.scan(axis, triangles[t], size, positions, rangeHits[r]);
+        },
+        [&](int r) {
+          Hits.insert(Hits.end(), rangeHits[r].begin(), rangeHits[r].end());
+          std::vector<AxisRayCrossing::LatticeHit>().swap(rangeHits[r]);
+        });
     Crossings += static_cast<long long>(Hits.size());
 
     // Counting sort by line, then each line's few crossings by their position along it. A face
@@ -33,14 +48,22 @@ void GridLineWinding::build(const AxisRayCrossing& rays, const std::vector<V3>& 
     }
     for (std::size_t line = lines; line > 0; --line) family.Start[line] = family.Start[line - 1];
     family.Start[0] = 0;
-    for (std::size_t line = 0; line < lines; ++line) {
-      const auto first = family.Crossings.begin() + family.Start[line];
-      const auto last = family.Crossings.begin() + family.Start[line + 1];
-      if (last - first > 1) std::sort(first, last, [](const Crossing& a, const Crossing& b) { return a.At < b.At; });
-      int total = 0;
-      for (auto it = first; it != last; ++it) total += it->Step;
-      if (total != 0) ++OpenLines;
-    }
+    // Lines are sorted in parallel; crossings at one place may come in any order, as the winding
+    // numbers only sum them.
+    std::atomic<long long> open{0};
+    forEachRange(static_cast<int>(lines), 4096, [&](int begin, int end) {
+      long long rangeOpen = 0;
+      for (int line = begin; line < end; ++line) {
+        const auto first = family.Crossings.begin() + family.Start[line];
+        const auto last = family.Crossings.begin() + family.Start[line + 1];
+        if (last - first > 1) std::sort(first, last, [](const Crossing& a, const Crossing& b) { return a.At < b.At; });
+        int total = 0;
+        for (auto it = first; it != last; ++it) total += it->Step;
+        if (total != 0) ++rangeOpen;
+      }
+      open += rangeOpen;
+    });
+    OpenLines += open;
   }
 }
 

@@ -37,6 +37,7 @@ class VolumeStorageSparse : public GenericVolumeStorage {
   void clear() override;
   // Blocks are separate allocations: threads writing different blocks never meet.
   int parallelWriteAlignment() const override { return BlockSize; }
+  bool mayHoldFeaturePoints() const override { return featureBlockCount() > 0; }
   void getDistanceLayer(int z, float* distances, int* rowBegin, int* rowEnd) const override;
 
   // --- block access for hot loops
