@@ -1,7 +1,9 @@
 #include "mesh/EdgeIndexTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <memory>
 
 #include "base/Parallel.h"
 
@@ -15,11 +17,11 @@ struct Use {
   int Polygon;
 };
 
-// Calls use(lower, upper, p) for every edge use in the order the index rule sees them.
+// Calls use(lower, upper, p) for every edge use of the polygons [begin, end) in the order the
+// index rule sees them.
 template <typename F>
-void forEachUse(const std::vector<IdList>& polygons, F use) {
-  const int count = static_cast<int>(polygons.size());
-  for (int p = 0; p < count; ++p) {
+void forEachUse(const std::vector<IdList>& polygons, int begin, int end, F use) {
+  for (int p = begin; p < end; ++p) {
     const IdList& poly = polygons[static_cast<std::size_t>(p)];
     if (poly.empty()) continue;
     // The closing edge (last, first) goes in first: it decides which polygon is First.
@@ -32,17 +34,25 @@ void forEachUse(const std::vector<IdList>& polygons, F use) {
   }
 }
 
-// Sorts a short run of uses by Upper, keeping their order among equal Uppers.
-void stableSortByUpper(Use* first, Use* last) {
-  const auto byUpper = [](const Use& a, const Use& b) { return a.Upper < b.Upper; };
+template <typename F>
+void forEachUse(const std::vector<IdList>& polygons, F use) {
+  forEachUse(polygons, 0, static_cast<int>(polygons.size()), use);
+}
+
+// Sorts a short run of uses by Upper, then by polygon. Uses of one key by one polygon (a polygon
+// that runs an edge twice) may come in any order: dataOf takes a polygon once.
+void sortByUpper(Use* first, Use* last) {
+  const auto less = [](const Use& a, const Use& b) {
+    return a.Upper < b.Upper || (a.Upper == b.Upper && a.Polygon < b.Polygon);
+  };
   if (last - first > 16) {
-    std::stable_sort(first, last, byUpper);
+    std::sort(first, last, less);
     return;
   }
   for (Use* i = first + 1; i < last; ++i) {
     const Use item = *i;
     Use* j = i;
-    for (; j > first && byUpper(item, *(j - 1)); --j) *j = *(j - 1);
+    for (; j > first && less(item, *(j - 1)); --j) *j = *(j - 1);
     *j = item;
   }
 }
@@ -59,13 +69,31 @@ EdgeEntryData dataOf(const Use* first, const Use* last) {
 
 void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
   clear();
+  // The lowest and highest lower end and the number of uses, over ranges of polygons at once.
+  struct Extent {
+    long long Uses = 0;
+    int Lowest = INT_MAX, Highest = INT_MIN;
+  };
+  const int polygonCount = static_cast<int>(polygons.size());
+  const std::vector<std::pair<int, int>> ranges = splitRange(polygonCount, 4096);
+  std::vector<Extent> extents(ranges.size());
+  forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
+    for (int r = begin; r < end; ++r) {
+      Extent& e = extents[static_cast<std::size_t>(r)];
+      forEachUse(polygons, ranges[r].first, ranges[r].second, [&e](int lower, int, int) {
+        ++e.Uses;
+        e.Lowest = std::min(e.Lowest, lower);
+        e.Highest = std::max(e.Highest, lower);
+      });
+    }
+  });
   long long uses = 0;
   int lowest = INT_MAX, highest = INT_MIN;
-  forEachUse(polygons, [&](int lower, int, int) {
-    ++uses;
-    lowest = std::min(lowest, lower);
-    highest = std::max(highest, lower);
-  });
+  for (const Extent& e : extents) {
+    uses += e.Uses;
+    lowest = std::min(lowest, e.Lowest);
+    highest = std::max(highest, e.Highest);
+  }
   if (uses == 0) return;
   const long long span = static_cast<long long>(highest) - lowest + 1;
   if (span > 4 * uses + 1024 || uses > INT_MAX) {
@@ -95,26 +123,39 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
     return;
   }
 
-  // Bucketed by lower end: the uses of each vertex in the order they come, then each bucket
-  // sorted by upper end (keeping that order among equal keys) and cut into entries.
+  // Bucketed by lower end, filed from ranges of polygons at once (so in no fixed order within a
+  // bucket), then each bucket sorted by upper end and polygon and cut into entries: the order
+  // the uses have when they come polygon by polygon.
   const int buckets = static_cast<int>(span);
+  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[static_cast<std::size_t>(buckets)]);
+  forEachRange(buckets, 1 << 14, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) fill[b].store(0, std::memory_order_relaxed);
+  });
+  forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
+    for (int r = begin; r < end; ++r)
+      forEachUse(polygons, ranges[r].first, ranges[r].second,
+                 [&](int lower, int, int) { fill[lower - lowest].fetch_add(1, std::memory_order_relaxed); });
+  });
   std::vector<int> start(static_cast<std::size_t>(buckets) + 1, 0);
-  forEachUse(polygons, [&](int lower, int, int) { ++start[static_cast<std::size_t>(lower - lowest) + 1]; });
-  for (int b = 0; b < buckets; ++b) start[b + 1] += start[b];
-  std::vector<Use> items(static_cast<std::size_t>(uses));
-  {
-    std::vector<int> next(start.begin(), start.end() - 1);
-    forEachUse(polygons, [&](int lower, int upper, int p) {
-      items[static_cast<std::size_t>(next[static_cast<std::size_t>(lower - lowest)]++)] = Use{upper, p};
-    });
+  for (int b = 0; b < buckets; ++b) {
+    start[b + 1] = start[b] + fill[b].load(std::memory_order_relaxed);
+    fill[b].store(start[b], std::memory_order_relaxed);
   }
+  std::vector<Use> items(static_cast<std::size_t>(uses));
+  forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
+    for (int r = begin; r < end; ++r)
+      forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
+        items[static_cast<std::size_t>(fill[lower - lowest].fetch_add(1, std::memory_order_relaxed))] = Use{upper, p};
+      });
+  });
+  fill.reset();
   // Entries per bucket, then their places.
   std::vector<int> first(static_cast<std::size_t>(buckets) + 1, 0);
   forEachRange(buckets, 4096, [&](int begin, int end) {
     for (int b = begin; b < end; ++b) {
       Use* from = items.data() + start[b];
       Use* to = items.data() + start[b + 1];
-      stableSortByUpper(from, to);
+      sortByUpper(from, to);
       int distinct = 0;
       for (Use* u = from; u < to; ++u) distinct += u == from || u->Upper != (u - 1)->Upper;
       first[static_cast<std::size_t>(b) + 1] = distinct;

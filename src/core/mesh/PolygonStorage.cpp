@@ -5,7 +5,9 @@
 #include "base/StatusOutput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
@@ -93,26 +95,40 @@ void PolygonStorage::releaseIndices() {
 void PolygonStorage::buildIndex() {
   VIndex.clear();
   VIndex.resize(Vertices.size());
-  // The polygons of every vertex in ascending order, gathered in one counting pass and handed to
-  // the vertices' sets in parallel.
+  // The polygons of every vertex in ascending order: counted and filed from ranges of polygons at
+  // once, then each vertex's few sorted and handed to its set, in parallel.
   const int vertexCount = static_cast<int>(Vertices.size());
+  const int count = static_cast<int>(Polygons.size());
+  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[Vertices.size()]);
+  forEachRange(vertexCount, 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) fill[v].store(0, std::memory_order_relaxed);
+  });
+  forEachRange(count, 4096, [&](int begin, int end) {
+    for (int p = begin; p < end; ++p)
+      for (int v : Polygons[static_cast<std::size_t>(p)]) {
+        TS_ASSERT(v >= 0 && v < vertexCount);
+        fill[v].fetch_add(1, std::memory_order_relaxed);
+      }
+  });
   std::vector<int> start(Vertices.size() + 1, 0);
-  for (const VertexIDList& polygon : Polygons)
-    for (int v : polygon) {
-      TS_ASSERT(v >= 0 && v < vertexCount);
-      ++start[static_cast<std::size_t>(v) + 1];
-    }
-  for (std::size_t v = 0; v < Vertices.size(); ++v) start[v + 1] += start[v];
-  std::vector<int> polygonsOf(static_cast<std::size_t>(start.back()));
-  {
-    std::vector<int> next(start.begin(), start.end() - 1);
-    const int count = static_cast<int>(Polygons.size());
-    for (int p = 0; p < count; ++p)
-      for (int v : Polygons[static_cast<std::size_t>(p)]) polygonsOf[static_cast<std::size_t>(next[v]++)] = p;
+  for (int v = 0; v < vertexCount; ++v) {
+    start[v + 1] = start[v] + fill[v].load(std::memory_order_relaxed);
+    fill[v].store(start[v], std::memory_order_relaxed);
   }
+  std::vector<int> polygonsOf(static_cast<std::size_t>(start.back()));
+  forEachRange(count, 4096, [&](int begin, int end) {
+    for (int p = begin; p < end; ++p)
+      for (int v : Polygons[static_cast<std::size_t>(p)])
+        polygonsOf[static_cast<std::size_t>(fill[v].fetch_add(1, std::memory_order_relaxed))] = p;
+  });
+  fill.reset();
   forEachRange(vertexCount, 4096, [&](int begin, int end) {
-    for (int v = begin; v < end; ++v)
-      for (int k = start[v]; k < start[v + 1]; ++k) VIndex[v].insert(VIndex[v].end(), polygonsOf[k]);
+    for (int v = begin; v < end; ++v) {
+      int* first = polygonsOf.data() + start[v];
+      int* last = polygonsOf.data() + start[v + 1];
+      std::sort(first, last);
+      for (const int* k = first; k < last; ++k) VIndex[v].insert(VIndex[v].end(), *k);
+    }
   });
   buildEdgeIndex();
 }
