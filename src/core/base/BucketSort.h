@@ -1,12 +1,43 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "base/Parallel.h"
 
 namespace tessellor {
+
+// Files the items of several ranges into buckets [0, buckets), the ranges in parallel: produce(r,
+// put) calls put(bucket, item) for every item of range r in [0, ranges), and must make the same
+// calls each time (it runs twice: once to count, once to file). Afterwards the items of bucket b
+// are items[start[b] .. start[b + 1]), in no fixed order: a caller that needs one sorts them.
+template <typename T, typename Produce>
+void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start, std::vector<T>& items) {
+  const std::size_t count = static_cast<std::size_t>(std::max(buckets, 0));
+  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[count]);
+  forEachRange(buckets, 1 << 14, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) fill[b].store(0, std::memory_order_relaxed);
+  });
+  forEachRange(ranges, 1, [&](int begin, int end) {
+    for (int r = begin; r < end; ++r)
+      produce(r, [&fill](int bucket, const T&) { fill[bucket].fetch_add(1, std::memory_order_relaxed); });
+  });
+  start.assign(count + 1, 0);
+  for (std::size_t b = 0; b < count; ++b) {
+    start[b + 1] = start[b] + fill[b].load(std::memory_order_relaxed);
+    fill[b].store(start[b], std::memory_order_relaxed);
+  }
+  items.resize(static_cast<std::size_t>(start[count]));
+  forEachRange(ranges, 1, [&](int begin, int end) {
+    for (int r = begin; r < end; ++r)
+      produce(r, [&fill, &items](int bucket, const T& item) {
+        items[static_cast<std::size_t>(fill[bucket].fetch_add(1, std::memory_order_relaxed))] = item;
+      });
+  });
+}
 
 // Sorts items whose order leads with a small non-negative integer (a vertex id, say): one counting
 // pass files them by bucket(item) in [0, buckets), then the buckets are sorted with less, in
@@ -16,14 +47,17 @@ namespace tessellor {
 template <typename T, typename Bucket, typename Less>
 void bucketSort(std::vector<T>& items, int buckets, Bucket bucket, Less less) {
   if (items.size() < 2 || buckets <= 0) return;
-  std::vector<std::size_t> start(static_cast<std::size_t>(buckets) + 1, 0);
-  for (const T& item : items) ++start[static_cast<std::size_t>(bucket(item)) + 1];
-  for (std::size_t b = 0; b < static_cast<std::size_t>(buckets); ++b) start[b + 1] += start[b];
-  std::vector<T> sorted(items.size());
-  {
-    std::vector<std::size_t> next(start.begin(), start.end() - 1);
-    for (const T& item : items) sorted[next[static_cast<std::size_t>(bucket(item))]++] = item;
-  }
+  // Filed from ranges of items in parallel, then each bucket sorted: its order then no longer
+  // depends on how the items were filed.
+  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(items.size()), 1 << 14);
+  std::vector<int> start;
+  std::vector<T> sorted;
+  fileInBuckets<T>(
+      static_cast<int>(ranges.size()), buckets,
+      [&](int r, auto put) {
+        for (int i = ranges[r].first; i < ranges[r].second; ++i) put(bucket(items[i]), items[i]);
+      },
+      start, sorted);
   forEachRange(buckets, 4096, [&](int begin, int end) {
     for (int b = begin; b < end; ++b) {
       T* first = sorted.data() + start[static_cast<std::size_t>(b)];

@@ -1,10 +1,9 @@
 #include "mesh/EdgeIndexTable.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
-#include <memory>
 
+#include "base/BucketSort.h"
 #include "base/Parallel.h"
 
 namespace tessellor {
@@ -127,28 +126,16 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
   // bucket), then each bucket sorted by upper end and polygon and cut into entries: the order
   // the uses have when they come polygon by polygon.
   const int buckets = static_cast<int>(span);
-  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[static_cast<std::size_t>(buckets)]);
-  forEachRange(buckets, 1 << 14, [&](int begin, int end) {
-    for (int b = begin; b < end; ++b) fill[b].store(0, std::memory_order_relaxed);
-  });
-  forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
-    for (int r = begin; r < end; ++r)
-      forEachUse(polygons, ranges[r].first, ranges[r].second,
-                 [&](int lower, int, int) { fill[lower - lowest].fetch_add(1, std::memory_order_relaxed); });
-  });
-  std::vector<int> start(static_cast<std::size_t>(buckets) + 1, 0);
-  for (int b = 0; b < buckets; ++b) {
-    start[b + 1] = start[b] + fill[b].load(std::memory_order_relaxed);
-    fill[b].store(start[b], std::memory_order_relaxed);
-  }
-  std::vector<Use> items(static_cast<std::size_t>(uses));
-  forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
-    for (int r = begin; r < end; ++r)
-      forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
-        items[static_cast<std::size_t>(fill[lower - lowest].fetch_add(1, std::memory_order_relaxed))] = Use{upper, p};
-      });
-  });
-  fill.reset();
+  std::vector<int> start;
+  std::vector<Use> items;
+  fileInBuckets<Use>(
+      static_cast<int>(ranges.size()), buckets,
+      [&](int r, auto put) {
+        forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
+          put(lower - lowest, Use{upper, p});
+        });
+      },
+      start, items);
   // Entries per bucket, then their places.
   std::vector<int> first(static_cast<std::size_t>(buckets) + 1, 0);
   forEachRange(buckets, 4096, [&](int begin, int end) {

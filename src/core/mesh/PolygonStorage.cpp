@@ -1,13 +1,12 @@
 #include "mesh/PolygonStorage.h"
 
 #include "base/Assert.h"
+#include "base/BucketSort.h"
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <memory>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
@@ -99,29 +98,18 @@ void PolygonStorage::buildIndex() {
   // once, then each vertex's few sorted and handed to its set, in parallel.
   const int vertexCount = static_cast<int>(Vertices.size());
   const int count = static_cast<int>(Polygons.size());
-  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[Vertices.size()]);
-  forEachRange(vertexCount, 1 << 14, [&](int begin, int end) {
-    for (int v = begin; v < end; ++v) fill[v].store(0, std::memory_order_relaxed);
-  });
-  forEachRange(count, 4096, [&](int begin, int end) {
-    for (int p = begin; p < end; ++p)
-      for (int v : Polygons[static_cast<std::size_t>(p)]) {
-        TS_ASSERT(v >= 0 && v < vertexCount);
-        fill[v].fetch_add(1, std::memory_order_relaxed);
-      }
-  });
-  std::vector<int> start(Vertices.size() + 1, 0);
-  for (int v = 0; v < vertexCount; ++v) {
-    start[v + 1] = start[v] + fill[v].load(std::memory_order_relaxed);
-    fill[v].store(start[v], std::memory_order_relaxed);
-  }
-  std::vector<int> polygonsOf(static_cast<std::size_t>(start.back()));
-  forEachRange(count, 4096, [&](int begin, int end) {
-    for (int p = begin; p < end; ++p)
-      for (int v : Polygons[static_cast<std::size_t>(p)])
-        polygonsOf[static_cast<std::size_t>(fill[v].fetch_add(1, std::memory_order_relaxed))] = p;
-  });
-  fill.reset();
+  const std::vector<std::pair<int, int>> ranges = splitRange(count, 4096);
+  std::vector<int> start, polygonsOf;
+  fileInBuckets<int>(
+      static_cast<int>(ranges.size()), vertexCount,
+      [&](int r, auto put) {
+        for (int p = ranges[r].first; p < ranges[r].second; ++p)
+          for (int v : Polygons[static_cast<std::size_t>(p)]) {
+            TS_ASSERT(v >= 0 && v < vertexCount);
+            put(v, p);
+          }
+      },
+      start, polygonsOf);
   forEachRange(vertexCount, 4096, [&](int begin, int end) {
     for (int v = begin; v < end; ++v) {
       int* first = polygonsOf.data() + start[v];
