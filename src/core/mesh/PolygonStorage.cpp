@@ -275,39 +275,44 @@ void PolygonStorage::computeVertexNormals() {
   // whole mesh (by polygon, then by position), so that a polygon of k corners costs k, not k
   // searches through k corners. Next neighbour: after the first occurrence; previous neighbour:
   // before the last one, as neighbourInPolygon finds them.
-  std::vector<std::size_t> start(static_cast<std::size_t>(count) + 1, 0);
-  for (const VertexIDList& poly : Polygons)
-    for (int v : poly)
-      if (v >= 0 && v < count) ++start[static_cast<std::size_t>(v) + 1];
-  for (int v = 0; v < count; ++v) start[v + 1] += start[v];
-  std::vector<int> cornerPolygon(start[count]);
-  std::vector<int> cornerPosition(start[count]);
-  std::vector<std::size_t> next(start.begin(), start.end() - 1);
-  for (std::size_t p = 0; p < Polygons.size(); ++p) {
-    const VertexIDList& poly = Polygons[p];
-    for (std::size_t i = 0; i < poly.size(); ++i) {
-      const int v = poly[i];
-      if (v < 0 || v >= count) continue;
-      cornerPolygon[next[v]] = static_cast<int>(p);
-      cornerPosition[next[v]] = static_cast<int>(i);
-      ++next[v];
+  // Filed from ranges of polygons in parallel, then each vertex's corners sorted.
+  struct Corner {
+    int Polygon, Position;
+    bool operator<(const Corner& other) const {
+      return Polygon < other.Polygon || (Polygon == other.Polygon && Position < other.Position);
     }
-  }
+  };
+  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(Polygons.size()), 4096);
+  std::vector<int> start;
+  std::vector<Corner> corners;
+  fileInBuckets<Corner>(
+      static_cast<int>(ranges.size()), count,
+      [&](int r, auto put) {
+        for (int p = ranges[r].first; p < ranges[r].second; ++p) {
+          const VertexIDList& poly = Polygons[static_cast<std::size_t>(p)];
+          for (std::size_t i = 0; i < poly.size(); ++i)
+            if (poly[i] >= 0 && poly[i] < count) put(poly[i], Corner{p, static_cast<int>(i)});
+        }
+      },
+      start, corners);
+  forEachRange(count, 4096, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) std::sort(corners.data() + start[v], corners.data() + start[v + 1]);
+  });
 
   // Every vertex writes only its own normal: ranges of vertices run in parallel. A vertex whose
   // index lists a polygon without it takes the reporting look-up, on the calling thread in order.
   auto normalOf = [&](int v, bool mayReport) {
     V3 sum;
     float weightSum = 0.0f;
-    std::size_t c = start[v];
-    const std::size_t end = start[v + 1];
+    int c = start[v];
+    const int end = start[v + 1];
     for (int p : VIndex[v]) {
-      while (c < end && cornerPolygon[c] < p) ++c;
+      while (c < end && corners[c].Polygon < p) ++c;
       float w;
-      if (c < end && cornerPolygon[c] == p) {
-        const int first = cornerPosition[c];
-        while (c + 1 < end && cornerPolygon[c + 1] == p) ++c;
-        const int last = cornerPosition[c];
+      if (c < end && corners[c].Polygon == p) {
+        const int first = corners[c].Position;
+        while (c + 1 < end && corners[c + 1].Polygon == p) ++c;
+        const int last = corners[c].Position;
         const VertexIDList& poly = Polygons[p];
         const int n = static_cast<int>(poly.size());
         w = angleBetween(Vertices[v].pos, Vertices[poly[(first + 1) % n]].pos, Vertices[poly[(last + n - 1) % n]].pos);
