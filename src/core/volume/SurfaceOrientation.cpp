@@ -1,10 +1,13 @@
 #include "volume/SurfaceOrientation.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 #include "base/BucketSort.h"
+#include "base/Parallel.h"
 #include "volume/AxisRayCrossing.h"
 
 namespace tessellor {
@@ -21,6 +24,11 @@ std::uint64_t edgeKey(int a, int b) {
 }
 
 float coordinate(const V3& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
+
+void raiseTo(std::atomic<int>& value, int at) {
+  for (int seen = value.load(); at > seen && !value.compare_exchange_weak(seen, at);) {
+  }
+}
 
 }  // namespace
 
@@ -132,20 +140,28 @@ void SurfaceOrientation::orient(const std::vector<V3>& positions, std::vector<Tr
 void SurfaceOrientation::removeDuplicates(std::vector<Triangle>& triangles) {
   // Sorted corner triples, each with its triangle's id; equal triples after the first are dropped.
   std::vector<std::pair<Triangle, int>> sorted(triangles.size());
-  for (std::size_t t = 0; t < triangles.size(); ++t) {
-    Triangle key = triangles[t];
-    std::sort(key.begin(), key.end());
-    sorted[t] = {key, static_cast<int>(t)};
-  }
+  const int count = static_cast<int>(triangles.size());
+  std::atomic<int> highest{0};
+  forEachRange(count, 1 << 14, [&](int begin, int end) {
+    int corners = 0;
+    for (int t = begin; t < end; ++t) {
+      Triangle key = triangles[static_cast<std::size_t>(t)];
+      std::sort(key.begin(), key.end());
+      sorted[static_cast<std::size_t>(t)] = {key, t};
+      corners = std::max(corners, key[2] + 1);
+    }
+    raiseTo(highest, corners);
+  });
   // Filed by lowest corner: ids are positions of the welded surface, below its corner count.
-  int corners = 0;
-  for (const auto& entry : sorted) corners = std::max(corners, entry.first[2] + 1);
+  const int corners = highest;
   bucketSort(
       sorted, corners, [](const std::pair<Triangle, int>& e) { return e.first[0]; },
       [](const std::pair<Triangle, int>& a, const std::pair<Triangle, int>& b) { return a < b; });
   std::vector<char> keep(triangles.size(), 1);
-  for (std::size_t i = 1; i < sorted.size(); ++i)
-    if (sorted[i].first == sorted[i - 1].first) keep[static_cast<std::size_t>(sorted[i].second)] = 0;
+  forEachRange(count - 1, 1 << 14, [&](int begin, int end) {
+    for (int i = begin + 1; i <= end; ++i)
+      if (sorted[i].first == sorted[i - 1].first) keep[static_cast<std::size_t>(sorted[i].second)] = 0;
+  });
   std::size_t kept = 0;
   for (std::size_t t = 0; t < triangles.size(); ++t)
     if (keep[t]) triangles[kept++] = triangles[t];
@@ -156,13 +172,20 @@ void SurfaceOrientation::removeDuplicates(std::vector<Triangle>& triangles) {
 void SurfaceOrientation::linkAndWalk(const std::vector<Triangle>& triangles) {
   const std::size_t count = triangles.size();
   Uses.resize(3 * count);
-  for (std::size_t t = 0; t < count; ++t)
-    for (int k = 0; k < 3; ++k) {
-      const int a = triangles[t][static_cast<std::size_t>(k)], b = triangles[t][static_cast<std::size_t>((k + 1) % 3)];
-      Uses[3 * t + static_cast<std::size_t>(k)] = {edgeKey(a, b), static_cast<int>(t), a < b ? 1 : 0};
+  std::atomic<int> highest{0};
+  forEachRange(static_cast<int>(count), 1 << 14, [&](int begin, int end) {
+    int corners = 0;
+    for (int t = begin; t < end; ++t) {
+      const Triangle& tri = triangles[static_cast<std::size_t>(t)];
+      for (int k = 0; k < 3; ++k) {
+        const int a = tri[static_cast<std::size_t>(k)], b = tri[static_cast<std::size_t>((k + 1) % 3)];
+        Uses[3 * static_cast<std::size_t>(t) + static_cast<std::size_t>(k)] = {edgeKey(a, b), t, a < b ? 1 : 0};
+        corners = std::max(corners, a + 1);
+      }
     }
-  int corners = 0;
-  for (const Triangle& t : triangles) corners = std::max({corners, t[0] + 1, t[1] + 1, t[2] + 1});
+    raiseTo(highest, corners);
+  });
+  const int corners = highest;
   bucketSort(
       Uses, corners, [](const EdgeUse& x) { return static_cast<int>(x.Key >> 32); },
       [](const EdgeUse& x, const EdgeUse& y) { return x.Key < y.Key || (x.Key == y.Key && x.Triangle < y.Triangle); });
@@ -171,26 +194,35 @@ void SurfaceOrientation::linkAndWalk(const std::vector<Triangle>& triangles) {
   // component is closed is judged by its edges: each used by exactly two of its triangles, in
   // opposite directions once oriented.
   Neighbour.assign(3 * count, -1);
-  std::vector<char> openEdge(count, 0);
-  for (std::size_t i = 0; i < Uses.size();) {
-    std::size_t j = i + 1;
-    while (j < Uses.size() && Uses[j].Key == Uses[i].Key) ++j;
-    if (j - i == 2) {
-      const EdgeUse& x = Uses[i];
-      const EdgeUse& y = Uses[i + 1];
-      for (int k = 0; k < 3; ++k) {
-        const Triangle& tx = triangles[static_cast<std::size_t>(x.Triangle)];
-        if (edgeKey(tx[static_cast<std::size_t>(k)], tx[static_cast<std::size_t>((k + 1) % 3)]) == x.Key)
-          Neighbour[3 * static_cast<std::size_t>(x.Triangle) + static_cast<std::size_t>(k)] = y.Triangle;
-        const Triangle& ty = triangles[static_cast<std::size_t>(y.Triangle)];
-        if (edgeKey(ty[static_cast<std::size_t>(k)], ty[static_cast<std::size_t>((k + 1) % 3)]) == x.Key)
-          Neighbour[3 * static_cast<std::size_t>(y.Triangle) + static_cast<std::size_t>(k)] = x.Triangle;
+  // Runs of one key are taken in parallel, each range from the first run that starts in it; a
+  // run writes only its own triangles' slots for its edge.
+  std::unique_ptr<std::atomic<char>[]> openEdge(new std::atomic<char>[count]);
+  for (std::size_t t = 0; t < count; ++t) openEdge[t].store(0, std::memory_order_relaxed);
+  const std::size_t uses = Uses.size();
+  forEachRange(static_cast<int>(uses), 1 << 14, [&](int begin, int end) {
+    std::size_t i = static_cast<std::size_t>(begin);
+    while (i > 0 && i < uses && Uses[i].Key == Uses[i - 1].Key) ++i;
+    while (i < static_cast<std::size_t>(end)) {
+      std::size_t j = i + 1;
+      while (j < uses && Uses[j].Key == Uses[i].Key) ++j;
+      if (j - i == 2) {
+        const EdgeUse& x = Uses[i];
+        const EdgeUse& y = Uses[i + 1];
+        for (int k = 0; k < 3; ++k) {
+          const Triangle& tx = triangles[static_cast<std::size_t>(x.Triangle)];
+          if (edgeKey(tx[static_cast<std::size_t>(k)], tx[static_cast<std::size_t>((k + 1) % 3)]) == x.Key)
+            Neighbour[3 * static_cast<std::size_t>(x.Triangle) + static_cast<std::size_t>(k)] = y.Triangle;
+          const Triangle& ty = triangles[static_cast<std::size_t>(y.Triangle)];
+          if (edgeKey(ty[static_cast<std::size_t>(k)], ty[static_cast<std::size_t>((k + 1) % 3)]) == x.Key)
+            Neighbour[3 * static_cast<std::size_t>(y.Triangle) + static_cast<std::size_t>(k)] = x.Triangle;
+        }
+      } else {
+        for (std::size_t m = i; m < j; ++m)
+          openEdge[static_cast<std::size_t>(Uses[m].Triangle)].store(1, std::memory_order_relaxed);
       }
-    } else {
-      for (std::size_t m = i; m < j; ++m) openEdge[static_cast<std::size_t>(Uses[m].Triangle)] = 1;
+      i = j;
     }
-    i = j;
-  }
+  });
 
   // Breadth-first walk per component: a neighbour must run along the shared edge the other way.
   ComponentOf.assign(count, -1);
@@ -209,7 +241,7 @@ void SurfaceOrientation::linkAndWalk(const std::vector<Triangle>& triangles) {
     bool closed = true, consistent = true;
     for (std::size_t head = static_cast<std::size_t>(part.FirstTriangle); head < Order.size(); ++head) {
       const std::size_t t = static_cast<std::size_t>(Order[head]);
-      closed = closed && !openEdge[t];
+      closed = closed && !openEdge[t].load(std::memory_order_relaxed);
       for (std::size_t k = 0; k < 3; ++k) {
         const int n = Neighbour[3 * t + k];
         if (n < 0) continue;
