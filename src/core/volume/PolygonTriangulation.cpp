@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
+
+#include "base/Parallel.h"
 
 namespace tessellor {
 
@@ -55,9 +58,25 @@ void PolygonTriangulation::build(const PolygonStorage& mesh) {
     if (inserted.second) Positions.push_back(p);
     Welded[v] = inserted.first->second;
   }
+  // Polygons are cut over ranges in parallel; the triangles join in polygon order.
   Triangles.reserve(mesh.Polygons.size() + mesh.Polygons.size() / 2);
-  for (const VertexIDList& polygon : mesh.Polygons)
-    if (polygon.size() > 2) addPolygon(polygon);
+  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(mesh.Polygons.size()), 4096);
+  std::vector<Cut> cuts(ranges.size());
+  forEachInOrder(
+      static_cast<int>(ranges.size()),
+      [&](int r) {
+        Cut& cut = cuts[static_cast<std::size_t>(r)];
+        for (int p = ranges[r].first; p < ranges[r].second; ++p) {
+          const VertexIDList& polygon = mesh.Polygons[static_cast<std::size_t>(p)];
+          if (polygon.size() > 2) addPolygon(cut, polygon);
+        }
+      },
+      [&](int r) {
+        Cut& cut = cuts[static_cast<std::size_t>(r)];
+        Triangles.insert(Triangles.end(), cut.Triangles.begin(), cut.Triangles.end());
+        DegeneratePolygons += cut.Degenerate;
+        cut = Cut();
+      });
 }
 
 double PolygonTriangulation::doubleArea(std::size_t t) const {
@@ -70,33 +89,33 @@ double PolygonTriangulation::doubleArea(std::size_t t) const {
   return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
 }
 
-void PolygonTriangulation::addTriangle(int a, int b, int c) {
+void PolygonTriangulation::addTriangle(Cut& cut, int a, int b, int c) {
   // A polygon that touches itself can give a cut with one corner twice: it has no area and
   // its edges cancel, so it is left out.
-  if (a != b && b != c && c != a) Triangles.push_back({a, b, c});
+  if (a != b && b != c && c != a) cut.Triangles.push_back({a, b, c});
 }
 
-void PolygonTriangulation::addPolygon(const VertexIDList& polygon) {
+void PolygonTriangulation::addPolygon(Cut& cut, const VertexIDList& polygon) const {
   const int vertexCount = static_cast<int>(Welded.size());
-  Corners.clear();
+  cut.Corners.clear();
   for (int id : polygon) {
     if (id < 0 || id >= vertexCount) {
-      ++DegeneratePolygons;
+      ++cut.Degenerate;
       return;
     }
     const int w = Welded[static_cast<std::size_t>(id)];
-    if (Corners.empty() || Corners.back() != w) Corners.push_back(w);
+    if (cut.Corners.empty() || cut.Corners.back() != w) cut.Corners.push_back(w);
   }
-  while (Corners.size() > 1 && Corners.front() == Corners.back()) Corners.pop_back();
+  while (cut.Corners.size() > 1 && cut.Corners.front() == cut.Corners.back()) cut.Corners.pop_back();
 
   // The area vector (Newell's method) decides the plane the polygon is cut in; none means the
   // polygon has no area.
   double normal[3] = {0, 0, 0};
-  if (Corners.size() >= 3) {
-    const V3& o = Positions[static_cast<std::size_t>(Corners[0])];
-    for (std::size_t i = 1; i + 1 < Corners.size(); ++i) {
-      const V3& a = Positions[static_cast<std::size_t>(Corners[i])];
-      const V3& b = Positions[static_cast<std::size_t>(Corners[i + 1])];
+  if (cut.Corners.size() >= 3) {
+    const V3& o = Positions[static_cast<std::size_t>(cut.Corners[0])];
+    for (std::size_t i = 1; i + 1 < cut.Corners.size(); ++i) {
+      const V3& a = Positions[static_cast<std::size_t>(cut.Corners[i])];
+      const V3& b = Positions[static_cast<std::size_t>(cut.Corners[i + 1])];
       const double e1[3] = {double(a.x) - o.x, double(a.y) - o.y, double(a.z) - o.z};
       const double e2[3] = {double(b.x) - o.x, double(b.y) - o.y, double(b.z) - o.z};
       normal[0] += e1[1] * e2[2] - e1[2] * e2[1];
@@ -107,31 +126,32 @@ void PolygonTriangulation::addPolygon(const VertexIDList& polygon) {
   if (!(normal[0] != 0 || normal[1] != 0 || normal[2] != 0)) {
     // A figure of eight has a zero area vector too; it has area, so it is kept as a fan.
     bool collinear = true;
-    for (std::size_t i = 2; i < Corners.size() && collinear; ++i) {
-      const V3& o = Positions[static_cast<std::size_t>(Corners[0])];
-      const V3& a = Positions[static_cast<std::size_t>(Corners[1])];
-      const V3& b = Positions[static_cast<std::size_t>(Corners[i])];
+    for (std::size_t i = 2; i < cut.Corners.size() && collinear; ++i) {
+      const V3& o = Positions[static_cast<std::size_t>(cut.Corners[0])];
+      const V3& a = Positions[static_cast<std::size_t>(cut.Corners[1])];
+      const V3& b = Positions[static_cast<std::size_t>(cut.Corners[i])];
       const double e1[3] = {double(a.x) - o.x, double(a.y) - o.y, double(a.z) - o.z};
       const double e2[3] = {double(b.x) - o.x, double(b.y) - o.y, double(b.z) - o.z};
       collinear = e1[1] * e2[2] - e1[2] * e2[1] == 0 && e1[2] * e2[0] - e1[0] * e2[2] == 0 &&
                   e1[0] * e2[1] - e1[1] * e2[0] == 0;
     }
-    if (Corners.size() < 3 || collinear) {
-      ++DegeneratePolygons;
+    if (cut.Corners.size() < 3 || collinear) {
+      ++cut.Degenerate;
       return;
     }
-    for (std::size_t i = 1; i + 1 < Corners.size(); ++i) addTriangle(Corners[0], Corners[i], Corners[i + 1]);
+    for (std::size_t i = 1; i + 1 < cut.Corners.size(); ++i)
+      addTriangle(cut, cut.Corners[0], cut.Corners[i], cut.Corners[i + 1]);
     return;
   }
-  if (Corners.size() == 3) {
-    addTriangle(Corners[0], Corners[1], Corners[2]);
+  if (cut.Corners.size() == 3) {
+    addTriangle(cut, cut.Corners[0], cut.Corners[1], cut.Corners[2]);
     return;
   }
-  clipEars(normal);
+  clipEars(cut, normal);
 }
 
-void PolygonTriangulation::clipEars(const double normal[3]) {
-  const std::size_t n = Corners.size();
+void PolygonTriangulation::clipEars(Cut& cut, const double normal[3]) const {
+  const std::size_t n = cut.Corners.size();
   // Project along the largest component of the area vector, with the two remaining axes in the
   // order that keeps the polygon counter-clockwise.
   int drop = 0;
@@ -139,16 +159,16 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
     if (std::fabs(normal[axis]) > std::fabs(normal[drop])) drop = axis;
   int ua = (drop + 1) % 3, va = (drop + 2) % 3;
   if (normal[drop] < 0) std::swap(ua, va);
-  U.resize(n);
-  V.resize(n);
+  cut.U.resize(n);
+  cut.V.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
-    const V3& p = Positions[static_cast<std::size_t>(Corners[i])];
+    const V3& p = Positions[static_cast<std::size_t>(cut.Corners[i])];
     const double c[3] = {p.x, p.y, p.z};
-    U[i] = c[ua];
-    V[i] = c[va];
+    cut.U[i] = c[ua];
+    cut.V[i] = c[va];
   }
-  auto turn = [this](std::size_t a, std::size_t b, std::size_t c) {
-    return cross2(U[a], V[a], U[b], V[b], U[c], V[c]);
+  auto turn = [&cut](std::size_t a, std::size_t b, std::size_t c) {
+    return cross2(cut.U[a], cut.V[a], cut.U[b], cut.V[b], cut.U[c], cut.V[c]);
   };
 
   int reflex = 0;
@@ -163,26 +183,26 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
         const double d[3] = {double(p.x) - q.x, double(p.y) - q.y, double(p.z) - q.z};
         return d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
       };
-      if (length2(Corners[1], Corners[3]) < length2(Corners[0], Corners[2])) {
-        addTriangle(Corners[0], Corners[1], Corners[3]);
-        addTriangle(Corners[1], Corners[2], Corners[3]);
+      if (length2(cut.Corners[1], cut.Corners[3]) < length2(cut.Corners[0], cut.Corners[2])) {
+        addTriangle(cut, cut.Corners[0], cut.Corners[1], cut.Corners[3]);
+        addTriangle(cut, cut.Corners[1], cut.Corners[2], cut.Corners[3]);
       } else {
-        addTriangle(Corners[0], Corners[1], Corners[2]);
-        addTriangle(Corners[0], Corners[2], Corners[3]);
+        addTriangle(cut, cut.Corners[0], cut.Corners[1], cut.Corners[2]);
+        addTriangle(cut, cut.Corners[0], cut.Corners[2], cut.Corners[3]);
       }
       return;
     }
   }
   if (reflex == 0 || n > MaxEarClippingCorners) {
-    for (std::size_t i = 1; i + 1 < n; ++i) addTriangle(Corners[0], Corners[i], Corners[i + 1]);
+    for (std::size_t i = 1; i + 1 < n; ++i) addTriangle(cut, cut.Corners[0], cut.Corners[i], cut.Corners[i + 1]);
     return;
   }
 
-  Next.resize(n);
-  Prev.resize(n);
+  cut.Next.resize(n);
+  cut.Prev.resize(n);
   for (std::size_t i = 0; i < n; ++i) {
-    Next[i] = static_cast<int>((i + 1) % n);
-    Prev[i] = static_cast<int>((i + n - 1) % n);
+    cut.Next[i] = static_cast<int>((i + 1) % n);
+    cut.Prev[i] = static_cast<int>((i + n - 1) % n);
   }
   std::size_t left = n;
   std::size_t i = 0;
@@ -193,8 +213,8 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
     std::size_t best = i;
     double bestTurn = -1e300;
     std::size_t k = i;
-    for (std::size_t tried = 0; tried < left; ++tried, k = static_cast<std::size_t>(Next[k])) {
-      const std::size_t a = static_cast<std::size_t>(Prev[k]), c = static_cast<std::size_t>(Next[k]);
+    for (std::size_t tried = 0; tried < left; ++tried, k = static_cast<std::size_t>(cut.Next[k])) {
+      const std::size_t a = static_cast<std::size_t>(cut.Prev[k]), c = static_cast<std::size_t>(cut.Next[k]);
       const double t = turn(a, k, c);
       if (t > bestTurn) {
         bestTurn = t;
@@ -202,8 +222,10 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
       }
       if (t <= 0) continue;
       bool empty = true;
-      for (std::size_t m = static_cast<std::size_t>(Next[c]); m != a && empty; m = static_cast<std::size_t>(Next[m])) {
-        if (Corners[m] == Corners[a] || Corners[m] == Corners[k] || Corners[m] == Corners[c]) continue;
+      for (std::size_t m = static_cast<std::size_t>(cut.Next[c]); m != a && empty;
+           m = static_cast<std::size_t>(cut.Next[m])) {
+        if (cut.Corners[m] == cut.Corners[a] || cut.Corners[m] == cut.Corners[k] || cut.Corners[m] == cut.Corners[c])
+          continue;
         empty = !(turn(a, k, m) >= 0 && turn(k, c, m) >= 0 && turn(c, a, m) >= 0);
       }
       if (empty) {
@@ -211,15 +233,15 @@ void PolygonTriangulation::clipEars(const double normal[3]) {
         break;
       }
     }
-    const std::size_t a = static_cast<std::size_t>(Prev[best]), c = static_cast<std::size_t>(Next[best]);
-    addTriangle(Corners[a], Corners[best], Corners[c]);
-    Next[a] = static_cast<int>(c);
-    Prev[c] = static_cast<int>(a);
+    const std::size_t a = static_cast<std::size_t>(cut.Prev[best]), c = static_cast<std::size_t>(cut.Next[best]);
+    addTriangle(cut, cut.Corners[a], cut.Corners[best], cut.Corners[c]);
+    cut.Next[a] = static_cast<int>(c);
+    cut.Prev[c] = static_cast<int>(a);
     --left;
     i = c;
   }
-  const std::size_t a = i, b = static_cast<std::size_t>(Next[i]), c = static_cast<std::size_t>(Next[b]);
-  addTriangle(Corners[a], Corners[b], Corners[c]);
+  const std::size_t a = i, b = static_cast<std::size_t>(cut.Next[i]), c = static_cast<std::size_t>(cut.Next[b]);
+  addTriangle(cut, cut.Corners[a], cut.Corners[b], cut.Corners[c]);
 }
 
 }  // namespace tessellor

@@ -28,14 +28,19 @@ class PolygonTriangulation {
   int DegeneratePolygons = 0;       // polygons of three or more ids left out for having no area
 
  private:
-  void addPolygon(const VertexIDList& polygon);
-  void addTriangle(int a, int b, int c);
-  void clipEars(const double normal[3]);
+  // The triangles of a run of polygons and the scratch of cutting them.
+  struct Cut {
+    std::vector<Triangle> Triangles;
+    int Degenerate = 0;
+    std::vector<int> Corners;  // the welded corners of one polygon
+    std::vector<int> Next, Prev;
+    std::vector<double> U, V;  // the corners projected into the polygon's plane
+  };
+  void addPolygon(Cut& cut, const VertexIDList& polygon) const;
+  static void addTriangle(Cut& cut, int a, int b, int c);
+  void clipEars(Cut& cut, const double normal[3]) const;
 
-  std::vector<int> Welded;   // mesh vertex id -> welded id
-  std::vector<int> Corners;  // scratch: the welded corners of one polygon
-  std::vector<int> Next, Prev;
-  std::vector<double> U, V;  // scratch: the corners projected into the polygon's plane
+  std::vector<int> Welded;  // mesh vertex id -> welded id
 };
 
 }  // namespace tessellor
