@@ -32,6 +32,9 @@ struct ElementShape {
 
   static ElementShape triangle(const double p[3][3]);
   static ElementShape quad(const double p[4][3]);
+  // The scaled Jacobian alone, as triangle(p).ScaledJacobian and quad(p).ScaledJacobian give it.
+  static double triangleScaledJacobian(const double p[3][3]);
+  static double quadScaledJacobian(const double p[4][3]);
 };
 
 }  // namespace tessellor

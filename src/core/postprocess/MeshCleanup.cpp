@@ -349,8 +349,8 @@ class Mender {
     double corners[4][3];
     for (std::size_t i = 0; i < polygon.size() && i < 4; ++i)
       for (int k = 0; k < 3; ++k) corners[i][k] = Positions[polygon[i]][k];
-    return polygon.size() == 3 ? ElementShape::triangle(corners).ScaledJacobian
-                               : ElementShape::quad(corners).ScaledJacobian;
+    return polygon.size() == 3 ? ElementShape::triangleScaledJacobian(corners)
+                               : ElementShape::quadScaledJacobian(corners);
   }
 
   // The smallest scaled Jacobian of triangle abc, negative when it faces against `facing`.
@@ -359,7 +359,7 @@ class Mender {
     const int ids[3] = {a, b, c};
     for (int i = 0; i < 3; ++i)
       for (int k = 0; k < 3; ++k) corners[i][k] = Positions[ids[i]][k];
-    const double q = ElementShape::triangle(corners).ScaledJacobian;
+    const double q = ElementShape::triangleScaledJacobian(corners);
     return dot(cross(Positions[a], Positions[b], Positions[c]), facing) > 0.0 ? q : -q;
   }
 
