@@ -96,9 +96,16 @@ class Mender {
     for (int pass = 0; pass < 20; ++pass) {
       const int known = static_cast<int>(Polygons.size());
       flagged.assign(static_cast<std::size_t>(known), 0);
+      // The flags are read from the mesh as it is, whose facings are found once each.
+      Facings.resize(static_cast<std::size_t>(known));
+      forEachRange(known, 1024, [&](int begin, int end) {
+        for (int p = begin; p < end; ++p) Facings[p] = facing(p);
+      });
       forEachRange(known, 1024, [&](int begin, int end) {
         for (int p = begin; p < end; ++p) flagged[p] = needsMending(p) ? 1 : 0;
       });
+      // Mending changes polygons: from here on facings are computed as they are asked for.
+      std::vector<P3>().swap(Facings);
       int changes = 0;
       for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
         if (changes == 0 && p < known && !flagged[p]) continue;
@@ -364,6 +371,9 @@ class Mender {
   }
 
   // The polygon's normal from its corners (Newell), not normalised.
+  // The facing of polygon p, from Facings while they are kept.
+  P3 facingOf(int p) const { return static_cast<std::size_t>(p) < Facings.size() ? Facings[p] : facing(p); }
+
   P3 facing(int p) const {
     const VertexIDList& polygon = Polygons[p];
     P3 sum{0.0, 0.0, 0.0};
@@ -383,7 +393,7 @@ class Mender {
   bool foldedBack(int p) const {
     const VertexIDList& polygon = Polygons[p];
     const std::size_t n = polygon.size();
-    const P3 own = facing(p);
+    const P3 own = facingOf(p);
     const double ownLength = std::sqrt(dot(own, own));
     if (!(ownLength > 0.0)) return false;
     int folded = 0, along = 0;
@@ -397,7 +407,7 @@ class Mender {
         for (std::size_t k = 0; k < m; ++k)
           if ((other[k] == b && other[(k + 1) % m] == a) || (other[k] == a && other[(k + 1) % m] == b)) shares = true;
         if (!shares) continue;
-        const P3 theirs = facing(q);
+        const P3 theirs = facingOf(q);
         const double theirLength = std::sqrt(dot(theirs, theirs));
         if (theirLength > 0.0 && dot(own, theirs) < -0.5 * ownLength * theirLength) ++folded;
         if (theirLength > 0.0 && dot(own, theirs) > 0.5 * ownLength * theirLength) ++along;
@@ -721,6 +731,7 @@ class Mender {
   std::vector<VertexIDList> Polygons;
   std::vector<int> Origin;
   std::vector<IdList> Around;  // per vertex, the polygons that use or used it
+  std::vector<P3> Facings;     // per polygon its facing, while no polygon changes
 };
 
 // Rebuilds the indices, midpoints and normals of a mesh whose lists were replaced, without the
