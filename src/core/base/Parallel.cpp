@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 #if defined(TESSELLOR_HAVE_TBB)
 #include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
@@ -16,7 +19,21 @@ namespace {
 std::atomic<int> requestedThreads{0};
 }  // namespace
 
-void setThreadCount(int threads) { requestedThreads = threads < 0 ? 0 : threads; }
+void setThreadCount(int threads) {
+  requestedThreads = threads < 0 ? 0 : threads;
+#if defined(TESSELLOR_HAVE_TBB)
+  // More threads than cores: oneTBB's pool must be allowed to grow to them, or it keeps to the
+  // cores and warns.
+  static std::mutex guard;
+  static std::unique_ptr<tbb::global_control> allowance;
+  const std::lock_guard<std::mutex> lock(guard);
+  if (threads > tbb::info::default_concurrency())
+    allowance = std::make_unique<tbb::global_control>(tbb::global_control::max_allowed_parallelism,
+                                                      static_cast<std::size_t>(threads));
+  else
+    allowance.reset();
+#endif
+}
 
 int threadCount() { return requestedThreads; }
 
@@ -34,17 +51,47 @@ void forEachInOrder(int count, const std::function<void(int)>& work, const std::
   const int threads = effectiveThreadCount();
 #if defined(TESSELLOR_HAVE_TBB)
   if (threads > 1 && count > 1) {
+    // Every thread takes the next piece not yet taken, so pieces finish roughly in order and few
+    // wait for their merge. Whoever finishes a piece merges every finished piece that is next in
+    // line, one thread at a time: no thread waits for a batch to end.
+    std::unique_ptr<std::atomic<char>[]> finished(new std::atomic<char>[static_cast<std::size_t>(count)]);
+    for (int i = 0; i < count; ++i) finished[i].store(0, std::memory_order_relaxed);
+    std::atomic<int> taken{0}, merged{0};
+    std::atomic<bool> failed{false};
+    std::mutex merging;
+    const auto mergeReady = [&](bool wait) {
+      for (;;) {
+        std::unique_lock<std::mutex> lock(merging, std::defer_lock);
+        if (wait)
+          lock.lock();
+        else if (!lock.try_lock())
+          return;
+        int next = merged.load(std::memory_order_relaxed);
+        while (next < count && finished[next].load(std::memory_order_acquire)) {
+          merge(next);
+          merged.store(++next, std::memory_order_release);
+        }
+        lock.unlock();
+        // A piece finished while the lock was held may have found it taken: look once more.
+        if (next >= count || !finished[next].load(std::memory_order_acquire)) return;
+      }
+    };
     tbb::task_arena arena(threads);
-    const int batch = 2 * threads;
-    for (int first = 0; first < count; first += batch) {
-      const int last = std::min(count, first + batch);
-      arena.execute([&] {
-        tbb::parallel_for(tbb::blocked_range<int>(first, last, 1), [&](const tbb::blocked_range<int>& range) {
-          for (int i = range.begin(); i != range.end(); ++i) work(i);
-        });
+    arena.execute([&] {
+      tbb::parallel_for(0, threads, [&](int) {
+        try {
+          for (int i = taken++; i < count && !failed.load(std::memory_order_relaxed); i = taken++) {
+            work(i);
+            finished[i].store(1, std::memory_order_release);
+            mergeReady(false);
+          }
+        } catch (...) {
+          failed = true;
+          throw;
+        }
       });
-      for (int i = first; i < last; ++i) merge(i);
-    }
+    });
+    mergeReady(true);
     return;
   }
 #endif

@@ -16,10 +16,12 @@ int threadCount();
 int effectiveThreadCount();
 
 // Runs work(0) .. work(count - 1), each exactly once, on up to effectiveThreadCount() threads
-// (with oneTBB), and after each batch of pieces calls merge for them in ascending order on the
-// calling thread. A batch holds a few pieces per thread, so merge sees the pieces in order while
-// the work goes on in parallel, and results can be handed on (and progress reported) as they come.
-// The first exception thrown by work or merge ends the run and is rethrown here.
+// (with oneTBB), and calls merge(i) once piece i and all before it are done, in ascending order
+// and one at a time, on whichever of those threads finished the piece last (the calling thread
+// when one thread runs). The threads take the pieces in ascending order, so merge sees them in
+// order while the work goes on in parallel, and results can be handed on (and progress reported)
+// as they come. merge must not start parallel passes of its own. The first exception thrown by
+// work or merge ends the run and is rethrown here.
 void forEachInOrder(int count, const std::function<void(int)>& work, const std::function<void(int)>& merge);
 
 // The consecutive ranges forEachRange cuts [0, count) into: at least grain elements each (one range
@@ -28,7 +30,7 @@ std::vector<std::pair<int, int>> splitRange(int count, int grain);
 
 // Cuts [0, count) into consecutive ranges of at least grain elements (one range when a single
 // thread runs) and calls work(begin, end) for each as forEachInOrder calls work, then
-// merge(begin, end) for each in ascending order on the calling thread (merge may be empty).
+// merge(begin, end) for each in ascending order as forEachInOrder merges (merge may be empty).
 void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
                   const std::function<void(int, int)>& merge = {});
 
