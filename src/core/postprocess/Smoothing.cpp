@@ -4,7 +4,9 @@
 #include "base/Parallel.h"
 #include "base/StatusOutput.h"
 
+#include <atomic>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace tessellor {
@@ -14,16 +16,21 @@ void PolygonStorage::smooth() {
 
   const std::size_t count = Vertices.size();
   std::vector<V3> newPositions(count);
-  std::vector<char> fixed(count, 0);
+  std::unique_ptr<std::atomic<char>[]> fixed(new std::atomic<char>[count]);
+  forEachRange(static_cast<int>(count), 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) fixed[v].store(0, std::memory_order_relaxed);
+  });
 
   // Open borders stay where they are: both ends of every boundary edge are fixed.
-  for (const auto& entry : EdgeIndex) {
-    if (entry.second.Second != -1) continue;
-    const int lower = entry.first.Lower;
-    const int upper = entry.first.Upper;
-    if (lower >= 0 && static_cast<std::size_t>(lower) < count) fixed[lower] = 1;
-    if (upper >= 0 && static_cast<std::size_t>(upper) < count) fixed[upper] = 1;
-  }
+  forEachRange(static_cast<int>(EdgeIndex.size()), 1 << 14, [&](int begin, int end) {
+    for (auto entry = EdgeIndex.begin() + begin; entry != EdgeIndex.begin() + end; ++entry) {
+      if (entry->second.Second != -1) continue;
+      const int lower = entry->first.Lower;
+      const int upper = entry->first.Upper;
+      if (lower >= 0 && static_cast<std::size_t>(lower) < count) fixed[lower].store(1, std::memory_order_relaxed);
+      if (upper >= 0 && static_cast<std::size_t>(upper) < count) fixed[upper].store(1, std::memory_order_relaxed);
+    }
+  });
 
   const std::size_t indexed = VIndex.size() < count ? VIndex.size() : count;
   // Each vertex writes only its own new position: the vertices run in parallel.
@@ -32,7 +39,7 @@ void PolygonStorage::smooth() {
       const std::size_t i = static_cast<std::size_t>(v);
       if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
       const Vertex& vertex = Vertices[i];
-      if (i >= indexed || VIndex[i].empty() || fixed[i] || vertex.attr != 0) {
+      if (i >= indexed || VIndex[i].empty() || fixed[i].load(std::memory_order_relaxed) || vertex.attr != 0) {
         newPositions[i] = vertex.pos;
         continue;
       }
@@ -51,7 +58,10 @@ void PolygonStorage::smooth() {
   });
 
   // All at once: every average above used the positions from before the call.
-  for (std::size_t i = 0; i < count; ++i) Vertices[i].pos = newPositions[i];
+  fixed.reset();
+  forEachRange(static_cast<int>(count), 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) Vertices[v].pos = newPositions[v];
+  });
 
   if (computeMidpoints() != 0) buildEdgeIndex();
   computeVertexNormals();
