@@ -1,9 +1,7 @@
 #pragma once
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
-#include <memory>
 #include <vector>
 
 #include "base/Parallel.h"
@@ -13,29 +11,40 @@ namespace tessellor {
 // Files the items of several ranges into buckets [0, buckets), the ranges in parallel: produce(r,
 // put) calls put(bucket, item) for every item of range r in [0, ranges), and must make the same
 // calls each time (it runs twice: once to count, once to file). Afterwards the items of bucket b
-// are items[start[b] .. start[b + 1]), in no fixed order: a caller that needs one sorts them.
+// are items[start[b] .. start[b + 1]), in an order that depends on the thread count: a caller
+// that needs one sorts them. Each thread counts into buckets of its own (no atomics), so memory
+// grows by one int per bucket and thread.
 template <typename T, typename Produce>
 void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start, std::vector<T>& items) {
   const std::size_t count = static_cast<std::size_t>(std::max(buckets, 0));
-  std::unique_ptr<std::atomic<int>[]> fill(new std::atomic<int>[count]);
-  forEachRange(buckets, 1 << 14, [&](int begin, int end) {
-    for (int b = begin; b < end; ++b) fill[b].store(0, std::memory_order_relaxed);
-  });
-  forEachRange(ranges, 1, [&](int begin, int end) {
-    for (int r = begin; r < end; ++r)
-      produce(r, [&fill](int bucket, const T&) { fill[bucket].fetch_add(1, std::memory_order_relaxed); });
+  // Slot s takes ranges s, s + slots, ...: the same ranges in both passes.
+  const int slots = std::max(1, std::min(effectiveThreadCount(), ranges));
+  std::vector<std::vector<int>> next(static_cast<std::size_t>(slots));
+  forEachRange(slots, 1, [&](int begin, int end) {
+    for (int s = begin; s < end; ++s) {
+      std::vector<int>& own = next[static_cast<std::size_t>(s)];
+      own.assign(count, 0);
+      for (int r = s; r < ranges; r += slots) produce(r, [&own](int bucket, const T&) { ++own[bucket]; });
+    }
   });
   start.assign(count + 1, 0);
   for (std::size_t b = 0; b < count; ++b) {
-    start[b + 1] = start[b] + fill[b].load(std::memory_order_relaxed);
-    fill[b].store(start[b], std::memory_order_relaxed);
+    int at = start[b];
+    for (std::vector<int>& own : next) {
+      const int n = own[b];
+      own[b] = at;
+      at += n;
+    }
+    start[b + 1] = at;
   }
   items.resize(static_cast<std::size_t>(start[count]));
-  forEachRange(ranges, 1, [&](int begin, int end) {
-    for (int r = begin; r < end; ++r)
-      produce(r, [&fill, &items](int bucket, const T& item) {
-        items[static_cast<std::size_t>(fill[bucket].fetch_add(1, std::memory_order_relaxed))] = item;
-      });
+  forEachRange(slots, 1, [&](int begin, int end) {
+    for (int s = begin; s < end; ++s) {
+      std::vector<int>& own = next[static_cast<std::size_t>(s)];
+      for (int r = s; r < ranges; r += slots)
+        produce(r,
+                [&own, &items](int bucket, const T& item) { items[static_cast<std::size_t>(own[bucket]++)] = item; });
+    }
   });
 }
 
