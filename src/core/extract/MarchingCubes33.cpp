@@ -73,11 +73,18 @@ struct DistanceLayer {
     Begin.resize(static_cast<std::size_t>(ny));
     End.resize(static_cast<std::size_t>(ny));
     volume.getDistanceLayer(z, Values.data(), Begin.data(), End.data());
-    const float* v = Values.data();
-    std::uint8_t* c = Codes.data();
-    for (std::size_t i = 0; i < n; ++i)
-      c[i] = static_cast<std::uint8_t>((v[i] != NoValue ? HasValue : 0) |
-                                       (std::fabs(v[i]) < Epsilon || v[i] > 0.0f ? Positive : 0));
+    // Outside its row's bounds a point has no value: the "no distance" mark, positive.
+    std::memset(Codes.data(), Positive, n);
+    for (int y = 0; y < ny; ++y) {
+      const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(SizeX);
+      const float* v = Values.data() + first;
+      std::uint8_t* c = Codes.data() + first;
+      for (int x = Begin[static_cast<std::size_t>(y)]; x < End[static_cast<std::size_t>(y)]; ++x) {
+        const bool has = v[x] != NoValue;
+        const bool positive = (std::fabs(v[x]) < Epsilon) | (v[x] > 0.0f);
+        c[x] = static_cast<std::uint8_t>(static_cast<int>(has) * HasValue | static_cast<int>(positive) * Positive);
+      }
+    }
   }
   const float* row(int y) const {
     return Values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(SizeX);
