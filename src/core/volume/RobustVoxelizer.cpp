@@ -10,6 +10,7 @@
 #include "volume/LatticeBox.h"
 #include "volume/StepProgress.h"
 #include "volume/TriangleClosestPoint.h"
+#include "volume/VolumeStorageSparse.h"
 #include "volume/VoxelData.h"
 
 namespace tessellor {
@@ -49,6 +50,9 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
   }
 
   const float band = 1.9f;
+  // The block volume is read and written through its distance blocks: only distances change here.
+  VolumeStorageSparse* const blocks = dynamic_cast<VolumeStorageSparse*>(&volume);
+  constexpr int Bits = VolumeStorageSparse::BlockBits, Mask = VolumeStorageSparse::BlockSize - 1;
   StepProgress progress(static_cast<int>(triangles.size()), output, interrupter);
   // Threads take ranges of x at once, each every triangle in order but only the lattice points of
   // its range: every point meets the triangles in the order of a single pass, so the volume is
@@ -73,15 +77,27 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
                 triangle.find(q, p);
                 const double w[3] = {q[0] - p[0], q[1] - p[1], q[2] - p[2]};
                 const float d = static_cast<float>(std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
-                volume.getVoxel(x, y, z, voxel);
-                if (d < band && std::fabs(voxel.Distance) > d) {
+                if (!(d < band)) continue;
+                const int at = (x & Mask) + ((y & Mask) << Bits) + ((z & Mask) << (2 * Bits));
+                if (blocks) {
+                  const float* stored = blocks->distanceBlock(x >> Bits, y >> Bits, z >> Bits);
+                  voxel.Distance = stored ? stored[at] : NoValue;
+                } else {
+                  volume.getVoxel(x, y, z, voxel);
+                }
+                if (std::fabs(voxel.Distance) > d) {
                   // The sign belongs to the lattice point, not to a triangle: it is decided once,
                   // when the point first gets a distance, and kept when a nearer triangle lowers it.
                   const bool inside =
                       voxel.Distance == NoValue ? Winding.inside(x, y, z) : std::signbit(voxel.Distance) != 0;
                   // -0.0 inside keeps the side of a point on the surface.
-                  voxel.Distance = inside ? -d : d;
-                  volume.setVoxel(x, y, z, voxel);
+                  const float distance = inside ? -d : d;
+                  if (blocks) {
+                    blocks->touchDistanceBlock(x >> Bits, y >> Bits, z >> Bits)[at] = distance;
+                  } else {
+                    voxel.Distance = distance;
+                    volume.setVoxel(x, y, z, voxel);
+                  }
                 }
               }
         }
