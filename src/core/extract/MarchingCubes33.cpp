@@ -570,7 +570,7 @@ void MarchingCubes33::extract() {
     built.buildIndex();
     if (_output) _output->setProgress(93);
     // Emptied polygons have left VIndex; the edge index must forget them too.
-    if (built.computeMidpoints() != 0) built.buildEdgeIndex();
+    if (built.computeMidpoints(_vertexNormals) != 0) built.buildEdgeIndex();
     if (_output) _output->setProgress(97);
     if (_vertexNormals) built.computeVertexNormals();
     if (_output) _output->setProgress(98);

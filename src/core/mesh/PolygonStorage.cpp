@@ -177,7 +177,7 @@ void PolygonStorage::computeBoundingBox() {
   }
 }
 
-void PolygonStorage::computeMidpoint(int p) {
+void PolygonStorage::computeMidpoint(int p, bool withNormal) {
   VertexIDList& poly = Polygons[p];
   const int n = static_cast<int>(poly.size());
   if (n < 3) {
@@ -197,7 +197,7 @@ void PolygonStorage::computeMidpoint(int p) {
     const V3& a = Vertices[poly[0]].pos;
     const V3& b = Vertices[poly[1]].pos;
     const V3& c = Vertices[poly[2]].pos;
-    normal = normalizedOrZero(cross(sub(b, a), sub(c, b)));
+    if (withNormal) normal = normalizedOrZero(cross(sub(b, a), sub(c, b)));
     // The float constant, not a division by 3: results are compared bit for bit.
     position = mul(add(add(a, b), c), 0.33333334f);
   } else {
@@ -207,11 +207,11 @@ void PolygonStorage::computeMidpoint(int p) {
       const V3& a = Vertices[poly[i]].pos;
       const V3& b = Vertices[poly[(i + 1) % n]].pos;
       const V3& c = Vertices[poly[(i + 2) % n]].pos;
-      normalSum = add(normalSum, normalizedOrZero(cross(sub(b, a), sub(c, b))));
+      if (withNormal) normalSum = add(normalSum, normalizedOrZero(cross(sub(b, a), sub(c, b))));
       positionSum = add(positionSum, a);
     }
     const float inv = 1.0f / static_cast<float>(n);
-    normal = normalizedOrZero(mul(normalSum, inv));
+    if (withNormal) normal = normalizedOrZero(mul(normalSum, inv));
     position = mul(positionSum, inv);
   }
   Vertex& mid = Midpoints[p];
@@ -220,15 +220,15 @@ void PolygonStorage::computeMidpoint(int p) {
   mid.attr = 0;
 }
 
-int PolygonStorage::computeMidpoints() {
+int PolygonStorage::computeMidpoints(bool normals) {
   Midpoints.resize(Polygons.size());
   int emptied = 0;
   const int count = static_cast<int>(Polygons.size());
   // Polygons of three or more ids write only their own record and run in parallel; the
   // degenerate ones also edit the vertex index and run afterwards, in order.
-  forEachRange(count, 4096, [this](int begin, int end) {
+  forEachRange(count, 4096, [this, normals](int begin, int end) {
     for (int p = begin; p < end; ++p)
-      if (Polygons[p].size() >= 3) computeMidpoint(p);
+      if (Polygons[p].size() >= 3) computeMidpoint(p, normals);
   });
   for (int p = 0; p < count; ++p) {
     if (Polygons[p].size() >= 3) continue;

@@ -90,10 +90,12 @@ class PolygonStorage {
 
   // --- geometry
   void computeBoundingBox();
-  void computeMidpoint(int p);
+  // The centroid and normal of polygon p; without normal the record's normal is zero.
+  void computeMidpoint(int p, bool normal = true);
   // Returns the number of polygons it emptied (fewer than three ids); those are also taken out
-  // of VIndex, and the caller rebuilds EdgeIndex when the count is not 0.
-  int computeMidpoints();
+  // of VIndex, and the caller rebuilds EdgeIndex when the count is not 0. Without normals the
+  // records' normals are zero (for meshes whose later passes read only the centroids).
+  int computeMidpoints(bool normals = true);
   float angleAtVertex(int v, int p) const;
   void computeVertexNormal(Vertex& vert, int v);
   void computeVertexNormals();

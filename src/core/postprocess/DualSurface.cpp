@@ -133,7 +133,7 @@ void PolygonStorage::finishDualSurface(bool vertexNormals) {
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.
-  if (computeMidpoints() != 0) buildEdgeIndex();
+  if (computeMidpoints(vertexNormals) != 0) buildEdgeIndex();
   if (vertexNormals) computeVertexNormals();
 
   if (Output) Output->endTask();
