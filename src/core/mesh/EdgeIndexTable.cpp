@@ -1,6 +1,7 @@
 #include "mesh/EdgeIndexTable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 
 #include "base/BucketSort.h"
@@ -64,17 +65,73 @@ EdgeEntryData dataOf(const Use* first, const Use* last) {
   return data;
 }
 
+// Entries from uses filed by lower end (bucket b holds lower end lowest + b): each bucket is
+// sorted and cut into entries; offsets[b] is the first entry of bucket b.
+void takeBuckets(const std::vector<int>& start, std::vector<Use>& items, int lowest,
+                 std::vector<EdgeIndexTable::value_type>& entries, std::vector<int>& offsets) {
+  // Entries per bucket, then their places.
+  const int buckets = static_cast<int>(start.size()) - 1;
+  std::vector<int> first(static_cast<std::size_t>(buckets) + 1, 0);
+  forEachRange(buckets, 4096, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) {
+      Use* from = items.data() + start[b];
+      Use* to = items.data() + start[b + 1];
+      sortByUpper(from, to);
+      int distinct = 0;
+      for (Use* u = from; u < to; ++u) distinct += u == from || u->Upper != (u - 1)->Upper;
+      first[static_cast<std::size_t>(b) + 1] = distinct;
+    }
+  });
+  for (int b = 0; b < buckets; ++b) first[b + 1] += first[b];
+  entries.resize(static_cast<std::size_t>(first[buckets]));
+  forEachRange(buckets, 4096, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) {
+      const Use* u = items.data() + start[b];
+      const Use* to = items.data() + start[b + 1];
+      EdgeIndexTable::value_type* out = entries.data() + first[b];
+      while (u < to) {
+        const Use* run = u;
+        while (u < to && u->Upper == run->Upper) ++u;
+        *out++ = EdgeIndexTable::value_type(EdgeEntryKey{lowest + b, run->Upper}, dataOf(run, u));
+      }
+    }
+  });
+  offsets.swap(first);
+}
+
 }  // namespace
 
-void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
+void EdgeIndexTable::build(const std::vector<IdList>& polygons, int idBound) {
   clear();
+  const int polygonCount = static_cast<int>(polygons.size());
+  const std::vector<std::pair<int, int>> ranges = splitRange(polygonCount, 4096);
+  // With the ids known to lie in [0, idBound), the uses are filed by lower end at once; an id
+  // outside (a damaged mesh) sends the build the general way.
+  if (idBound > 0 && idBound <= 8LL * polygonCount + 1024) {
+    std::atomic<bool> outside{false};
+    std::vector<int> start;
+    std::vector<Use> items;
+    fileInBuckets<Use>(
+        static_cast<int>(ranges.size()), idBound,
+        [&](int r, auto put) {
+          forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
+            if (lower < 0 || upper >= idBound)
+              outside = true;
+            else
+              put(lower, Use{upper, p});
+          });
+        },
+        start, items);
+    if (!outside) {
+      if (!items.empty()) takeBuckets(start, items, 0, Entries, Offsets);
+      return;
+    }
+  }
   // The lowest and highest lower end and the number of uses, over ranges of polygons at once.
   struct Extent {
     long long Uses = 0;
     int Lowest = INT_MAX, Highest = INT_MIN;
   };
-  const int polygonCount = static_cast<int>(polygons.size());
-  const std::vector<std::pair<int, int>> ranges = splitRange(polygonCount, 4096);
   std::vector<Extent> extents(ranges.size());
   forEachRange(static_cast<int>(ranges.size()), 1, [&](int begin, int end) {
     for (int r = begin; r < end; ++r) {
@@ -136,34 +193,8 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons) {
         });
       },
       start, items);
-  // Entries per bucket, then their places.
-  std::vector<int> first(static_cast<std::size_t>(buckets) + 1, 0);
-  forEachRange(buckets, 4096, [&](int begin, int end) {
-    for (int b = begin; b < end; ++b) {
-      Use* from = items.data() + start[b];
-      Use* to = items.data() + start[b + 1];
-      sortByUpper(from, to);
-      int distinct = 0;
-      for (Use* u = from; u < to; ++u) distinct += u == from || u->Upper != (u - 1)->Upper;
-      first[static_cast<std::size_t>(b) + 1] = distinct;
-    }
-  });
-  for (int b = 0; b < buckets; ++b) first[b + 1] += first[b];
-  Entries.resize(static_cast<std::size_t>(first[buckets]));
-  forEachRange(buckets, 4096, [&](int begin, int end) {
-    for (int b = begin; b < end; ++b) {
-      const Use* u = items.data() + start[b];
-      const Use* to = items.data() + start[b + 1];
-      value_type* out = Entries.data() + first[b];
-      while (u < to) {
-        const Use* run = u;
-        while (u < to && u->Upper == run->Upper) ++u;
-        *out++ = value_type(EdgeEntryKey{lowest + b, run->Upper}, dataOf(run, u));
-      }
-    }
-  });
+  takeBuckets(start, items, lowest, Entries, Offsets);
   Base = lowest;
-  Offsets.swap(first);
 }
 
 void EdgeIndexTable::insert(int p, int a, int b) {

@@ -35,8 +35,9 @@ class EdgeIndexTable {
 
   // Every edge of every polygon: the closing edge (last, first) of a polygon comes first, then its
   // other edges in order; First is the first polygon met on an edge, Second the next other one
-  // (a third polygon on an edge is not recorded). A repeated consecutive id is no edge.
-  void build(const std::vector<IdList>& polygons);
+  // (a third polygon on an edge is not recorded). A repeated consecutive id is no edge. idBound,
+  // when given, is the number of vertices the ids should index (a faster build when they do).
+  void build(const std::vector<IdList>& polygons, int idBound = 0);
   // Adds one use of the edge (a, b) by polygon p, with the rule of build.
   void insert(int p, int a, int b);
   // Null when the key is not in the index.

@@ -138,7 +138,7 @@ void PolygonStorage::removePolygonFromIndex(int p) {
 
 void PolygonStorage::buildEdgeIndex() {
   if (Output) Output->writeLine("PolygonStorage::buildEdgeIndex");
-  EdgeIndex.build(Polygons);
+  EdgeIndex.build(Polygons, static_cast<int>(Vertices.size()));
 }
 
 void PolygonStorage::insertEdge(int p, int a, int b) { EdgeIndex.insert(p, a, b); }

@@ -107,14 +107,16 @@ TEST(PolygonStorage, EdgeIndexKeepsTheFirstTwoPolygonsOfAnEdge) {
 TEST(PolygonStorage, EdgeIndexBuiltInBulkEqualsOneBuiltEdgeByEdge) {
   std::mt19937 random(7);
   for (int round = 0; round < 40; ++round) {
-    const int spread = round % 2 == 0 ? 1 : 1000003;  // odd rounds: ids too far apart for buckets
+    // Rounds 1, 5, ...: ids too far apart for buckets; 2, 6, ...: built with the bound of the ids;
+    // 3, 7, ...: with a bound some ids exceed.
+    const int spread = round % 4 == 1 ? 1000003 : 1;
     std::vector<VertexIDList> polygons(1 + random() % 60);
     for (VertexIDList& polygon : polygons) {
       const int corners = static_cast<int>(random() % 9);  // some empty, some with repeated ids
       for (int c = 0; c < corners; ++c) polygon.push_back(static_cast<int>(random() % 25) * spread);
     }
     EdgeIndexTable bulk, single;
-    bulk.build(polygons);
+    bulk.build(polygons, round % 4 == 2 ? 25 : round % 4 == 3 ? 20 : 0);
     for (int p = 0; p < static_cast<int>(polygons.size()); ++p) {
       const VertexIDList& polygon = polygons[p];
       for (std::size_t i = 0; i < polygon.size(); ++i)
