@@ -133,7 +133,8 @@ void PolygonStorage::finishDualSurface(bool vertexNormals) {
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.
-  if (computeMidpoints(vertexNormals) != 0) buildEdgeIndex();
+  // The midpoints keep their normals: the records of polygons emptied later stay in the result.
+  if (computeMidpoints() != 0) buildEdgeIndex();
   if (vertexNormals) computeVertexNormals();
 
   if (Output) Output->endTask();

@@ -69,9 +69,25 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
           const V3& c = positions[static_cast<std::size_t>(t[2])];
           const double da[3] = {a.x, a.y, a.z}, db[3] = {b.x, b.y, b.z}, dc[3] = {c.x, c.y, c.z};
           const TriangleClosestPoint triangle(da, db, dc);
+          // A point as far from the triangle's plane as the band (with a margin far above the
+          // rounding) is as far from the triangle: it is passed over without the exact search.
+          // Only triangles whose normal is well defined take this test.
+          const double e1[3] = {db[0] - da[0], db[1] - da[1], db[2] - da[2]};
+          const double e2[3] = {dc[0] - da[0], dc[1] - da[1], dc[2] - da[2]};
+          const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                               e1[0] * e2[1] - e1[1] * e2[0]};
+          const double nn = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+          const double longest =
+              std::max({e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2], e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2],
+                        (e2[0] - e1[0]) * (e2[0] - e1[0]) + (e2[1] - e1[1]) * (e2[1] - e1[1]) +
+                            (e2[2] - e1[2]) * (e2[2] - e1[2])});
+          const bool planeTest = nn > 1e-12 * longest * longest;
+          const double reach = (static_cast<double>(band) + 1e-4) * std::sqrt(nn);
           for (int x = std::max(job.Lo[0], x0); x <= std::min(job.Hi[0], x1); ++x)
-            for (int y = job.Lo[1]; y <= job.Hi[1]; ++y)
+            for (int y = job.Lo[1]; y <= job.Hi[1]; ++y) {
+              const double row = n[0] * (x - da[0]) + n[1] * (y - da[1]);
               for (int z = job.Lo[2]; z <= job.Hi[2]; ++z) {
+                if (planeTest && std::fabs(row + n[2] * (z - da[2])) >= reach) continue;
                 const double q[3] = {static_cast<double>(x), static_cast<double>(y), static_cast<double>(z)};
                 double p[3];
                 triangle.find(q, p);
@@ -100,6 +116,7 @@ void RobustVoxelizer::voxelize(const PolygonStorage& mesh, GenericVolumeStorage&
                   }
                 }
               }
+            }
         }
       },
       [&](int x) { progress.reach(static_cast<double>(x) / std::max(size[0], 1)); });
