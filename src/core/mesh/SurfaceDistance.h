@@ -5,6 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "base/UninitializedVector.h"
+
 namespace tessellor {
 
 class PolygonStorage;
@@ -35,16 +37,16 @@ class SurfaceDistance {
     return std::min(Cells[axis] - 1, static_cast<int>(c));
   }
 
-  std::vector<P3> Points;
-  std::vector<std::array<int, 3>> Triangles;
+  UninitializedVector<P3> Points;
+  UninitializedVector<std::array<int, 3>> Triangles;
   // Per triangle its bounding box, the lower corner then the upper one, rounded outwards to float.
-  std::vector<std::array<float, 6>> Boxes;
+  UninitializedVector<std::array<float, 6>> Boxes;
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};
   // The triangles of bucket b are BucketTriangles[BucketStart[b] .. BucketStart[b + 1]), ascending.
-  std::vector<int> BucketStart;
-  std::vector<int> BucketTriangles;
+  UninitializedVector<int> BucketStart;
+  UninitializedVector<int> BucketTriangles;
 };
 
 }  // namespace tessellor
