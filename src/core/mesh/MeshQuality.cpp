@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/Parallel.h"
+#include "base/UninitializedVector.h"
 #include "mesh/ElementShape.h"
 #include "mesh/PolygonStorage.h"
 #include "mesh/SurfaceDistance.h"
@@ -83,16 +85,40 @@ void finishStatistics(std::vector<ShapeStatistics>& statistics) {
     if (s.Count > 0) s.Mean /= s.Count;
 }
 
-int findRoot(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
+// Sets of vertices joined from several threads at once: a root is a vertex that is its own
+// parent, and a root is only ever hung below a smaller one, by a compare-and-swap that fails if
+// another thread moved it first.
+class ConcurrentSets {
+ public:
+  explicit ConcurrentSets(int size) : Parent(static_cast<std::size_t>(size)) {
+    forEachRange(size, 1 << 14, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) Parent[i].store(i, std::memory_order_relaxed);
+    });
+  }
+  int root(int i) {
+    for (;;) {
+      int parent = Parent[i].load();
+      if (parent == i) return i;
+      const int grandparent = Parent[parent].load();
+      // Halving the path only ever points a vertex at one of its ancestors.
+      if (grandparent != parent) Parent[i].compare_exchange_weak(parent, grandparent);
+      i = grandparent;
+    }
+  }
+  void unite(int a, int b) {
+    for (;;) {
+      a = root(a);
+      b = root(b);
+      if (a == b) return;
+      if (a < b) std::swap(a, b);
+      int expected = a;
+      if (Parent[a].compare_exchange_strong(expected, b)) return;
+    }
+  }
 
-void unite(std::vector<int>& parent, int a, int b) {
-  a = findRoot(parent, a);
-  b = findRoot(parent, b);
-  if (a != b) parent[std::max(a, b)] = std::min(a, b);
-}
+ private:
+  std::vector<std::atomic<int>> Parent;
+};
 
 // The polygons of three or more corners whose ids are all vertices of the mesh.
 bool measurable(const VertexIDList& polygon, int vertices) {
@@ -233,7 +259,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   r.QuadShape = startStatistics(QuadMeasures);
   r.TriangleShape = startStatistics(TriangleMeasures);
 
-  std::vector<std::array<double, 3>> points(mesh.Vertices.size());
+  UninitializedVector<std::array<double, 3>> points(mesh.Vertices.size());
   forEachRange(vertices, 1 << 14, [&](int begin, int end) {
     for (int v = begin; v < end; ++v) points[v] = filePoint(mesh, v);
   });
@@ -287,28 +313,41 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   std::vector<char>().swap(repeated);
 
   // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test and the edges:
-  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]).
+  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]). They are counted
+  // and filed from several threads at once, so the corners around a vertex come in no fixed
+  // order; nothing below depends on it. The polygons join the components of their vertices.
+  std::vector<std::atomic<int>> slots(mesh.Vertices.size());
+  forEachRange(vertices, 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) slots[v].store(0, std::memory_order_relaxed);
+  });
+  ConcurrentSets components(vertices);
+  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
+    for (int f = begin; f < end; ++f)
+      if (cornerCount[f] > 0) {
+        const VertexIDList& polygon = mesh.Polygons[f];
+        for (int id : polygon) {
+          slots[id].fetch_add(1, std::memory_order_relaxed);
+          components.unite(polygon[0], id);
+        }
+      }
+  });
   std::vector<int> cornerStart(mesh.Vertices.size() + 1, 0);
-  for (int f = 0; f < polygons; ++f)
-    if (cornerCount[f] > 0)
-      for (int id : mesh.Polygons[f]) ++cornerStart[id + 1];
-  for (int v = 0; v < vertices; ++v) cornerStart[v + 1] += cornerStart[v];
-  std::vector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
-  std::vector<int> parent(mesh.Vertices.size());
-  std::iota(parent.begin(), parent.end(), 0);
-  {
-    std::vector<int> next(cornerStart.begin(), cornerStart.end() - 1);
-    for (int f = 0; f < polygons; ++f) {
+  for (int v = 0; v < vertices; ++v) {
+    cornerStart[v + 1] = cornerStart[v] + slots[v].load(std::memory_order_relaxed);
+    slots[v].store(cornerStart[v], std::memory_order_relaxed);
+  }
+  UninitializedVector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
+  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
+    for (int f = begin; f < end; ++f) {
       const int n = cornerCount[f];
       if (n == 0) continue;
       const VertexIDList& polygon = mesh.Polygons[f];
-      for (int i = 0; i < n; ++i) {
-        const int a = polygon[i];
-        unite(parent, polygon[0], a);
-        corners[next[a]++] = {polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
-      }
+      for (int i = 0; i < n; ++i)
+        corners[static_cast<std::size_t>(slots[polygon[i]].fetch_add(1, std::memory_order_relaxed))] = {
+            polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
     }
-  }
+  });
+  std::vector<std::atomic<int>>().swap(slots);
   std::vector<int>().swap(cornerCount);
 
   // An edge is found at its lower vertex: the corners there whose next neighbour is the higher
@@ -390,7 +429,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         r.NonManifoldVertices += counts.NonManifoldVertices;
         lengths.insert(lengths.end(), counts.Lengths.begin(), counts.Lengths.end());
       });
-  std::vector<std::pair<int, int>>().swap(corners);
+  UninitializedVector<std::pair<int, int>>().swap(corners);
 
   if (!lengths.empty()) {
     // The order of the edges is not fixed, so the lengths are summed in ascending order.
@@ -401,12 +440,36 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     r.EdgeLengthMean = std::accumulate(lengths.begin(), lengths.end(), 0.0) / static_cast<double>(lengths.size());
   }
 
-  for (int v = 0; v < vertices; ++v) {
-    if (!used[v]) continue;
-    ++r.UsedVertices;
-    ++r.Valence[valence[v]];
-    if (findRoot(parent, v) == v) ++r.Components;
-  }
+  // Per range of vertices the used ones, their valences and the roots of their components.
+  struct UseCounts {
+    int Used = 0, Roots = 0;
+    std::vector<int> Valence;
+  };
+  std::map<int, UseCounts> useCounts;
+  forEachRange(
+      vertices, 1 << 14,
+      [&](int begin, int end) {
+        UseCounts counts;
+        for (int v = begin; v < end; ++v) {
+          if (!used[v]) continue;
+          ++counts.Used;
+          if (static_cast<std::size_t>(valence[v]) >= counts.Valence.size()) counts.Valence.resize(valence[v] + 1, 0);
+          ++counts.Valence[valence[v]];
+          if (components.root(v) == v) ++counts.Roots;
+        }
+        std::lock_guard<std::mutex> lock(rangeMutex);
+        useCounts[begin] = std::move(counts);
+      },
+      [&](int begin, int) {
+        std::unique_lock<std::mutex> lock(rangeMutex);
+        const UseCounts counts = std::move(useCounts.at(begin));
+        useCounts.erase(begin);
+        lock.unlock();
+        r.UsedVertices += counts.Used;
+        r.Components += counts.Roots;
+        for (std::size_t k = 0; k < counts.Valence.size(); ++k)
+          if (counts.Valence[k] > 0) r.Valence[static_cast<int>(k)] += counts.Valence[k];
+      });
 
   r.Closed = r.Polygons > 0 && r.OpenEdges == 0 && r.NonManifoldEdges == 0;
   r.ConsistentlyOriented = r.Polygons > 0 && r.InconsistentEdges == 0 && r.NonManifoldEdges == 0;
