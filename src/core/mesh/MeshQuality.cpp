@@ -80,6 +80,30 @@ void addShape(std::vector<ShapeStatistics>& statistics, const MeasureDefinition 
   }
 }
 
+// Counts, minima and maxima of a later range of elements into those of the earlier ones; the sums
+// stay out (addSums adds them in element order).
+void mergeStatistics(std::vector<ShapeStatistics>& statistics, const std::vector<ShapeStatistics>& later) {
+  for (std::size_t i = 0; i < statistics.size(); ++i) {
+    ShapeStatistics& s = statistics[i];
+    const ShapeStatistics& l = later[i];
+    if (l.Count == 0) continue;
+    if (s.Count == 0) {
+      s.Min = l.Min;
+      s.Max = l.Max;
+    }
+    s.Min = std::min(s.Min, l.Min);
+    s.Max = std::max(s.Max, l.Max);
+    s.Count += l.Count;
+    s.Outside += l.Outside;
+  }
+}
+
+template <std::size_t N>
+void addSums(std::vector<ShapeStatistics>& statistics, const MeasureDefinition (&definitions)[N],
+             const ElementShape& shape) {
+  for (std::size_t i = 0; i < N; ++i) statistics[i].Mean += shape.*(definitions[i].Field);
+}
+
 void finishStatistics(std::vector<ShapeStatistics>& statistics) {
   for (ShapeStatistics& s : statistics)
     if (s.Count > 0) s.Mean /= s.Count;
@@ -264,53 +288,84 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     for (int v = begin; v < end; ++v) points[v] = filePoint(mesh, v);
   });
 
-  // Per polygon its corner count (0 when it is not measured), whether it repeats a vertex, and
-  // the shape of a triangle or quad; found in parallel, added up in polygon order so that the
-  // sums of the shape measures do not depend on the thread count.
+  // Per polygon its corner count (0 when it is not measured) and the shape of a triangle or quad,
+  // found in parallel with the counts, minima and maxima of each range of polygons. Only the sums
+  // of the shape measures are added up on one thread, in polygon order, so that they do not depend
+  // on the thread count.
+  struct PolygonRangeCounts {
+    MeshQualityReport Counts;
+    std::vector<int> ByCorners;
+  };
+  std::mutex polygonMutex;
+  std::map<int, PolygonRangeCounts> polygonCounts;
   std::vector<int> cornerCount(mesh.Polygons.size(), 0);
-  std::vector<char> repeated(mesh.Polygons.size(), 0);
   std::vector<ElementShape> shapes(mesh.Polygons.size());
   forEachRange(
       polygons, 1 << 12,
       [&](int begin, int end) {
+        PolygonRangeCounts range;
+        MeshQualityReport& c = range.Counts;
+        c.QuadShape = startStatistics(QuadMeasures);
+        c.TriangleShape = startStatistics(TriangleMeasures);
         for (int f = begin; f < end; ++f) {
           const VertexIDList& polygon = mesh.Polygons[f];
-          if (!measurable(polygon, vertices)) continue;
+          if (!measurable(polygon, vertices)) {
+            ++c.DegeneratePolygons;
+            continue;
+          }
           const int n = static_cast<int>(polygon.size());
           cornerCount[f] = n;
-          repeated[f] = repeatsVertex(polygon);
-          if (n != 3 && n != 4) continue;
+          ++c.Polygons;
+          if (static_cast<std::size_t>(n) >= range.ByCorners.size()) range.ByCorners.resize(n + 1, 0);
+          ++range.ByCorners[n];
+          if (repeatsVertex(polygon)) ++c.RepeatedVertexPolygons;
+          if (n != 3 && n != 4) {
+            ++c.MoreThanFourCorners;
+            continue;
+          }
           double p[4][3];
           for (int i = 0; i < n; ++i)
             for (int k = 0; k < 3; ++k) p[i][k] = points[polygon[i]][k];
-          shapes[f] = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+          const ElementShape shape = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+          shapes[f] = shape;
+          if (n == 3) {
+            addShape(c.TriangleShape, TriangleMeasures, shape);
+            if (shape.ScaledJacobian <= 0.0) ++c.TrianglesNonPositiveJacobian;
+          } else {
+            addShape(c.QuadShape, QuadMeasures, shape);
+            if (shape.ScaledJacobian <= 0.0) ++c.QuadsNonPositiveJacobian;
+          }
         }
+        std::lock_guard<std::mutex> lock(polygonMutex);
+        polygonCounts[begin] = std::move(range);
       },
       [&](int begin, int end) {
+        std::unique_lock<std::mutex> lock(polygonMutex);
+        const PolygonRangeCounts range = std::move(polygonCounts.at(begin));
+        polygonCounts.erase(begin);
+        lock.unlock();
+        const MeshQualityReport& c = range.Counts;
+        r.DegeneratePolygons += c.DegeneratePolygons;
+        r.Polygons += c.Polygons;
+        for (std::size_t n = 0; n < range.ByCorners.size(); ++n)
+          if (range.ByCorners[n] > 0) r.PolygonsByCorners[static_cast<int>(n)] += range.ByCorners[n];
+        r.RepeatedVertexPolygons += c.RepeatedVertexPolygons;
+        r.MoreThanFourCorners += c.MoreThanFourCorners;
+        r.TrianglesNonPositiveJacobian += c.TrianglesNonPositiveJacobian;
+        r.QuadsNonPositiveJacobian += c.QuadsNonPositiveJacobian;
+        mergeStatistics(r.TriangleShape, c.TriangleShape);
+        mergeStatistics(r.QuadShape, c.QuadShape);
+        // The sums, one element after the other as a single pass adds them.
         for (int f = begin; f < end; ++f) {
-          const int n = cornerCount[f];
-          if (n == 0) {
-            ++r.DegeneratePolygons;
-            continue;
-          }
-          ++r.Polygons;
-          ++r.PolygonsByCorners[n];
-          if (repeated[f]) ++r.RepeatedVertexPolygons;
-          if (n == 3) {
-            addShape(r.TriangleShape, TriangleMeasures, shapes[f]);
-            if (shapes[f].ScaledJacobian <= 0.0) ++r.TrianglesNonPositiveJacobian;
-          } else if (n == 4) {
-            addShape(r.QuadShape, QuadMeasures, shapes[f]);
-            if (shapes[f].ScaledJacobian <= 0.0) ++r.QuadsNonPositiveJacobian;
-          } else {
-            ++r.MoreThanFourCorners;
-          }
+          if (cornerCount[f] == 3)
+            addSums(r.TriangleShape, TriangleMeasures, shapes[f]);
+          else if (cornerCount[f] == 4)
+            addSums(r.QuadShape, QuadMeasures, shapes[f]);
         }
       });
   finishStatistics(r.QuadShape);
   finishStatistics(r.TriangleShape);
   std::vector<ElementShape>().swap(shapes);
-  std::vector<char>().swap(repeated);
 
   // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test and the edges:
   // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]). They are counted
@@ -489,8 +544,10 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   r.VoxelSize = voxelSize > 0.0 ? voxelSize : 0.0;
   if (reference) {
     r.HasReference = true;
-    r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference));
-    r.FromReference = oneSidedDistance(*reference, SurfaceDistance(mesh));
+    // At most a sample per vertex and per polygon of the other mesh.
+    r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference, mesh.Vertices.size() + mesh.Polygons.size()));
+    r.FromReference =
+        oneSidedDistance(*reference, SurfaceDistance(mesh, reference->Vertices.size() + reference->Polygons.size()));
   }
   return r;
 }

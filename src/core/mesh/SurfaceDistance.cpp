@@ -74,7 +74,7 @@ float roundUp(double x) {
 
 }  // namespace
 
-SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
+SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh, std::size_t queries) {
   Points.resize(mesh.Vertices.size());
   forEachRange(static_cast<int>(Points.size()), 1 << 14, [&](int begin, int end) {
     for (int v = begin; v < end; ++v) {
@@ -143,9 +143,11 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   const int triangleCount = fanStart[polygonBlocks];
   if (triangleCount == 0) return;
 
-  // Buckets about twice a typical edge, and never more than about 4 million of them.
+  // Buckets about twice a typical edge (about one edge when many queries will come), and never
+  // more than about 4 million of them.
   const double extent = std::max({Max[0] - Min[0], Max[1] - Min[1], Max[2] - Min[2]});
-  CellSize = std::max(edgeSum / (2.0 * static_cast<double>(triangleCount)) * 2.0, extent / 160.0);
+  const double edges = queries > 4 * static_cast<std::size_t>(triangleCount) ? 1.0 : 2.0;
+  CellSize = std::max(edgeSum / (2.0 * static_cast<double>(triangleCount)) * edges, extent / 160.0);
   if (!(CellSize > 0.0)) CellSize = 1.0;
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
   const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
@@ -200,7 +202,8 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
   forEachRange(triangleBlocks, 1, [&](int begin, int end) {
     for (int b = begin; b < end; ++b)
       for (int t = b * BlockSize; t < blockEnd(b); ++t)
-        for (int x = boxes[t][0]; x <= boxes[t][3]; ++x) slabTriangles[slabOffset[static_cast<std::size_t>(b) * slabs + x]++] = t;
+        for (int x = boxes[t][0]; x <= boxes[t][3]; ++x)
+          slabTriangles[slabOffset[static_cast<std::size_t>(b) * slabs + x]++] = t;
   });
 
   // The buckets of one slab are consecutive; each slab counts, then fills its own buckets from its

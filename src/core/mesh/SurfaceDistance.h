@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "base/UninitializedVector.h"
@@ -16,7 +17,9 @@ class PolygonStorage;
 // searches shells of buckets around its point until no nearer triangle can remain.
 class SurfaceDistance {
  public:
-  explicit SurfaceDistance(const PolygonStorage& mesh);
+  // queries is the number of distances expected to be asked for; with many more of them than
+  // triangles, smaller buckets, which hold fewer triangles to test, pay for their cost.
+  explicit SurfaceDistance(const PolygonStorage& mesh, std::size_t queries = 0);
 
   bool empty() const { return Triangles.empty(); }
   // The distance from p to the nearest triangle; -1 for a mesh without triangles of any area.
