@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/Parallel.h"
+#include "base/UninitializedVector.h"
 #include "mesh/ElementShape.h"
 #include "mesh/PolygonStorage.h"
 #include "mesh/SurfaceDistance.h"
@@ -78,21 +80,69 @@ void addShape(std::vector<ShapeStatistics>& statistics, const MeasureDefinition 
   }
 }
 
+// Counts, minima and maxima of a later range of elements into those of the earlier ones; the sums
+// stay out (addSums adds them in element order).
+void mergeStatistics(std::vector<ShapeStatistics>& statistics, const std::vector<ShapeStatistics>& later) {
+  for (std::size_t i = 0; i < statistics.size(); ++i) {
+    ShapeStatistics& s = statistics[i];
+    const ShapeStatistics& l = later[i];
+    if (l.Count == 0) continue;
+    if (s.Count == 0) {
+      s.Min = l.Min;
+      s.Max = l.Max;
+    }
+    s.Min = std::min(s.Min, l.Min);
+    s.Max = std::max(s.Max, l.Max);
+    s.Count += l.Count;
+    s.Outside += l.Outside;
+  }
+}
+
+template <std::size_t N>
+void addSums(std::vector<ShapeStatistics>& statistics, const MeasureDefinition (&definitions)[N],
+             const ElementShape& shape) {
+  for (std::size_t i = 0; i < N; ++i) statistics[i].Mean += shape.*(definitions[i].Field);
+}
+
 void finishStatistics(std::vector<ShapeStatistics>& statistics) {
   for (ShapeStatistics& s : statistics)
     if (s.Count > 0) s.Mean /= s.Count;
 }
 
-int findRoot(std::vector<int>& parent, int i) {
-  while (parent[i] != i) i = parent[i] = parent[parent[i]];
-  return i;
-}
+// Sets of vertices joined from several threads at once: a root is a vertex that is its own
+// parent, and a root is only ever hung below a smaller one, by a compare-and-swap that fails if
+// another thread moved it first.
+class ConcurrentSets {
+ public:
+  explicit ConcurrentSets(int size) : Parent(static_cast<std::size_t>(size)) {
+    forEachRange(size, 1 << 14, [&](int begin, int end) {
+      for (int i = begin; i < end; ++i) Parent[i].store(i, std::memory_order_relaxed);
+    });
+  }
+  int root(int i) {
+    for (;;) {
+      int parent = Parent[i].load();
+      if (parent == i) return i;
+      const int grandparent = Parent[parent].load();
+      // Halving the path only ever points a vertex at one of its ancestors.
+      if (grandparent != parent) Parent[i].compare_exchange_weak(parent, grandparent);
+      i = grandparent;
+    }
+  }
+  void unite(int a, int b) {
+    for (;;) {
+      a = root(a);
+      b = root(b);
+      if (a == b) return;
+      if (a < b) std::swap(a, b);
+      int expected = a;
+      if (Parent[a].compare_exchange_strong(expected, b)) return;
+    }
+  }
 
-void unite(std::vector<int>& parent, int a, int b) {
-  a = findRoot(parent, a);
-  b = findRoot(parent, b);
-  if (a != b) parent[std::max(a, b)] = std::min(a, b);
-}
+ private:
+  std::vector<std::atomic<int>> Parent;
+};
 
 // The polygons of three or more corners whose ids are all vertices of the mesh.
 bool measurable(const VertexIDList& polygon, int vertices) {
@@ -233,82 +283,126 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   r.QuadShape = startStatistics(QuadMeasures);
   r.TriangleShape = startStatistics(TriangleMeasures);
 
-  std::vector<std::array<double, 3>> points(mesh.Vertices.size());
+  UninitializedVector<std::array<double, 3>> points(mesh.Vertices.size());
   forEachRange(vertices, 1 << 14, [&](int begin, int end) {
     for (int v = begin; v < end; ++v) points[v] = filePoint(mesh, v);
   });
 
-  // Per polygon its corner count (0 when it is not measured), whether it repeats a vertex, and
-  // the shape of a triangle or quad; found in parallel, added up in polygon order so that the
-  // sums of the shape measures do not depend on the thread count.
+  // Per polygon its corner count (0 when it is not measured) and the shape of a triangle or quad,
+  // found in parallel with the counts, minima and maxima of each range of polygons. Only the sums
+  // of the shape measures are added up on one thread, in polygon order, so that they do not depend
+  // on the thread count.
+  struct PolygonRangeCounts {
+    MeshQualityReport Counts;
+    std::vector<int> ByCorners;
+  };
+  std::mutex polygonMutex;
+  std::map<int, PolygonRangeCounts> polygonCounts;
   std::vector<int> cornerCount(mesh.Polygons.size(), 0);
-  std::vector<char> repeated(mesh.Polygons.size(), 0);
   std::vector<ElementShape> shapes(mesh.Polygons.size());
   forEachRange(
       polygons, 1 << 12,
       [&](int begin, int end) {
+        PolygonRangeCounts range;
+        MeshQualityReport& c = range.Counts;
+        c.QuadShape = startStatistics(QuadMeasures);
+        c.TriangleShape = startStatistics(TriangleMeasures);
         for (int f = begin; f < end; ++f) {
           const VertexIDList& polygon = mesh.Polygons[f];
-          if (!measurable(polygon, vertices)) continue;
+          if (!measurable(polygon, vertices)) {
+            ++c.DegeneratePolygons;
+            continue;
+          }
           const int n = static_cast<int>(polygon.size());
           cornerCount[f] = n;
-          repeated[f] = repeatsVertex(polygon);
-          if (n != 3 && n != 4) continue;
+          ++c.Polygons;
+          if (static_cast<std::size_t>(n) >= range.ByCorners.size()) range.ByCorners.resize(n + 1, 0);
+          ++range.ByCorners[n];
+          if (repeatsVertex(polygon)) ++c.RepeatedVertexPolygons;
+          if (n != 3 && n != 4) {
+            ++c.MoreThanFourCorners;
+            continue;
+          }
           double p[4][3];
           for (int i = 0; i < n; ++i)
             for (int k = 0; k < 3; ++k) p[i][k] = points[polygon[i]][k];
-          shapes[f] = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+          const ElementShape shape = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+          shapes[f] = shape;
+          if (n == 3) {
+            addShape(c.TriangleShape, TriangleMeasures, shape);
+            if (shape.ScaledJacobian <= 0.0) ++c.TrianglesNonPositiveJacobian;
+          } else {
+            addShape(c.QuadShape, QuadMeasures, shape);
+            if (shape.ScaledJacobian <= 0.0) ++c.QuadsNonPositiveJacobian;
+          }
         }
+        std::lock_guard<std::mutex> lock(polygonMutex);
+        polygonCounts[begin] = std::move(range);
       },
       [&](int begin, int end) {
+        std::unique_lock<std::mutex> lock(polygonMutex);
+        const PolygonRangeCounts range = std::move(polygonCounts.at(begin));
+        polygonCounts.erase(begin);
+        lock.unlock();
+        const MeshQualityReport& c = range.Counts;
+        r.DegeneratePolygons += c.DegeneratePolygons;
+        r.Polygons += c.Polygons;
+        for (std::size_t n = 0; n < range.ByCorners.size(); ++n)
+          if (range.ByCorners[n] > 0) r.PolygonsByCorners[static_cast<int>(n)] += range.ByCorners[n];
+        r.RepeatedVertexPolygons += c.RepeatedVertexPolygons;
+        r.MoreThanFourCorners += c.MoreThanFourCorners;
+        r.TrianglesNonPositiveJacobian += c.TrianglesNonPositiveJacobian;
+        r.QuadsNonPositiveJacobian += c.QuadsNonPositiveJacobian;
+        mergeStatistics(r.TriangleShape, c.TriangleShape);
+        mergeStatistics(r.QuadShape, c.QuadShape);
+        // The sums, one element after the other as a single pass adds them.
         for (int f = begin; f < end; ++f) {
-          const int n = cornerCount[f];
-          if (n == 0) {
-            ++r.DegeneratePolygons;
-            continue;
-          }
-          ++r.Polygons;
-          ++r.PolygonsByCorners[n];
-          if (repeated[f]) ++r.RepeatedVertexPolygons;
-          if (n == 3) {
-            addShape(r.TriangleShape, TriangleMeasures, shapes[f]);
-            if (shapes[f].ScaledJacobian <= 0.0) ++r.TrianglesNonPositiveJacobian;
-          } else if (n == 4) {
-            addShape(r.QuadShape, QuadMeasures, shapes[f]);
-            if (shapes[f].ScaledJacobian <= 0.0) ++r.QuadsNonPositiveJacobian;
-          } else {
-            ++r.MoreThanFourCorners;
-          }
+          if (cornerCount[f] == 3)
+            addSums(r.TriangleShape, TriangleMeasures, shapes[f]);
+          else if (cornerCount[f] == 4)
+            addSums(r.QuadShape, QuadMeasures, shapes[f]);
         }
       });
   finishStatistics(r.QuadShape);
   finishStatistics(r.TriangleShape);
   std::vector<ElementShape>().swap(shapes);
-  std::vector<char>().swap(repeated);
 
   // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test and the edges:
-  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]).
+  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]). They are counted
+  // and filed from several threads at once, so the corners around a vertex come in no fixed
+  // order; nothing below depends on it. The polygons join the components of their vertices.
+  std::vector<std::atomic<int>> slots(mesh.Vertices.size());
+  forEachRange(vertices, 1 << 14, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v) slots[v].store(0, std::memory_order_relaxed);
+  });
+  ConcurrentSets components(vertices);
+  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
+    for (int f = begin; f < end; ++f)
+      if (cornerCount[f] > 0) {
+        const VertexIDList& polygon = mesh.Polygons[f];
+        for (int id : polygon) {
+          slots[id].fetch_add(1, std::memory_order_relaxed);
+          components.unite(polygon[0], id);
+        }
+      }
+  });
   std::vector<int> cornerStart(mesh.Vertices.size() + 1, 0);
-  for (int f = 0; f < polygons; ++f)
-    if (cornerCount[f] > 0)
-      for (int id : mesh.Polygons[f]) ++cornerStart[id + 1];
-  for (int v = 0; v < vertices; ++v) cornerStart[v + 1] += cornerStart[v];
-  std::vector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
-  std::vector<int> parent(mesh.Vertices.size());
-  std::iota(parent.begin(), parent.end(), 0);
-  {
-    std::vector<int> next(cornerStart.begin(), cornerStart.end() - 1);
-    for (int f = 0; f < polygons; ++f) {
+  for (int v = 0; v < vertices; ++v) {
+    cornerStart[v + 1] = cornerStart[v] + slots[v].load(std::memory_order_relaxed);
+    slots[v].store(cornerStart[v], std::memory_order_relaxed);
+  }
+  UninitializedVector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
+  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
+    for (int f = begin; f < end; ++f) {
       const int n = cornerCount[f];
       if (n == 0) continue;
       const VertexIDList& polygon = mesh.Polygons[f];
-      for (int i = 0; i < n; ++i) {
-        const int a = polygon[i];
-        unite(parent, polygon[0], a);
-        corners[next[a]++] = {polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
-      }
+      for (int i = 0; i < n; ++i)
+        corners[static_cast<std::size_t>(slots[polygon[i]].fetch_add(1, std::memory_order_relaxed))] = {
+            polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
     }
-  }
+  });
+  std::vector<std::atomic<int>>().swap(slots);
   std::vector<int>().swap(cornerCount);
 
   // An edge is found at its lower vertex: the corners there whose next neighbour is the higher
@@ -390,7 +484,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         r.NonManifoldVertices += counts.NonManifoldVertices;
         lengths.insert(lengths.end(), counts.Lengths.begin(), counts.Lengths.end());
       });
-  std::vector<std::pair<int, int>>().swap(corners);
+  UninitializedVector<std::pair<int, int>>().swap(corners);
 
   if (!lengths.empty()) {
     // The order of the edges is not fixed, so the lengths are summed in ascending order.
@@ -401,12 +495,36 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     r.EdgeLengthMean = std::accumulate(lengths.begin(), lengths.end(), 0.0) / static_cast<double>(lengths.size());
   }
 
-  for (int v = 0; v < vertices; ++v) {
-    if (!used[v]) continue;
-    ++r.UsedVertices;
-    ++r.Valence[valence[v]];
-    if (findRoot(parent, v) == v) ++r.Components;
-  }
+  // Per range of vertices the used ones, their valences and the roots of their components.
+  struct UseCounts {
+    int Used = 0, Roots = 0;
+    std::vector<int> Valence;
+  };
+  std::map<int, UseCounts> useCounts;
+  forEachRange(
+      vertices, 1 << 14,
+      [&](int begin, int end) {
+        UseCounts counts;
+        for (int v = begin; v < end; ++v) {
+          if (!used[v]) continue;
+          ++counts.Used;
+          if (static_cast<std::size_t>(valence[v]) >= counts.Valence.size()) counts.Valence.resize(valence[v] + 1, 0);
+          ++counts.Valence[valence[v]];
+          if (components.root(v) == v) ++counts.Roots;
+        }
+        std::lock_guard<std::mutex> lock(rangeMutex);
+        useCounts[begin] = std::move(counts);
+      },
+      [&](int begin, int) {
+        std::unique_lock<std::mutex> lock(rangeMutex);
+        const UseCounts counts = std::move(useCounts.at(begin));
+        useCounts.erase(begin);
+        lock.unlock();
+        r.UsedVertices += counts.Used;
+        r.Components += counts.Roots;
+        for (std::size_t k = 0; k < counts.Valence.size(); ++k)
+          if (counts.Valence[k] > 0) r.Valence[static_cast<int>(k)] += counts.Valence[k];
+      });
 
   r.Closed = r.Polygons > 0 && r.OpenEdges == 0 && r.NonManifoldEdges == 0;
   r.ConsistentlyOriented = r.Polygons > 0 && r.InconsistentEdges == 0 && r.NonManifoldEdges == 0;
@@ -426,8 +544,10 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   r.VoxelSize = voxelSize > 0.0 ? voxelSize : 0.0;
   if (reference) {
     r.HasReference = true;
-    r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference));
-    r.FromReference = oneSidedDistance(*reference, SurfaceDistance(mesh));
+    // At most a sample per vertex and per polygon of the other mesh.
+    r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference, mesh.Vertices.size() + mesh.Polygons.size()));
+    r.FromReference =
+        oneSidedDistance(*reference, SurfaceDistance(mesh, reference->Vertices.size() + reference->Polygons.size()));
   }
   return r;
 }

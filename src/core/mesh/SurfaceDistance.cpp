@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "base/Parallel.h"
@@ -47,22 +48,33 @@ double squaredDistance(const P3& p, const P3& a, const P3& b, const P3& c) {
   return at(vb * denom, vc * denom);
 }
 
-// The nearest float at or below x, and at or above it.
-float roundDown(double x) {
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) > x) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+// The float next to a finite or infinite f towards minus or plus infinity, as std::nextafter
+// gives it, by a step of its bit pattern.
+float stepDown(float f) {
+  if (f == 0.0f) return -std::numeric_limits<float>::denorm_min();
+  std::uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  bits = f > 0.0f ? bits - 1 : bits + 1;
+  std::memcpy(&f, &bits, sizeof bits);
   return f;
 }
 
+float stepUp(float f) { return -stepDown(-f); }
+
+// The nearest float at or below x, and at or above it.
+float roundDown(double x) {
+  const float f = static_cast<float>(x);
+  return static_cast<double>(f) > x ? stepDown(f) : f;
+}
+
 float roundUp(double x) {
-  float f = static_cast<float>(x);
-  if (static_cast<double>(f) < x) f = std::nextafter(f, std::numeric_limits<float>::infinity());
-  return f;
+  const float f = static_cast<float>(x);
+  return static_cast<double>(f) < x ? stepUp(f) : f;
 }
 
 }  // namespace
 
-SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
+SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh, std::size_t queries) {
   Points.resize(mesh.Vertices.size());
   forEachRange(static_cast<int>(Points.size()), 1 << 14, [&](int begin, int end) {
     for (int v = begin; v < end; ++v) {
@@ -71,76 +83,171 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh) {
     }
   });
   const int vertexCount = static_cast<int>(Points.size());
-  double edgeSum = 0.0;
-  for (const VertexIDList& polygon : mesh.Polygons) {
-    if (polygon.size() < 3) continue;
-    bool valid = true;
-    for (int id : polygon) valid = valid && id >= 0 && id < vertexCount;
-    if (!valid) continue;
+  const int polygonCount = static_cast<int>(mesh.Polygons.size());
+  // The fan triangles of polygon f that have an area; those without are covered by their
+  // neighbours and would divide by zero.
+  const auto forEachFan = [&](int f, const auto& visit) {
+    const VertexIDList& polygon = mesh.Polygons[f];
+    if (polygon.size() < 3) return;
+    for (int id : polygon)
+      if (id < 0 || id >= vertexCount) return;
     for (std::size_t i = 1; i + 1 < polygon.size(); ++i) {
       const P3& a = Points[polygon[0]];
       const P3 ab = sub(Points[polygon[i]], a), ac = sub(Points[polygon[i + 1]], a);
       const P3 n = {ab[1] * ac[2] - ab[2] * ac[1], ab[2] * ac[0] - ab[0] * ac[2], ab[0] * ac[1] - ab[1] * ac[0]};
-      // Triangles without area are covered by their neighbours and would divide by zero.
       if (!(dot(n, n) > 0.0)) continue;
-      Triangles.push_back({polygon[0], polygon[i], polygon[i + 1]});
-      edgeSum += std::sqrt(dot(ab, ab)) + std::sqrt(dot(ac, ac));
+      visit(std::array<int, 3>{polygon[0], polygon[i], polygon[i + 1]}, ab, ac);
     }
-  }
-  if (Triangles.empty()) return;
-
-  Min = Max = Points[Triangles[0][0]];
-  for (const auto& t : Triangles)
-    for (int id : t)
-      for (int i = 0; i < 3; ++i) {
-        Min[i] = std::min(Min[i], Points[id][i]);
-        Max[i] = std::max(Max[i], Points[id][i]);
-      }
-  // Buckets about twice a typical edge, and never more than about 4 million of them.
-  const double extent = std::max({Max[0] - Min[0], Max[1] - Min[1], Max[2] - Min[2]});
-  CellSize = std::max(edgeSum / (2.0 * static_cast<double>(Triangles.size())) * 2.0, extent / 160.0);
-  if (!(CellSize > 0.0)) CellSize = 1.0;
-  for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
-  // Two sweeps over the triangles: count per bucket, then fill in ascending triangle order.
-  const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
-  // At most 161 cells along an axis, as CellSize is at least a 160th of the extent.
-  std::vector<std::array<std::uint16_t, 6>> boxes(Triangles.size());
-  Boxes.resize(Triangles.size());
-  forEachRange(static_cast<int>(Triangles.size()), 1 << 14, [&](int begin, int end) {
-    for (int t = begin; t < end; ++t) {
-      for (int i = 0; i < 3; ++i) {
-        double a = Points[Triangles[t][0]][i], b = a;
-        for (int id : Triangles[t]) {
-          a = std::min(a, Points[id][i]);
-          b = std::max(b, Points[id][i]);
-        }
-        Boxes[t][i] = roundDown(a);
-        Boxes[t][3 + i] = roundUp(b);
-        boxes[t][i] = static_cast<std::uint16_t>(cellOf(a, i));
-        boxes[t][3 + i] = static_cast<std::uint16_t>(cellOf(b, i));
-      }
+  };
+  // Polygons and triangles are taken in blocks of a fixed size, in parallel, and the blocks are
+  // joined in order, so that the sums and the layout below do not depend on the thread count.
+  constexpr int BlockSize = 1 << 13;
+  const int polygonBlocks = (polygonCount + BlockSize - 1) / BlockSize;
+  struct FanBlock {
+    int Triangles = 0;
+    double EdgeSum = 0.0;
+    P3 Min{}, Max{};
+  };
+  std::vector<FanBlock> fanBlocks(static_cast<std::size_t>(polygonBlocks));
+  forEachRange(polygonBlocks, 1, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) {
+      FanBlock& block = fanBlocks[b];
+      for (int f = b * BlockSize; f < std::min(polygonCount, (b + 1) * BlockSize); ++f)
+        forEachFan(f, [&](const std::array<int, 3>& t, const P3& ab, const P3& ac) {
+          if (block.Triangles++ == 0) block.Min = block.Max = Points[t[0]];
+          block.EdgeSum += std::sqrt(dot(ab, ab)) + std::sqrt(dot(ac, ac));
+          for (int id : t)
+            for (int i = 0; i < 3; ++i) {
+              block.Min[i] = std::min(block.Min[i], Points[id][i]);
+              block.Max[i] = std::max(block.Max[i], Points[id][i]);
+            }
+        });
     }
   });
-  BucketStart.assign(buckets + 1, 0);
-  for (int pass = 0; pass < 2; ++pass) {
-    if (pass == 1) {
-      for (std::size_t b = 0; b < buckets; ++b) BucketStart[b + 1] += BucketStart[b];
-      BucketTriangles.resize(static_cast<std::size_t>(BucketStart[buckets]));
+  std::vector<int> fanStart(static_cast<std::size_t>(polygonBlocks) + 1, 0);
+  double edgeSum = 0.0;
+  for (int b = 0; b < polygonBlocks; ++b) {
+    const FanBlock& block = fanBlocks[b];
+    fanStart[b + 1] = fanStart[b] + block.Triangles;
+    if (block.Triangles == 0) continue;
+    if (fanStart[b] == 0) {
+      Min = block.Min;
+      Max = block.Max;
     }
-    std::vector<int> next(pass == 1 ? BucketStart.begin() : BucketStart.end(), BucketStart.end());
-    for (int t = 0; t < static_cast<int>(Triangles.size()); ++t) {
-      const std::array<std::uint16_t, 6>& box = boxes[t];
-      for (int x = box[0]; x <= box[3]; ++x)
-        for (int y = box[1]; y <= box[4]; ++y)
-          for (int z = box[2]; z <= box[5]; ++z) {
-            const int cell = cellIndex(x, y, z);
-            if (pass == 0)
-              ++BucketStart[static_cast<std::size_t>(cell) + 1];
-            else
-              BucketTriangles[static_cast<std::size_t>(next[cell]++)] = t;
-          }
+    edgeSum += block.EdgeSum;
+    for (int i = 0; i < 3; ++i) {
+      Min[i] = std::min(Min[i], block.Min[i]);
+      Max[i] = std::max(Max[i], block.Max[i]);
     }
   }
+  const int triangleCount = fanStart[polygonBlocks];
+  if (triangleCount == 0) return;
+
+  // Buckets about twice a typical edge (about one edge when many queries will come), and never
+  // more than about 4 million of them.
+  const double extent = std::max({Max[0] - Min[0], Max[1] - Min[1], Max[2] - Min[2]});
+  const double edges = queries > 4 * static_cast<std::size_t>(triangleCount) ? 1.0 : 2.0;
+  CellSize = std::max(edgeSum / (2.0 * static_cast<double>(triangleCount)) * edges, extent / 160.0);
+  if (!(CellSize > 0.0)) CellSize = 1.0;
+  for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);
+  const std::size_t buckets = static_cast<std::size_t>(Cells[0]) * Cells[1] * Cells[2];
+  // At most 161 cells along an axis, as CellSize is at least a 160th of the extent.
+  UninitializedVector<std::array<std::uint16_t, 6>> boxes(static_cast<std::size_t>(triangleCount));
+  Triangles.resize(static_cast<std::size_t>(triangleCount));
+  Boxes.resize(static_cast<std::size_t>(triangleCount));
+  forEachRange(polygonBlocks, 1, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b) {
+      int t = fanStart[b];
+      for (int f = b * BlockSize; f < std::min(polygonCount, (b + 1) * BlockSize); ++f)
+        forEachFan(f, [&](const std::array<int, 3>& triangle, const P3&, const P3&) {
+          Triangles[t] = triangle;
+          for (int i = 0; i < 3; ++i) {
+            double low = Points[triangle[0]][i], high = low;
+            for (int id : triangle) {
+              low = std::min(low, Points[id][i]);
+              high = std::max(high, Points[id][i]);
+            }
+            Boxes[t][i] = roundDown(low);
+            Boxes[t][3 + i] = roundUp(high);
+            boxes[t][i] = static_cast<std::uint16_t>(cellOf(low, i));
+            boxes[t][3 + i] = static_cast<std::uint16_t>(cellOf(high, i));
+          }
+          ++t;
+        });
+    }
+  });
+
+  // Per slab of cells along x, the triangles that reach into it, ascending: counted per block of
+  // triangles, then written per block after those of the blocks before it.
+  const int slabs = Cells[0];
+  const int triangleBlocks = (triangleCount + BlockSize - 1) / BlockSize;
+  const auto blockEnd = [&](int b) { return std::min(triangleCount, (b + 1) * BlockSize); };
+  std::vector<int> slabOffset(static_cast<std::size_t>(triangleBlocks) * slabs, 0);
+  forEachRange(triangleBlocks, 1, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b)
+      for (int t = b * BlockSize; t < blockEnd(b); ++t)
+        for (int x = boxes[t][0]; x <= boxes[t][3]; ++x) ++slabOffset[static_cast<std::size_t>(b) * slabs + x];
+  });
+  std::vector<int> slabStart(static_cast<std::size_t>(slabs) + 1, 0);
+  for (int x = 0, running = 0; x < slabs; ++x) {
+    for (int b = 0; b < triangleBlocks; ++b) {
+      int& offset = slabOffset[static_cast<std::size_t>(b) * slabs + x];
+      const int count = offset;
+      offset = running;
+      running += count;
+    }
+    slabStart[x + 1] = running;
+  }
+  UninitializedVector<int> slabTriangles(static_cast<std::size_t>(slabStart[slabs]));
+  forEachRange(triangleBlocks, 1, [&](int begin, int end) {
+    for (int b = begin; b < end; ++b)
+      for (int t = b * BlockSize; t < blockEnd(b); ++t)
+        for (int x = boxes[t][0]; x <= boxes[t][3]; ++x)
+          slabTriangles[slabOffset[static_cast<std::size_t>(b) * slabs + x]++] = t;
+  });
+
+  // The buckets of one slab are consecutive; each slab counts, then fills its own buckets from its
+  // ascending triangles, so every bucket lists its triangles ascending.
+  const int slabBuckets = Cells[1] * Cells[2];
+  const auto forEachCell = [&](int x, const auto& visit) {
+    for (int k = slabStart[x]; k < slabStart[x + 1]; ++k) {
+      const int t = slabTriangles[k];
+      const std::array<std::uint16_t, 6>& box = boxes[t];
+      for (int y = box[1]; y <= box[4]; ++y)
+        for (int z = box[2]; z <= box[5]; ++z) visit(cellIndex(x, y, z), t);
+    }
+  };
+  BucketStart.resize(buckets + 1);
+  BucketStart[0] = 0;
+  std::vector<int> bucketsBefore(static_cast<std::size_t>(slabs) + 1, 0);
+  forEachRange(slabs, 1, [&](int begin, int end) {
+    for (int x = begin; x < end; ++x) {
+      // Bucket b counts at BucketStart[b + 1].
+      std::fill_n(BucketStart.begin() + static_cast<std::ptrdiff_t>(x) * slabBuckets + 1, slabBuckets, 0);
+      int entries = 0;
+      forEachCell(x, [&](int cell, int) {
+        ++BucketStart[static_cast<std::size_t>(cell) + 1];
+        ++entries;
+      });
+      bucketsBefore[x + 1] = entries;
+    }
+  });
+  for (int x = 0; x < slabs; ++x) bucketsBefore[x + 1] += bucketsBefore[x];
+  BucketTriangles.resize(static_cast<std::size_t>(bucketsBefore[slabs]));
+  forEachRange(slabs, 1, [&](int begin, int end) {
+    // Where the next triangle of each bucket of the slab goes; the bucket bounds become sums.
+    std::vector<int> next(static_cast<std::size_t>(slabBuckets));
+    for (int x = begin; x < end; ++x) {
+      const int first = x * slabBuckets;
+      int running = bucketsBefore[x];
+      for (int b = 0; b < slabBuckets; ++b) {
+        next[b] = running;
+        running += BucketStart[static_cast<std::size_t>(first + b) + 1];
+        BucketStart[static_cast<std::size_t>(first + b) + 1] = running;
+      }
+      forEachCell(x, [&](int cell, int t) { BucketTriangles[static_cast<std::size_t>(next[cell - first]++)] = t; });
+    }
+  });
 }
 
 double SurfaceDistance::distance(const P3& p, int& hint) const {

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <vector>
+
+#include "base/UninitializedVector.h"
 
 namespace tessellor {
 
@@ -14,7 +17,9 @@ class PolygonStorage;
 // searches shells of buckets around its point until no nearer triangle can remain.
 class SurfaceDistance {
  public:
-  explicit SurfaceDistance(const PolygonStorage& mesh);
+  // queries is the number of distances expected to be asked for; with many more of them than
+  // triangles, smaller buckets, which hold fewer triangles to test, pay for their cost.
+  explicit SurfaceDistance(const PolygonStorage& mesh, std::size_t queries = 0);
 
   bool empty() const { return Triangles.empty(); }
   // The distance from p to the nearest triangle; -1 for a mesh without triangles of any area.
@@ -35,16 +40,16 @@ class SurfaceDistance {
     return std::min(Cells[axis] - 1, static_cast<int>(c));
   }
 
-  std::vector<P3> Points;
-  std::vector<std::array<int, 3>> Triangles;
+  UninitializedVector<P3> Points;
+  UninitializedVector<std::array<int, 3>> Triangles;
   // Per triangle its bounding box, the lower corner then the upper one, rounded outwards to float.
-  std::vector<std::array<float, 6>> Boxes;
+  UninitializedVector<std::array<float, 6>> Boxes;
   P3 Min{}, Max{};
   double CellSize = 1.0;
   int Cells[3] = {1, 1, 1};
   // The triangles of bucket b are BucketTriangles[BucketStart[b] .. BucketStart[b + 1]), ascending.
-  std::vector<int> BucketStart;
-  std::vector<int> BucketTriangles;
+  UninitializedVector<int> BucketStart;
+  UninitializedVector<int> BucketTriangles;
 };
 
 }  // namespace tessellor
