@@ -13,6 +13,7 @@
 #include <numeric>
 #include <vector>
 
+#include "base/BucketSort.h"
 #include "base/Parallel.h"
 #include "base/UninitializedVector.h"
 #include "mesh/ElementShape.h"
@@ -368,41 +369,30 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   std::vector<ElementShape>().swap(shapes);
 
   // Per vertex, its corners as (previous, next) neighbour pairs, for the fan test and the edges:
-  // the corners of vertex v are Corners[CornerStart[v] .. CornerStart[v + 1]). They are counted
-  // and filed from several threads at once, so the corners around a vertex come in no fixed
-  // order; nothing below depends on it. The polygons join the components of their vertices.
-  std::vector<std::atomic<int>> slots(mesh.Vertices.size());
-  forEachRange(vertices, 1 << 14, [&](int begin, int end) {
-    for (int v = begin; v < end; ++v) slots[v].store(0, std::memory_order_relaxed);
-  });
+  // the corners of vertex v are corners[cornerStart[v] .. cornerStart[v + 1]). They are filed
+  // from several threads at once, so the corners around a vertex come in no fixed order; nothing
+  // below depends on it. The polygons join the components of their vertices.
+  const std::vector<std::pair<int, int>> polygonRanges = splitRange(polygons, 1 << 12);
+  std::vector<int> cornerStart;
+  std::vector<std::pair<int, int>> corners;
+  fileInBuckets<std::pair<int, int>>(
+      static_cast<int>(polygonRanges.size()), vertices,
+      [&](int r, auto put) {
+        for (int f = polygonRanges[r].first; f < polygonRanges[r].second; ++f) {
+          const int n = cornerCount[f];
+          if (n == 0) continue;
+          const VertexIDList& polygon = mesh.Polygons[f];
+          for (int i = 0; i < n; ++i)
+            put(polygon[i], std::make_pair(polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]));
+        }
+      },
+      cornerStart, corners);
   ConcurrentSets components(vertices);
   forEachRange(polygons, 1 << 12, [&](int begin, int end) {
     for (int f = begin; f < end; ++f)
-      if (cornerCount[f] > 0) {
-        const VertexIDList& polygon = mesh.Polygons[f];
-        for (int id : polygon) {
-          slots[id].fetch_add(1, std::memory_order_relaxed);
-          components.unite(polygon[0], id);
-        }
-      }
+      if (cornerCount[f] > 0)
+        for (int id : mesh.Polygons[f]) components.unite(mesh.Polygons[f][0], id);
   });
-  std::vector<int> cornerStart(mesh.Vertices.size() + 1, 0);
-  for (int v = 0; v < vertices; ++v) {
-    cornerStart[v + 1] = cornerStart[v] + slots[v].load(std::memory_order_relaxed);
-    slots[v].store(cornerStart[v], std::memory_order_relaxed);
-  }
-  UninitializedVector<std::pair<int, int>> corners(static_cast<std::size_t>(cornerStart[vertices]));
-  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
-    for (int f = begin; f < end; ++f) {
-      const int n = cornerCount[f];
-      if (n == 0) continue;
-      const VertexIDList& polygon = mesh.Polygons[f];
-      for (int i = 0; i < n; ++i)
-        corners[static_cast<std::size_t>(slots[polygon[i]].fetch_add(1, std::memory_order_relaxed))] = {
-            polygon[i == 0 ? n - 1 : i - 1], polygon[i + 1 == n ? 0 : i + 1]};
-    }
-  });
-  std::vector<std::atomic<int>>().swap(slots);
   std::vector<int>().swap(cornerCount);
 
   // An edge is found at its lower vertex: the corners there whose next neighbour is the higher
@@ -484,7 +474,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         r.NonManifoldVertices += counts.NonManifoldVertices;
         lengths.insert(lengths.end(), counts.Lengths.begin(), counts.Lengths.end());
       });
-  UninitializedVector<std::pair<int, int>>().swap(corners);
+  std::vector<std::pair<int, int>>().swap(corners);
 
   if (!lengths.empty()) {
     // The order of the edges is not fixed, so the lengths are summed in ascending order.
