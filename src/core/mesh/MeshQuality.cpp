@@ -241,7 +241,7 @@ DistanceStatistics oneSidedDistance(const PolygonStorage& from, const SurfaceDis
 }
 
 // Sorts values ascending. Lengths are never negative, so their bit patterns sort as they do and
-// a radix sort by bytes serves; anything else (a NaN, a negative value) goes to std::sort.
+// are sorted as integers by buckets; anything else (a NaN, a negative value) goes to std::sort.
 void sortLengths(std::vector<double>& values) {
   const std::size_t count = values.size();
   std::vector<std::uint64_t> keys(count);
@@ -252,24 +252,17 @@ void sortLengths(std::vector<double>& values) {
     }
     std::memcpy(&keys[i], &values[i], sizeof(double));
   }
-  std::vector<std::array<std::size_t, 256>> counts(8);
-  for (auto& c : counts) c.fill(0);
-  for (std::uint64_t key : keys)
-    for (int b = 0; b < 8; ++b) ++counts[b][(key >> (8 * b)) & 0xff];
-  std::vector<std::uint64_t> other(count);
-  for (int b = 0; b < 8; ++b) {
-    std::array<std::size_t, 256>& c = counts[b];
-    // A byte that all keys share leaves the order as it is.
-    if (c[(keys[0] >> (8 * b)) & 0xff] == count) continue;
-    std::size_t start = 0;
-    for (std::size_t& n : c) {
-      const std::size_t size = n;
-      n = start;
-      start += size;
-    }
-    for (std::uint64_t key : keys) other[c[(key >> (8 * b)) & 0xff]++] = key;
-    keys.swap(other);
-  }
+  if (count < 2) return;
+  // Filed by their distance from the smallest key, about four keys to a bucket, and the buckets
+  // sorted in parallel.
+  const auto [lowest, highest] = std::minmax_element(keys.begin(), keys.end());
+  const std::uint64_t low = *lowest, span = *highest - low;
+  int shift = 0;
+  while ((span >> shift) >= count / 4 + 1) ++shift;
+  bucketSort(
+      keys, static_cast<int>((span >> shift) + 1),
+      [low, shift](std::uint64_t key) { return static_cast<int>((key - low) >> shift); },
+      [](std::uint64_t a, std::uint64_t b) { return a < b; });
   for (std::size_t i = 0; i < count; ++i) std::memcpy(&values[i], &keys[i], sizeof(double));
 }
 
