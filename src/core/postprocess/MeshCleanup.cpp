@@ -227,20 +227,22 @@ class Mender {
     forEachRange(kept, 4096, [&](int begin, int end) {
       for (int i = begin; i < end; ++i) Polygons[i] = mesh.Polygons[Origin[i]];
     });
-    // Around: the polygons of every vertex, ascending, gathered by counting.
-    const std::size_t vertices = Positions.size();
-    std::vector<int> start(vertices + 1, 0);
-    for (const VertexIDList& polygon : Polygons)
-      for (int v : polygon) ++start[static_cast<std::size_t>(v) + 1];
-    for (std::size_t v = 0; v < vertices; ++v) start[v + 1] += start[v];
-    std::vector<int> users(static_cast<std::size_t>(start[vertices]));
-    {
-      std::vector<int> next(start.begin(), start.end() - 1);
-      for (int i = 0; i < kept; ++i)
-        for (int v : Polygons[i]) users[static_cast<std::size_t>(next[v]++)] = i;
-    }
-    forEachRange(static_cast<int>(vertices), 1 << 14, [&](int begin, int end) {
-      for (int v = begin; v < end; ++v) Around[v].assign(users.data() + start[v], users.data() + start[v + 1]);
+    // Around: the polygons of every vertex, ascending, filed from ranges of polygons in parallel.
+    const int vertices = static_cast<int>(Positions.size());
+    const std::vector<std::pair<int, int>> ranges = splitRange(kept, 4096);
+    std::vector<int> start, users;
+    fileInBuckets<int>(
+        static_cast<int>(ranges.size()), vertices,
+        [&](int r, auto put) {
+          for (int i = ranges[r].first; i < ranges[r].second; ++i)
+            for (int v : Polygons[i]) put(v, i);
+        },
+        start, users);
+    forEachRange(vertices, 1 << 14, [&](int begin, int end) {
+      for (int v = begin; v < end; ++v) {
+        std::sort(users.data() + start[v], users.data() + start[v + 1]);
+        Around[v].assign(users.data() + start[v], users.data() + start[v + 1]);
+      }
     });
     std::vector<char> twinned(Polygons.size(), 0);
     forEachRange(kept, 4096, [&](int begin, int end) {
