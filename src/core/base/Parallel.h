@@ -34,4 +34,20 @@ std::vector<std::pair<int, int>> splitRange(int count, int grain);
 void forEachRange(int count, int grain, const std::function<void(int, int)>& work,
                   const std::function<void(int, int)>& merge = {});
 
+// forEachRange with a result per range: work(begin, end, piece) fills a Piece of its own for
+// each range, in parallel, and merge(piece) takes the pieces in ascending order as forEachInOrder
+// merges. Each piece is freed after its merge.
+template <typename Piece, typename Work, typename Merge>
+void forEachPiece(int count, int grain, Work work, Merge merge) {
+  const std::vector<std::pair<int, int>> ranges = splitRange(count, grain);
+  std::vector<Piece> pieces(ranges.size());
+  forEachInOrder(
+      static_cast<int>(ranges.size()),
+      [&](int r) { work(ranges[r].first, ranges[r].second, pieces[static_cast<std::size_t>(r)]); },
+      [&](int r) {
+        merge(pieces[static_cast<std::size_t>(r)]);
+        pieces[static_cast<std::size_t>(r)] = Piece();
+      });
+}
+
 }  // namespace tessellor

@@ -105,28 +105,36 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons, int idBound) {
   clear();
   const int polygonCount = static_cast<int>(polygons.size());
   const std::vector<std::pair<int, int>> ranges = splitRange(polygonCount, 4096);
-  // With the ids known to lie in [0, idBound), the uses are filed by lower end at once; an id
-  // outside (a damaged mesh) sends the build the general way.
-  if (idBound > 0 && idBound <= 8LL * polygonCount + 1024) {
+  // Uses filed by lower end (bucket b for lower end lowest + b) from ranges of polygons at once,
+  // so in no fixed order within a bucket; each bucket then sorted by upper end and polygon and cut
+  // into entries: the order the uses have when they come polygon by polygon. False, with nothing
+  // built, when a lower end falls outside the buckets or an upper end reaches upperLimit.
+  const auto fileByLowerEnd = [&](int lowest, int buckets, long long upperLimit) {
     std::atomic<bool> outside{false};
     std::vector<int> start;
     std::vector<Use> items;
     fileInBuckets<Use>(
-        static_cast<int>(ranges.size()), idBound,
+        static_cast<int>(ranges.size()), buckets,
         [&](int r, auto put) {
           forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
-            if (lower < 0 || upper >= idBound)
+            const long long bucket = static_cast<long long>(lower) - lowest;
+            if (bucket < 0 || bucket >= buckets || upper >= upperLimit)
               outside = true;
             else
-              put(lower, Use{upper, p});
+              put(static_cast<int>(bucket), Use{upper, p});
           });
         },
         start, items);
-    if (!outside) {
-      if (!items.empty()) takeBuckets(start, items, 0, Entries, Offsets);
-      return;
+    if (outside) return false;
+    if (!items.empty()) {
+      takeBuckets(start, items, lowest, Entries, Offsets);
+      Base = lowest;
     }
-  }
+    return true;
+  };
+  // With the ids known to lie in [0, idBound), one filing does it; an id outside (a damaged mesh)
+  // sends the build the general way.
+  if (idBound > 0 && idBound <= 8LL * polygonCount + 1024 && fileByLowerEnd(0, idBound, idBound)) return;
   // The lowest and highest lower end and the number of uses, over ranges of polygons at once.
   struct Extent {
     long long Uses = 0;
@@ -179,22 +187,7 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons, int idBound) {
     return;
   }
 
-  // Bucketed by lower end, filed from ranges of polygons at once (so in no fixed order within a
-  // bucket), then each bucket sorted by upper end and polygon and cut into entries: the order
-  // the uses have when they come polygon by polygon.
-  const int buckets = static_cast<int>(span);
-  std::vector<int> start;
-  std::vector<Use> items;
-  fileInBuckets<Use>(
-      static_cast<int>(ranges.size()), buckets,
-      [&](int r, auto put) {
-        forEachUse(polygons, ranges[r].first, ranges[r].second, [&](int lower, int upper, int p) {
-          put(lower - lowest, Use{upper, p});
-        });
-      },
-      start, items);
-  takeBuckets(start, items, lowest, Entries, Offsets);
-  Base = lowest;
+  fileByLowerEnd(lowest, static_cast<int>(span), static_cast<long long>(INT_MAX) + 1);
 }
 
 void EdgeIndexTable::insert(int p, int a, int b) {

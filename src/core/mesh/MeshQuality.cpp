@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <mutex>
 #include <numeric>
 #include <vector>
 
@@ -287,17 +286,17 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   // of the shape measures are added up on one thread, in polygon order, so that they do not depend
   // on the thread count.
   struct PolygonRangeCounts {
+    int Begin = 0, End = 0;
     MeshQualityReport Counts;
     std::vector<int> ByCorners;
   };
-  std::mutex polygonMutex;
-  std::map<int, PolygonRangeCounts> polygonCounts;
   std::vector<int> cornerCount(mesh.Polygons.size(), 0);
   std::vector<ElementShape> shapes(mesh.Polygons.size());
-  forEachRange(
+  forEachPiece<PolygonRangeCounts>(
       polygons, 1 << 12,
-      [&](int begin, int end) {
-        PolygonRangeCounts range;
+      [&](int begin, int end, PolygonRangeCounts& range) {
+        range.Begin = begin;
+        range.End = end;
         MeshQualityReport& c = range.Counts;
         c.QuadShape = startStatistics(QuadMeasures);
         c.TriangleShape = startStatistics(TriangleMeasures);
@@ -330,14 +329,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
             if (shape.ScaledJacobian <= 0.0) ++c.QuadsNonPositiveJacobian;
           }
         }
-        std::lock_guard<std::mutex> lock(polygonMutex);
-        polygonCounts[begin] = std::move(range);
       },
-      [&](int begin, int end) {
-        std::unique_lock<std::mutex> lock(polygonMutex);
-        const PolygonRangeCounts range = std::move(polygonCounts.at(begin));
-        polygonCounts.erase(begin);
-        lock.unlock();
+      [&](const PolygonRangeCounts& range) {
         const MeshQualityReport& c = range.Counts;
         r.DegeneratePolygons += c.DegeneratePolygons;
         r.Polygons += c.Polygons;
@@ -350,7 +343,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         mergeStatistics(r.TriangleShape, c.TriangleShape);
         mergeStatistics(r.QuadShape, c.QuadShape);
         // The sums, one element after the other as a single pass adds them.
-        for (int f = begin; f < end; ++f) {
+        for (int f = range.Begin; f < range.End; ++f) {
           if (cornerCount[f] == 3)
             addSums(r.TriangleShape, TriangleMeasures, shapes[f]);
           else if (cornerCount[f] == 4)
@@ -394,12 +387,9 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   std::vector<int> valence(mesh.Vertices.size(), 0);
   std::vector<char> used(mesh.Vertices.size(), 0);
   std::vector<double> lengths;
-  std::mutex rangeMutex;
-  std::map<int, VertexRangeCounts> rangeCounts;
-  forEachRange(
+  forEachPiece<VertexRangeCounts>(
       vertices, 1 << 12,
-      [&](int begin, int end) {
-        VertexRangeCounts counts;
+      [&](int begin, int end, VertexRangeCounts& counts) {
         for (int v = begin; v < end; ++v) {
           const int first = cornerStart[v], size = cornerStart[v + 1] - first;
           if (size == 0) continue;
@@ -452,14 +442,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
             if (root(i) == i) ++fans;
           if (fans > 1) ++counts.NonManifoldVertices;
         }
-        std::lock_guard<std::mutex> lock(rangeMutex);
-        rangeCounts[begin] = std::move(counts);
       },
-      [&](int begin, int) {
-        std::unique_lock<std::mutex> lock(rangeMutex);
-        VertexRangeCounts counts = std::move(rangeCounts.at(begin));
-        rangeCounts.erase(begin);
-        lock.unlock();
+      [&](const VertexRangeCounts& counts) {
         r.Edges += counts.Edges;
         r.OpenEdges += counts.OpenEdges;
         r.NonManifoldEdges += counts.NonManifoldEdges;
@@ -483,11 +467,9 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     int Used = 0, Roots = 0;
     std::vector<int> Valence;
   };
-  std::map<int, UseCounts> useCounts;
-  forEachRange(
+  forEachPiece<UseCounts>(
       vertices, 1 << 14,
-      [&](int begin, int end) {
-        UseCounts counts;
+      [&](int begin, int end, UseCounts& counts) {
         for (int v = begin; v < end; ++v) {
           if (!used[v]) continue;
           ++counts.Used;
@@ -495,14 +477,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
           ++counts.Valence[valence[v]];
           if (components.root(v) == v) ++counts.Roots;
         }
-        std::lock_guard<std::mutex> lock(rangeMutex);
-        useCounts[begin] = std::move(counts);
       },
-      [&](int begin, int) {
-        std::unique_lock<std::mutex> lock(rangeMutex);
-        const UseCounts counts = std::move(useCounts.at(begin));
-        useCounts.erase(begin);
-        lock.unlock();
+      [&](const UseCounts& counts) {
         r.UsedVertices += counts.Used;
         r.Components += counts.Roots;
         for (std::size_t k = 0; k < counts.Valence.size(); ++k)

@@ -94,31 +94,34 @@ void PolygonStorage::releaseIndices() {
 void PolygonStorage::buildIndex() {
   VIndex.clear();
   VIndex.resize(Vertices.size());
-  // The polygons of every vertex in ascending order: counted and filed from ranges of polygons at
-  // once, then each vertex's few sorted and handed to its set, in parallel.
+  // Each vertex's polygons handed to its set, in parallel.
   const int vertexCount = static_cast<int>(Vertices.size());
-  const int count = static_cast<int>(Polygons.size());
-  const std::vector<std::pair<int, int>> ranges = splitRange(count, 4096);
   std::vector<int> start, polygonsOf;
+  polygonsOfVertices(Polygons, vertexCount, start, polygonsOf);
+  forEachRange(vertexCount, 4096, [&](int begin, int end) {
+    for (int v = begin; v < end; ++v)
+      for (int k = start[v]; k < start[v + 1]; ++k) VIndex[v].insert(VIndex[v].end(), polygonsOf[k]);
+  });
+  buildEdgeIndex();
+}
+
+void PolygonStorage::polygonsOfVertices(const std::vector<VertexIDList>& polygons, int vertexCount,
+                                        std::vector<int>& start, std::vector<int>& ids) {
+  // Counted and filed from ranges of polygons at once, then each vertex's few sorted.
+  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(polygons.size()), 4096);
   fileInBuckets<int>(
       static_cast<int>(ranges.size()), vertexCount,
       [&](int r, auto put) {
         for (int p = ranges[r].first; p < ranges[r].second; ++p)
-          for (int v : Polygons[static_cast<std::size_t>(p)]) {
+          for (int v : polygons[static_cast<std::size_t>(p)]) {
             TS_ASSERT(v >= 0 && v < vertexCount);
             put(v, p);
           }
       },
-      start, polygonsOf);
+      start, ids);
   forEachRange(vertexCount, 4096, [&](int begin, int end) {
-    for (int v = begin; v < end; ++v) {
-      int* first = polygonsOf.data() + start[v];
-      int* last = polygonsOf.data() + start[v + 1];
-      std::sort(first, last);
-      for (const int* k = first; k < last; ++k) VIndex[v].insert(VIndex[v].end(), *k);
-    }
+    for (int v = begin; v < end; ++v) std::sort(ids.data() + start[v], ids.data() + start[v + 1]);
   });
-  buildEdgeIndex();
 }
 
 void PolygonStorage::addPolygonToIndex(int p) {

@@ -79,6 +79,10 @@ class PolygonStorage {
 
   // --- index maintenance
   void buildIndex();
+  // The polygons of every vertex, ascending (a polygon naming a vertex twice is listed twice):
+  // those of vertex v are ids[start[v] .. start[v + 1]). Every id must lie in [0, vertexCount).
+  static void polygonsOfVertices(const std::vector<VertexIDList>& polygons, int vertexCount, std::vector<int>& start,
+                                 std::vector<int>& ids);
   void addPolygonToIndex(int p);
   void removePolygonFromIndex(int p);
   void buildEdgeIndex();

@@ -25,24 +25,17 @@ void PolygonStorageExportPLY::save(const std::string& fileName, const PolygonSto
   out.print("end_header\n");
   // The lines are formatted in parallel, a range of elements at a time, and written in order.
   const auto inPieces = [&out](int count, const auto& format) {
-    const std::vector<std::pair<int, int>> ranges = splitRange(count, 16384);
-    std::vector<std::string> texts(ranges.size());
-    forEachInOrder(
-        static_cast<int>(ranges.size()),
-        [&](int r) {
+    forEachPiece<std::string>(
+        count, 16384,
+        [&](int begin, int end, std::string& text) {
           TextLine line;
-          std::string& text = texts[static_cast<std::size_t>(r)];
-          for (int i = ranges[r].first; i < ranges[r].second; ++i) {
+          for (int i = begin; i < end; ++i) {
             line.clear();
             format(i, line, text);
             text.append(line.data(), line.size());
           }
         },
-        [&](int r) {
-          std::string& text = texts[static_cast<std::size_t>(r)];
-          out.write(text.data(), text.size());
-          std::string().swap(text);
-        });
+        [&](const std::string& text) { out.write(text.data(), text.size()); });
   };
   inPieces(static_cast<int>(mesh.Vertices.size()), [&](int v, TextLine& line, std::string&) {
     // File coordinates in 32-bit float, printed widened to double ("%f" or "%.9g").

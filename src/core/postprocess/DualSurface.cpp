@@ -66,13 +66,10 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
     std::vector<Vertex> Centres;
     std::vector<Vertex> Added;
   };
-  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(source.VIndex.size()), 4096);
-  std::vector<Piece> pieces(ranges.size());
-  forEachInOrder(
-      static_cast<int>(ranges.size()),
-      [&](int r) {
-        Piece& piece = pieces[static_cast<std::size_t>(r)];
-        for (int i = ranges[r].first; i < ranges[r].second; ++i) {
+  forEachPiece<Piece>(
+      static_cast<int>(source.VIndex.size()), 4096,
+      [&](int begin, int end, Piece& piece) {
+        for (int i = begin; i < end; ++i) {
           if ((i & 4095) == 0) throwIfInterrupted(Interrupter);
           const VertexIDSet& around = source.VIndex[i];
           if (around.size() <= 2) continue;
@@ -115,8 +112,7 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
           if (!skipBoundaryMidpoints && ended) fan.insert(fan.begin(), addMidpoint(w));
         }
       },
-      [&](int r) {
-        Piece& piece = pieces[static_cast<std::size_t>(r)];
+      [&](Piece& piece) {
         const int base = static_cast<int>(Vertices.size());
         for (VertexIDList& fan : piece.Fans) {
           for (int& id : fan)
@@ -125,7 +121,6 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
         }
         Vertices.insert(Vertices.end(), piece.Added.begin(), piece.Added.end());
         Midpoints.insert(Midpoints.end(), piece.Centres.begin(), piece.Centres.end());
-        piece = Piece();
       });
 }
 

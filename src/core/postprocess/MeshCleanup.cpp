@@ -227,22 +227,12 @@ class Mender {
     forEachRange(kept, 4096, [&](int begin, int end) {
       for (int i = begin; i < end; ++i) Polygons[i] = mesh.Polygons[Origin[i]];
     });
-    // Around: the polygons of every vertex, ascending, filed from ranges of polygons in parallel.
+    // Around: the polygons of every vertex, ascending.
     const int vertices = static_cast<int>(Positions.size());
-    const std::vector<std::pair<int, int>> ranges = splitRange(kept, 4096);
     std::vector<int> start, users;
-    fileInBuckets<int>(
-        static_cast<int>(ranges.size()), vertices,
-        [&](int r, auto put) {
-          for (int i = ranges[r].first; i < ranges[r].second; ++i)
-            for (int v : Polygons[i]) put(v, i);
-        },
-        start, users);
+    PolygonStorage::polygonsOfVertices(Polygons, vertices, start, users);
     forEachRange(vertices, 1 << 14, [&](int begin, int end) {
-      for (int v = begin; v < end; ++v) {
-        std::sort(users.data() + start[v], users.data() + start[v + 1]);
-        Around[v].assign(users.data() + start[v], users.data() + start[v + 1]);
-      }
+      for (int v = begin; v < end; ++v) Around[v].assign(users.data() + start[v], users.data() + start[v + 1]);
     });
     std::vector<char> twinned(Polygons.size(), 0);
     forEachRange(kept, 4096, [&](int begin, int end) {

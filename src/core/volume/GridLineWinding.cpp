@@ -20,18 +20,13 @@ void GridLineWinding::build(const AxisRayCrossing& rays, const std::vector<V3>& 
     const std::size_t lines = static_cast<std::size_t>(family.Across[0]) * static_cast<std::size_t>(family.Across[1]);
     // The triangles are scanned in ranges in parallel; their hits join in triangle order.
     Hits.clear();
-    const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(triangles.size()), 4096);
-    std::vector<std::vector<AxisRayCrossing::LatticeHit>> rangeHits(ranges.size());
-    forEachInOrder(
-        static_cast<int>(ranges.size()),
-        [&](int r) {
-          for (int t = ranges[r].first; t < ranges[r].second; ++t)
-            rays.scan(axis, triangles[t], size, positions, rangeHits[r]);
+    using RangeHits = std::vector<AxisRayCrossing::LatticeHit>;
+    forEachPiece<RangeHits>(
+        static_cast<int>(triangles.size()), 4096,
+        [&](int begin, int end, RangeHits& hits) {
+          for (int t = begin; t < end; ++t) rays.scan(axis, triangles[t], size, positions, hits);
         },
-        [&](int r) {
-          Hits.insert(Hits.end(), rangeHits[r].begin(), rangeHits[r].end());
-          std::vector<AxisRayCrossing::LatticeHit>().swap(rangeHits[r]);
-        });
+        [&](const RangeHits& hits) { Hits.insert(Hits.end(), hits.begin(), hits.end()); });
     Crossings += static_cast<long long>(Hits.size());
 
     // Counting sort by line, then each line's few crossings by their position along it. A face

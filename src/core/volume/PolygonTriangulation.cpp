@@ -60,22 +60,17 @@ void PolygonTriangulation::build(const PolygonStorage& mesh) {
   }
   // Polygons are cut over ranges in parallel; the triangles join in polygon order.
   Triangles.reserve(mesh.Polygons.size() + mesh.Polygons.size() / 2);
-  const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(mesh.Polygons.size()), 4096);
-  std::vector<Cut> cuts(ranges.size());
-  forEachInOrder(
-      static_cast<int>(ranges.size()),
-      [&](int r) {
-        Cut& cut = cuts[static_cast<std::size_t>(r)];
-        for (int p = ranges[r].first; p < ranges[r].second; ++p) {
+  forEachPiece<Cut>(
+      static_cast<int>(mesh.Polygons.size()), 4096,
+      [&](int begin, int end, Cut& cut) {
+        for (int p = begin; p < end; ++p) {
           const VertexIDList& polygon = mesh.Polygons[static_cast<std::size_t>(p)];
           if (polygon.size() > 2) addPolygon(cut, polygon);
         }
       },
-      [&](int r) {
-        Cut& cut = cuts[static_cast<std::size_t>(r)];
+      [&](const Cut& cut) {
         Triangles.insert(Triangles.end(), cut.Triangles.begin(), cut.Triangles.end());
         DegeneratePolygons += cut.Degenerate;
-        cut = Cut();
       });
 }
 
