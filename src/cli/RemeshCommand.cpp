@@ -83,7 +83,9 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // peak memory of a large run.
   remeshed.releaseIndices();
   mesh.releaseIndices();
-  const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
+  // Without --report only the summary is printed, and only its part of the report is measured.
+  const MeshQualityReport report = measureMeshQuality(
+      remeshed, &mesh, voxelSize, args.has("--report") ? QualityDetail::Full : QualityDetail::Summary);
 
   // Only a complete run writes anything.
   if (args.has("--save-volume")) writeVolume(volumePath, volume);
@@ -121,7 +123,7 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
     remeshed.releaseIndices();
     mesh.releaseIndices();
-    const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize);
+    const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize, QualityDetail::Summary);
     writeMesh(item.Output, remeshed, format, writeOptions);
     item.Warning = OutputCleanup::openEdgeWarning(item.Output, report.OpenEdges);
     item.Polygons = static_cast<std::size_t>(report.Polygons);

@@ -52,10 +52,28 @@ const MeasureDefinition TriangleMeasures[] = {
 // Rounding in the measures themselves must not count an ideal element as outside its range.
 constexpr double RangeSlack = 1e-9;
 
+// A run of measure definitions: a whole table, or the scaled Jacobian alone (the last entry of
+// each table).
+struct Measures {
+  const MeasureDefinition* First;
+  std::size_t Count;
+  const MeasureDefinition& operator[](std::size_t i) const { return First[i]; }
+};
+
 template <std::size_t N>
-std::vector<ShapeStatistics> startStatistics(const MeasureDefinition (&definitions)[N]) {
+Measures allOf(const MeasureDefinition (&definitions)[N]) {
+  return {definitions, N};
+}
+
+template <std::size_t N>
+Measures jacobianOf(const MeasureDefinition (&definitions)[N]) {
+  return {definitions + N - 1, 1};
+}
+
+std::vector<ShapeStatistics> startStatistics(Measures definitions) {
   std::vector<ShapeStatistics> statistics;
-  for (const MeasureDefinition& d : definitions) {
+  for (std::size_t i = 0; i < definitions.Count; ++i) {
+    const MeasureDefinition& d = definitions[i];
     ShapeStatistics s;
     s.Name = d.Name;
     s.AcceptableLow = d.Low;
@@ -65,10 +83,8 @@ std::vector<ShapeStatistics> startStatistics(const MeasureDefinition (&definitio
   return statistics;
 }
 
-template <std::size_t N>
-void addShape(std::vector<ShapeStatistics>& statistics, const MeasureDefinition (&definitions)[N],
-              const ElementShape& shape) {
-  for (std::size_t i = 0; i < N; ++i) {
+void addShape(std::vector<ShapeStatistics>& statistics, Measures definitions, const ElementShape& shape) {
+  for (std::size_t i = 0; i < definitions.Count; ++i) {
     ShapeStatistics& s = statistics[i];
     const double value = shape.*(definitions[i].Field);
     if (s.Count == 0) s.Min = s.Max = value;
@@ -98,10 +114,8 @@ void mergeStatistics(std::vector<ShapeStatistics>& statistics, const std::vector
   }
 }
 
-template <std::size_t N>
-void addSums(std::vector<ShapeStatistics>& statistics, const MeasureDefinition (&definitions)[N],
-             const ElementShape& shape) {
-  for (std::size_t i = 0; i < N; ++i) statistics[i].Mean += shape.*(definitions[i].Field);
+void addSums(std::vector<ShapeStatistics>& statistics, Measures definitions, const ElementShape& shape) {
+  for (std::size_t i = 0; i < definitions.Count; ++i) statistics[i].Mean += shape.*(definitions[i].Field);
 }
 
 void finishStatistics(std::vector<ShapeStatistics>& statistics) {
@@ -267,14 +281,18 @@ void sortLengths(std::vector<double>& values) {
 
 }  // namespace
 
-MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonStorage* reference, double voxelSize) {
+MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonStorage* reference, double voxelSize,
+                                     QualityDetail detail) {
   MeshQualityReport r;
+  const bool full = detail == QualityDetail::Full;
   const int vertices = static_cast<int>(mesh.Vertices.size());
   const int polygons = static_cast<int>(mesh.Polygons.size());
   r.Vertices = vertices;
   r.PolygonEntries = polygons;
-  r.QuadShape = startStatistics(QuadMeasures);
-  r.TriangleShape = startStatistics(TriangleMeasures);
+  const Measures quadMeasures = full ? allOf(QuadMeasures) : jacobianOf(QuadMeasures);
+  const Measures triangleMeasures = full ? allOf(TriangleMeasures) : jacobianOf(TriangleMeasures);
+  r.QuadShape = startStatistics(quadMeasures);
+  r.TriangleShape = startStatistics(triangleMeasures);
 
   UninitializedVector<std::array<double, 3>> points(mesh.Vertices.size());
   forEachRange(vertices, 1 << 14, [&](int begin, int end) {
@@ -291,15 +309,15 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     std::vector<int> ByCorners;
   };
   std::vector<int> cornerCount(mesh.Polygons.size(), 0);
-  std::vector<ElementShape> shapes(mesh.Polygons.size());
+  std::vector<ElementShape> shapes(full ? mesh.Polygons.size() : 0);
   forEachPiece<PolygonRangeCounts>(
       polygons, 1 << 12,
       [&](int begin, int end, PolygonRangeCounts& range) {
         range.Begin = begin;
         range.End = end;
         MeshQualityReport& c = range.Counts;
-        c.QuadShape = startStatistics(QuadMeasures);
-        c.TriangleShape = startStatistics(TriangleMeasures);
+        c.QuadShape = startStatistics(quadMeasures);
+        c.TriangleShape = startStatistics(triangleMeasures);
         for (int f = begin; f < end; ++f) {
           const VertexIDList& polygon = mesh.Polygons[f];
           if (!measurable(polygon, vertices)) {
@@ -311,7 +329,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
           ++c.Polygons;
           if (static_cast<std::size_t>(n) >= range.ByCorners.size()) range.ByCorners.resize(n + 1, 0);
           ++range.ByCorners[n];
-          if (repeatsVertex(polygon)) ++c.RepeatedVertexPolygons;
+          if (full && repeatsVertex(polygon)) ++c.RepeatedVertexPolygons;
           if (n != 3 && n != 4) {
             ++c.MoreThanFourCorners;
             continue;
@@ -319,13 +337,18 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
           double p[4][3];
           for (int i = 0; i < n; ++i)
             for (int k = 0; k < 3; ++k) p[i][k] = points[polygon[i]][k];
-          const ElementShape shape = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
-          shapes[f] = shape;
+          ElementShape shape;
+          if (full) {
+            shape = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
+            shapes[f] = shape;
+          } else {
+            shape.ScaledJacobian = n == 3 ? ElementShape::triangleScaledJacobian(p) : ElementShape::quadScaledJacobian(p);
+          }
           if (n == 3) {
-            addShape(c.TriangleShape, TriangleMeasures, shape);
+            addShape(c.TriangleShape, triangleMeasures, shape);
             if (shape.ScaledJacobian <= 0.0) ++c.TrianglesNonPositiveJacobian;
           } else {
-            addShape(c.QuadShape, QuadMeasures, shape);
+            addShape(c.QuadShape, quadMeasures, shape);
             if (shape.ScaledJacobian <= 0.0) ++c.QuadsNonPositiveJacobian;
           }
         }
@@ -343,11 +366,11 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         mergeStatistics(r.TriangleShape, c.TriangleShape);
         mergeStatistics(r.QuadShape, c.QuadShape);
         // The sums, one element after the other as a single pass adds them.
-        for (int f = range.Begin; f < range.End; ++f) {
+        for (int f = range.Begin; f < range.End && full; ++f) {
           if (cornerCount[f] == 3)
-            addSums(r.TriangleShape, TriangleMeasures, shapes[f]);
+            addSums(r.TriangleShape, triangleMeasures, shapes[f]);
           else if (cornerCount[f] == 4)
-            addSums(r.QuadShape, QuadMeasures, shapes[f]);
+            addSums(r.QuadShape, quadMeasures, shapes[f]);
         }
       });
   finishStatistics(r.QuadShape);
@@ -373,8 +396,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         }
       },
       cornerStart, corners);
-  ConcurrentSets components(vertices);
-  forEachRange(polygons, 1 << 12, [&](int begin, int end) {
+  ConcurrentSets components(full ? vertices : 0);
+  forEachRange(full ? polygons : 0, 1 << 12, [&](int begin, int end) {
     for (int f = begin; f < end; ++f)
       if (cornerCount[f] > 0)
         for (int id : mesh.Polygons[f]) components.unite(mesh.Polygons[f][0], id);
@@ -414,8 +437,9 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
               ++counts.Edges;
               const std::array<double, 3>& a = points[v];
               const std::array<double, 3>& b = points[w];
-              counts.Lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
-                                                 (a[2] - b[2]) * (a[2] - b[2])));
+              if (full)
+                counts.Lengths.push_back(std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                                                   (a[2] - b[2]) * (a[2] - b[2])));
               if (uses == 1) ++counts.OpenEdges;
               if (uses > 2) ++counts.NonManifoldEdges;
               if (uses == 2 && forward != 1) ++counts.InconsistentEdges;
@@ -423,6 +447,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
             i = j;
           }
           valence[v] = distinct;
+          if (!full) continue;
           // Corners around v that share an edge out of v belong to one fan.
           SmallBuffer<int, 16> fan(static_cast<std::size_t>(size));
           for (int i = 0; i < size; ++i) fan[i] = i;
@@ -473,6 +498,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         for (int v = begin; v < end; ++v) {
           if (!used[v]) continue;
           ++counts.Used;
+          if (!full) continue;
           if (static_cast<std::size_t>(valence[v]) >= counts.Valence.size()) counts.Valence.resize(valence[v] + 1, 0);
           ++counts.Valence[valence[v]];
           if (components.root(v) == v) ++counts.Roots;
@@ -488,7 +514,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   r.Closed = r.Polygons > 0 && r.OpenEdges == 0 && r.NonManifoldEdges == 0;
   r.ConsistentlyOriented = r.Polygons > 0 && r.InconsistentEdges == 0 && r.NonManifoldEdges == 0;
   r.EulerCharacteristic = r.UsedVertices - r.Edges + r.Polygons;
-  if (r.Closed && r.ConsistentlyOriented && r.NonManifoldVertices == 0 &&
+  if (full && r.Closed && r.ConsistentlyOriented && r.NonManifoldVertices == 0 &&
       (2 * r.Components - r.EulerCharacteristic) % 2 == 0)
     r.Genus = (2 * r.Components - r.EulerCharacteristic) / 2;
   if (r.Polygons > 0) {
@@ -505,8 +531,9 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
     r.HasReference = true;
     // At most a sample per vertex and per polygon of the other mesh.
     r.ToReference = oneSidedDistance(mesh, SurfaceDistance(*reference, mesh.Vertices.size() + mesh.Polygons.size()));
-    r.FromReference =
-        oneSidedDistance(*reference, SurfaceDistance(mesh, reference->Vertices.size() + reference->Polygons.size()));
+    if (full)
+      r.FromReference =
+          oneSidedDistance(*reference, SurfaceDistance(mesh, reference->Vertices.size() + reference->Polygons.size()));
   }
   return r;
 }

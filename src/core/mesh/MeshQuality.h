@@ -70,10 +70,20 @@ struct MeshQualityReport {
   DistanceStatistics FromReference;  // from the reference to this mesh
 };
 
+// How much of the report to fill in. Summary finds only what formatQualitySummary prints: the
+// vertex, polygon and edge counts (open, non-manifold, inconsistent), closedness, orientation and
+// the Euler characteristic, the count, minimum, maximum and outside count of the scaled Jacobian
+// per kind of element with the non-positive counts, and the distance to the reference. Everything
+// else keeps its default (the shape tables hold the scaled Jacobian alone, the genus stays -1), so
+// such a report is for formatQualitySummary only. It skips the work nobody reads at the end of a
+// remeshing run: the other shape measures, edge lengths, fans, components, valences and the
+// distance from the reference.
+enum class QualityDetail { Full, Summary };
+
 // Measures mesh; with a reference, also the distances both ways. voxelSize (model units per
 // voxel, 0 when unknown) only adds the distances in voxels.
 MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonStorage* reference = nullptr,
-                                     double voxelSize = 0.0);
+                                     double voxelSize = 0.0, QualityDetail detail = QualityDetail::Full);
 
 // The whole report as text, several lines, each ending in a line feed.
 std::string formatQualityText(const MeshQualityReport& report);

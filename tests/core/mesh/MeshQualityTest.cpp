@@ -139,6 +139,11 @@ TEST(MeshQuality, DefectsAreCounted) {
   EXPECT_FALSE(r.Closed);
   EXPECT_EQ(r.Genus, -1);
   EXPECT_EQ(r.TrianglesNonPositiveJacobian, 1) << "the triangle without area";
+  // The summary's part of the report alone prints the same summary.
+  const auto summaryOf = [](const PolygonStorage& m, const PolygonStorage* reference = nullptr) {
+    return formatQualitySummary(measureMeshQuality(m, reference, 0.5, QualityDetail::Summary));
+  };
+  EXPECT_EQ(summaryOf(mesh), formatQualitySummary(measureMeshQuality(mesh, nullptr, 0.5)));
 
   // Two triangles meeting at one corner, a quad and a triangle that name a vertex twice, and a
   // pentagon on its own.
@@ -164,6 +169,7 @@ TEST(MeshQuality, DefectsAreCounted) {
   EXPECT_NEAR(q.EdgeLengthMedian, shortSide, 1e-6);
   EXPECT_NEAR(q.EdgeLengthMean, (7 + 2 * shortSide + 5 * std::sqrt(2.0)) / 14, 1e-6);
   EXPECT_NEAR(q.EdgeLengthMax, std::sqrt(2.0), 1e-6);
+  EXPECT_EQ(summaryOf(pinched, &mesh), formatQualitySummary(measureMeshQuality(pinched, &mesh, 0.5)));
 }
 
 TEST(MeshQuality, DistancesBetweenNestedCubes) {
