@@ -342,7 +342,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
             shape = n == 3 ? ElementShape::triangle(p) : ElementShape::quad(p);
             shapes[f] = shape;
           } else {
-            shape.ScaledJacobian = n == 3 ? ElementShape::triangleScaledJacobian(p) : ElementShape::quadScaledJacobian(p);
+            shape.ScaledJacobian =
+                n == 3 ? ElementShape::triangleScaledJacobian(p) : ElementShape::quadScaledJacobian(p);
           }
           if (n == 3) {
             addShape(c.TriangleShape, triangleMeasures, shape);
