@@ -40,6 +40,8 @@ RemeshOptions InputPipeline::options(const CommandLine& args) {
       throw UsageError("--exact-distance means --mode exact, not --mode " + args.value("--mode"));
     options.mode = VoxelizationMode::Exact;
   }
+  // The commands clean and write the output, which read only its lists.
+  options.outputListsOnly = true;
   return options;
 }
 

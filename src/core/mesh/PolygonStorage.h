@@ -130,11 +130,16 @@ class PolygonStorage {
   // which the walk does not read) instead of being copied from source.Midpoints.
   void constructDualFans(const PolygonStorage& source, bool skipBoundaryMidpoints,
                          std::vector<Vertex>* centres = nullptr);
-  void finishDualSurface(bool vertexNormals = true);
+  // Without midpointNormals the midpoints get positions only, for a mesh whose midpoint records
+  // nobody reads after the later passes (see smooth's listsOnly).
+  void finishDualSurface(bool vertexNormals = true, bool midpointNormals = true);
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
   void removeRhombusPolygons();
-  void smooth();
+  // With listsOnly the smoothed mesh is left as its vertex and polygon lists, for a caller that
+  // reads nothing else: the indices and midpoints are released instead of being made anew for the
+  // moved positions, and the vertex normals are not computed again.
+  void smooth(bool listsOnly = false);
   bool checkIntegrity();
   static void formatIdSet(const VertexIDSet& set, char* buffer, int size);
 

@@ -211,13 +211,13 @@ void QuadDominantTessellor::outputMeshFromVolume() {
     // The midpoints become the dual's vertices: moved, not copied, since the mesh goes next.
     OutputMesh.constructDualFans(MCMesh, true, &MCMesh.Midpoints);
     dropLists(MCMesh);
-    OutputMesh.finishDualSurface(false);
+    OutputMesh.finishDualSurface(false, !OutputListsOnly);
   } else {
     OutputMesh.constructDualSurface(MCMesh, true);
   }
   OutputMesh.reducePolygonDegree();
   OutputMesh.removeRhombusPolygons();
-  OutputMesh.smooth();
+  OutputMesh.smooth(OutputListsOnly);
   const int open = countOpenEdges(OutputMesh);
   if (open > 0 && Output) {
     char msg[200];

@@ -49,6 +49,9 @@ class QuadDominantTessellor : public MarchingCubes33 {
     ReleaseMeshes = meshes;
     ReleaseVolume = volume;
   }
+  // Whether the output is wanted as its vertex and polygon lists alone (see smooth): its indices,
+  // midpoints and vertex normals are then not made. Off by default.
+  void setOutputListsOnly(bool listsOnly) { OutputListsOnly = listsOnly; }
   // The volume the passes read and write: SparseVolume or Volume.
   GenericVolumeStorage& activeVolume() {
     return UseSparseVolume ? static_cast<GenericVolumeStorage&>(SparseVolume) : Volume;
@@ -86,6 +89,7 @@ class QuadDominantTessellor : public MarchingCubes33 {
   bool UseSparseVolume = false;
   bool ReleaseMeshes = false;
   bool ReleaseVolume = false;
+  bool OutputListsOnly = false;
   VoxelizationMode Mode = VoxelizationMode::Classic;
   StatusOutput* Output = nullptr;          // not owned
   NullInterrupter* Interrupter = nullptr;  // not owned

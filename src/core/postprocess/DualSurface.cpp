@@ -124,12 +124,12 @@ void PolygonStorage::constructDualFans(const PolygonStorage& source, bool skipBo
       });
 }
 
-void PolygonStorage::finishDualSurface(bool vertexNormals) {
+void PolygonStorage::finishDualSurface(bool vertexNormals, bool midpointNormals) {
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.
   // The midpoints keep their normals: the records of polygons emptied later stay in the result.
-  if (computeMidpoints() != 0) buildEdgeIndex();
+  if (computeMidpoints(midpointNormals) != 0) buildEdgeIndex();
   if (vertexNormals) computeVertexNormals();
 
   if (Output) Output->endTask();

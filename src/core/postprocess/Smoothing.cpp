@@ -11,7 +11,7 @@
 
 namespace tessellor {
 
-void PolygonStorage::smooth() {
+void PolygonStorage::smooth(bool listsOnly) {
   if (Output) Output->beginTask("Smoothing");
 
   const std::size_t count = Vertices.size();
@@ -63,8 +63,12 @@ void PolygonStorage::smooth() {
     for (int v = begin; v < end; ++v) Vertices[v].pos = newPositions[v];
   });
 
-  if (computeMidpoints() != 0) buildEdgeIndex();
-  computeVertexNormals();
+  if (listsOnly) {
+    releaseIndices();
+  } else {
+    if (computeMidpoints() != 0) buildEdgeIndex();
+    computeVertexNormals();
+  }
 
   if (Output) Output->endTask();
 }

@@ -46,6 +46,7 @@ std::unique_ptr<QuadDominantTessellor> makeController(const RemeshOptions& optio
   controller->setThresholdPsi(options.thresholdPsi);
   controller->setDetectSharpFeatures(options.detectSharpFeatures);
   controller->setVoxelizationMode(options.mode);
+  controller->setOutputListsOnly(options.outputListsOnly);
   return controller;
 }
 

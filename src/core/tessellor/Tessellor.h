@@ -109,6 +109,10 @@ struct RemeshOptions {
   // triangulates every polygon and takes the sign from the winding number of the repaired
   // surface, independent of the input's face orientation (the command line's default).
   VoxelizationMode mode = VoxelizationMode::Classic;
+  // The output as its vertex and polygon lists alone, for a caller that cleans or writes it: its
+  // indices and midpoints are left empty and its vertex normals are not computed, which saves a
+  // good part of the last step on a large volume. The lists are the same either way.
+  bool outputListsOnly = false;
 };
 
 // The whole pipeline: input (as read from a file) is fitted, voxelized, extracted and rebuilt as

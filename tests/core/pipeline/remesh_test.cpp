@@ -107,6 +107,18 @@ TEST(Remesh, PublicFunctionsKeepTheFrameAndTheResultsArePinned) {
     EXPECT_EQ(testmeshes::indexFault(input), "") << "the input is not changed";
     volumeToMesh(volume, halves, nullptr, &mc);
     EXPECT_EQ(testmeshes::meshDifference(halves, output), "");
+    // Lists only: the same vertex positions, attributes and polygons, without indices.
+    PolygonStorage lists;
+    RemeshOptions listsOnly = c.Options;
+    listsOnly.outputListsOnly = true;
+    remesh(input, lists, listsOnly);
+    EXPECT_TRUE(lists.VIndex.empty() && lists.Midpoints.empty() && lists.EdgeIndex.size() == 0);
+    EXPECT_EQ(lists.Polygons, output.Polygons);
+    ASSERT_EQ(lists.Vertices.size(), output.Vertices.size());
+    for (std::size_t v = 0; v < lists.Vertices.size(); ++v) {
+      const Vertex &a = lists.Vertices[v], &b = output.Vertices[v];
+      ASSERT_TRUE(a.pos.x == b.pos.x && a.pos.y == b.pos.y && a.pos.z == b.pos.z && a.attr == b.attr) << v;
+    }
     V3 lo{1e30f, 1e30f, 1e30f}, hi{-1e30f, -1e30f, -1e30f};
     for (std::size_t v = 0; v < output.Vertices.size(); ++v) {
       const V3 p = output.fileCoordinates(output.Vertices[v].pos);
