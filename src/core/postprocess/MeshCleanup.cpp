@@ -393,11 +393,12 @@ class Mender {
       const int a = polygon[i], b = polygon[(i + 1) % n];
       for (int q : Around[a]) {
         if (q == p) continue;
+        // q runs the edge either way where a corner a has b before or after it.
         const VertexIDList& other = Polygons[q];
         const std::size_t m = other.size();
         bool shares = false;
-        for (std::size_t k = 0; k < m; ++k)
-          if ((other[k] == b && other[(k + 1) % m] == a) || (other[k] == a && other[(k + 1) % m] == b)) shares = true;
+        for (std::size_t k = 0; k < m && !shares; ++k)
+          shares = other[k] == a && (other[k + 1 == m ? 0 : k + 1] == b || other[k == 0 ? m - 1 : k - 1] == b);
         if (!shares) continue;
         const P3 theirs = facingOf(q);
         const double theirLength = std::sqrt(dot(theirs, theirs));
