@@ -79,9 +79,8 @@ void RemeshCommand::run(const CommandLine& args, ConsoleOutput& output) {
   // The output lies in the voxel frame: its Scale is the voxel edge in file units.
   const double voxelSize = remeshed.Scale;
   const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, output);
-  // From here on both meshes are only read as lists: their indices go, and with them much of the
-  // peak memory of a large run.
-  remeshed.releaseIndices();
+  // From here on both meshes are only read as lists. The output came as lists alone (the
+  // options ask for it); the input's indices go, and with them much of the peak memory.
   mesh.releaseIndices();
   // Without --report only the summary is printed, and only its part of the report is measured.
   const MeshQualityReport report = measureMeshQuality(
@@ -121,7 +120,6 @@ void RemeshCommand::runBatch(const CommandLine& args, ConsoleOutput& output) {
     throwIfInterrupted(interrupter);
     const double voxelSize = remeshed.Scale;
     const WriteOptions writeOptions = OutputCleanup::apply(args, remeshed, OutputCleanup::Level::Repair, status);
-    remeshed.releaseIndices();
     mesh.releaseIndices();
     const MeshQualityReport report = measureMeshQuality(remeshed, &mesh, voxelSize, QualityDetail::Summary);
     writeMesh(item.Output, remeshed, format, writeOptions);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <numeric>
 #include <vector>
@@ -32,7 +33,7 @@ struct MeasureDefinition {
   double High;
 };
 
-const MeasureDefinition QuadMeasures[] = {
+constexpr MeasureDefinition QuadMeasures[] = {
     {"min_angle", &ElementShape::MinAngle, 45.0, 90.0},
     {"max_angle", &ElementShape::MaxAngle, 90.0, 135.0},
     {"aspect_ratio", &ElementShape::AspectRatio, 1.0, 1.3},
@@ -42,18 +43,21 @@ const MeasureDefinition QuadMeasures[] = {
     {"scaled_jacobian", &ElementShape::ScaledJacobian, 0.3, 1.0},
 };
 
-const MeasureDefinition TriangleMeasures[] = {
+constexpr MeasureDefinition TriangleMeasures[] = {
     {"min_angle", &ElementShape::MinAngle, 30.0, 60.0},
     {"max_angle", &ElementShape::MaxAngle, 60.0, 90.0},
     {"aspect_ratio", &ElementShape::AspectRatio, 1.0, 1.3},
     {"scaled_jacobian", &ElementShape::ScaledJacobian, 0.5, 1.0},
 };
 
+// A summary measures the scaled Jacobian alone: the last entry of each table.
+static_assert(QuadMeasures[std::size(QuadMeasures) - 1].Field == &ElementShape::ScaledJacobian);
+static_assert(TriangleMeasures[std::size(TriangleMeasures) - 1].Field == &ElementShape::ScaledJacobian);
+
 // Rounding in the measures themselves must not count an ideal element as outside its range.
 constexpr double RangeSlack = 1e-9;
 
-// A run of measure definitions: a whole table, or the scaled Jacobian alone (the last entry of
-// each table).
+// A run of measure definitions: a whole table, or the scaled Jacobian alone.
 struct Measures {
   const MeasureDefinition* First;
   std::size_t Count;
@@ -367,7 +371,8 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         mergeStatistics(r.TriangleShape, c.TriangleShape);
         mergeStatistics(r.QuadShape, c.QuadShape);
         // The sums, one element after the other as a single pass adds them.
-        for (int f = range.Begin; f < range.End && full; ++f) {
+        if (!full) return;
+        for (int f = range.Begin; f < range.End; ++f) {
           if (cornerCount[f] == 3)
             addSums(r.TriangleShape, triangleMeasures, shapes[f]);
           else if (cornerCount[f] == 4)

@@ -128,7 +128,8 @@ void PolygonStorage::finishDualSurface(bool vertexNormals, bool midpointNormals)
   buildIndex();
   // A fan that closed on fewer than three corners is emptied here and leaves the vertex index;
   // the edge index built above still lists it.
-  // The midpoints keep their normals: the records of polygons emptied later stay in the result.
+  // The midpoints keep their normals (unless midpointNormals is off): the records of polygons
+  // emptied later stay in the result.
   if (computeMidpoints(midpointNormals) != 0) buildEdgeIndex();
   if (vertexNormals) computeVertexNormals();
 
