@@ -587,64 +587,92 @@ class Mender {
   // Vertices of different polygons in one place (feature snapping puts them there) make sheets
   // touch: each moves a twentieth of the way towards the middle of its edge neighbours.
   void partCoincidentVertices() {
-    // The used vertices ordered by place, then by id: runs of one place come out as a map from
-    // place to vertices would list them.
-    // Only the runs matter, not their order (every move is made from the places before any
-    // move): the vertices are filed by a hash of their place, and each bucket sorted by place and
-    // id. -0.0 and 0.0 are one place, as the comparison has it.
+    // Only the runs of vertices in one place matter, not their order (every move is made from
+    // the places before any move). The used vertices are filed by a hash of their place into a
+    // few thousand buckets, each bucket is sorted by hash and id, and only vertices with equal
+    // hashes are compared by place; -0.0 and 0.0 are one place, as the comparison has it.
     const int vertices = static_cast<int>(Positions.size());
     std::vector<char> isUsed(Positions.size(), 0);
     forEachRange(vertices, 4096, [&](int begin, int end) {
       for (int v = begin; v < end; ++v) isUsed[v] = used(v) ? 1 : 0;
     });
-    std::vector<int> placed;
-    for (int v = 0; v < vertices; ++v)
-      if (isUsed[v]) placed.push_back(v);
-    const int buckets = std::max(1, static_cast<int>(placed.size()));
-    std::vector<int> bucketOf(Positions.size(), 0);
-    forEachRange(static_cast<int>(placed.size()), 4096, [&](int begin, int end) {
-      for (int i = begin; i < end; ++i) {
-        const int v = placed[i];
-        std::uint64_t h = 1469598103934665603ull;
-        for (int k = 0; k < 3; ++k) {
-          const double c = Positions[v][k] + 0.0;
-          std::uint64_t bits;
-          std::memcpy(&bits, &c, sizeof bits);
-          h = (h ^ bits) * 1099511628211ull;
-          h ^= h >> 29;
+    const auto hashOf = [this](int v) {
+      std::uint64_t h = 1469598103934665603ull;
+      for (int k = 0; k < 3; ++k) {
+        const double c = Positions[v][k] + 0.0;
+        std::uint64_t bits;
+        std::memcpy(&bits, &c, sizeof bits);
+        h = (h ^ bits) * 1099511628211ull;
+        h ^= h >> 29;
+      }
+      return h;
+    };
+    using Placed = std::pair<std::uint64_t, int>;  // hash, vertex
+    constexpr int HashBuckets = 1 << 12;
+    const std::vector<std::pair<int, int>> ranges = splitRange(vertices, 1 << 14);
+    std::vector<int> start;
+    std::vector<Placed> placed;
+    fileInBuckets<Placed>(
+        static_cast<int>(ranges.size()), HashBuckets,
+        [&](int r, auto put) {
+          for (int v = ranges[r].first; v < ranges[r].second; ++v) {
+            if (!isUsed[v]) continue;
+            const std::uint64_t h = hashOf(v);
+            put(static_cast<int>(h >> 52), Placed{h, v});
+          }
+        },
+        start, placed);
+    // The runs of each bucket, in the bucket's order of hash and id: vertices with one hash are
+    // split into runs of one place (a NaN place is equal to none).
+    std::vector<std::vector<int>> runs(HashBuckets);
+    forEachRange(HashBuckets, 64, [&](int begin, int end) {
+      std::vector<char> taken;
+      for (int b = begin; b < end; ++b) {
+        Placed* first = placed.data() + start[b];
+        Placed* last = placed.data() + start[b + 1];
+        std::sort(first, last);
+        std::vector<int>& out = runs[b];
+        for (Placed* same = first; same != last;) {
+          Placed* beyond = same + 1;
+          while (beyond != last && beyond->first == same->first) ++beyond;
+          const std::size_t n = static_cast<std::size_t>(beyond - same);
+          if (n >= 2) {
+            taken.assign(n, 0);
+            for (std::size_t i = 0; i < n; ++i) {
+              if (taken[i]) continue;
+              const std::size_t before = out.size();
+              out.push_back(1);  // the run's length, then its vertices
+              out.push_back(same[i].second);
+              for (std::size_t j = i + 1; j < n; ++j)
+                if (!taken[j] && Positions[same[j].second] == Positions[same[i].second]) {
+                  taken[j] = 1;
+                  out.push_back(same[j].second);
+                  ++out[before];
+                }
+              if (out[before] < 2) out.resize(before);
+            }
+          }
+          same = beyond;
         }
-        bucketOf[v] = static_cast<int>(h % static_cast<std::uint64_t>(buckets));
       }
     });
-    bucketSort(
-        placed, buckets, [&bucketOf](int v) { return bucketOf[v]; },
-        [this](int a, int b) { return Positions[a] < Positions[b] || (!(Positions[b] < Positions[a]) && a < b); });
-    std::vector<int>().swap(bucketOf);
-    // Whether each vertex in that order shares its place with the next one.
-    const int placedCount = static_cast<int>(placed.size());
-    std::vector<char> sameAsNext(placed.size(), 0);
-    forEachRange(std::max(0, placedCount - 1), 4096, [&](int begin, int end) {
-      for (int i = begin; i < end; ++i) sameAsNext[i] = Positions[placed[i]] == Positions[placed[i + 1]] ? 1 : 0;
-    });
+    std::vector<Placed>().swap(placed);
     std::vector<std::pair<int, P3>> moves;
     std::vector<int> around;
     bool boundary = false;
-    for (std::size_t first = 0; first < placed.size();) {
-      std::size_t last = first + 1;
-      while (last < placed.size() && sameAsNext[last - 1]) ++last;
-      const std::size_t begin = first;
-      first = last;
-      if (last - begin < 2) continue;
-      for (std::size_t i = begin; i < last; ++i) {
-        const int v = placed[i];
-        neighbours(v, around, boundary);
-        if (around.empty()) continue;
-        P3 middle{0.0, 0.0, 0.0};
-        for (int w : around)
-          for (int k = 0; k < 3; ++k) middle[k] += Positions[w][k] / static_cast<double>(around.size());
-        P3 moved = Positions[v];
-        for (int k = 0; k < 3; ++k) moved[k] += 0.05 * (middle[k] - moved[k]);
-        moves.emplace_back(v, moved);
+    for (const std::vector<int>& bucket : runs) {
+      for (std::size_t at = 0; at < bucket.size(); at += static_cast<std::size_t>(bucket[at]) + 1) {
+        for (int i = 1; i <= bucket[at]; ++i) {
+          const int v = bucket[at + static_cast<std::size_t>(i)];
+          neighbours(v, around, boundary);
+          if (around.empty()) continue;
+          P3 middle{0.0, 0.0, 0.0};
+          for (int w : around)
+            for (int k = 0; k < 3; ++k) middle[k] += Positions[w][k] / static_cast<double>(around.size());
+          P3 moved = Positions[v];
+          for (int k = 0; k < 3; ++k) moved[k] += 0.05 * (middle[k] - moved[k]);
+          moves.emplace_back(v, moved);
+        }
       }
     }
     for (const auto& move : moves) Positions[move.first] = move.second;

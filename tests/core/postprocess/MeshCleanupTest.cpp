@@ -138,20 +138,30 @@ TEST(MeshCleanup, SoundMeshesKeepTheirGeometry) {
 }
 
 TEST(MeshCleanup, FansTouchingInOneVertexArePartedThere) {
-  // Two cubes that share only the corner (1, 1, 1): vertex 7 of the first is vertex 0 of the second.
-  testmeshes::MeshData a = testmeshes::cube(0.0f, 1.0f), b = testmeshes::cube(1.0f, 2.0f);
-  testmeshes::MeshData both{"two cubes on one corner", a.Positions, a.Polygons, 4};
-  for (int v = 1; v < 8; ++v) both.Positions.push_back(b.Positions[v]);
-  for (const VertexIDList& polygon : b.Polygons) {
-    VertexIDList moved;
-    for (int id : polygon) moved.push_back(id == 0 ? 7 : id + 7);
-    both.Polygons.push_back(moved);
+  // Two cubes that meet at the corner (1, 1, 1): first through one shared vertex (vertex 7 of the
+  // first is vertex 0 of the second), then through two vertices in that one place.
+  for (const bool shared : {true, false}) {
+    testmeshes::MeshData a = testmeshes::cube(0.0f, 1.0f), b = testmeshes::cube(1.0f, 2.0f);
+    testmeshes::MeshData both{shared ? "two cubes on one corner" : "two cubes with corners in one place", a.Positions,
+                              a.Polygons, 4};
+    for (int v = shared ? 1 : 0; v < 8; ++v) both.Positions.push_back(b.Positions[v]);
+    for (const VertexIDList& polygon : b.Polygons) {
+      VertexIDList moved;
+      for (int id : polygon) moved.push_back(shared && id == 0 ? 7 : id + (shared ? 7 : 8));
+      both.Polygons.push_back(moved);
+    }
+    PolygonStorage mesh;
+    testmeshes::build(mesh, both);
+    EXPECT_EQ(measureMeshQuality(mesh).NonManifoldVertices, shared ? 1 : 0);
+    const MeshCleanup::Result result = MeshCleanup::repair(mesh);
+    EXPECT_EQ(result.SeparatedFans, shared ? 1 : 0);
+    // The two corners in one place are moved apart, each towards its own cube.
+    EXPECT_EQ(result.PartedVertices, shared ? 0 : 2);
+    ASSERT_EQ(mesh.Vertices.size(), 16u);
+    // The first cube keeps vertex 7; a separated fan's vertex comes last.
+    const V3 &first = mesh.Vertices[7].pos, &second = mesh.Vertices[shared ? 15 : 8].pos;
+    EXPECT_TRUE(first.x < 1.0f && first.y < 1.0f && first.z < 1.0f) << both.Name;
+    EXPECT_TRUE(second.x > 1.0f && second.y > 1.0f && second.z > 1.0f) << both.Name;
+    expectSound(mesh, 4, both.Name);
   }
-  PolygonStorage mesh;
-  testmeshes::build(mesh, both);
-  EXPECT_EQ(measureMeshQuality(mesh).NonManifoldVertices, 1);
-  const MeshCleanup::Result result = MeshCleanup::repair(mesh);
-  EXPECT_EQ(result.SeparatedFans, 1);
-  EXPECT_EQ(mesh.Vertices.size(), 16u);
-  expectSound(mesh, 4, both.Name);
 }
