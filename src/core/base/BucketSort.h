@@ -13,9 +13,10 @@ namespace tessellor {
 // calls each time (it runs twice: once to count, once to file). Afterwards the items of bucket b
 // are items[start[b] .. start[b + 1]), in an order that depends on the thread count: a caller
 // that needs one sorts them. Each thread counts into buckets of its own (no atomics), so memory
-// grows by one int per bucket and thread.
-template <typename T, typename Produce>
-void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start, std::vector<T>& items) {
+// grows by one int per bucket and thread. items may leave new elements uninitialised
+// (UninitializedVector): the filing writes every one of them, in parallel.
+template <typename T, typename Produce, typename Allocator>
+void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start, std::vector<T, Allocator>& items) {
   const std::size_t count = static_cast<std::size_t>(std::max(buckets, 0));
   // Slot s takes ranges s, s + slots, ...: the same ranges in both passes.
   const int slots = std::max(1, std::min(effectiveThreadCount(), ranges));
@@ -27,16 +28,39 @@ void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& s
       for (int r = s; r < ranges; r += slots) produce(r, [&own](int bucket, const T&) { ++own[bucket]; });
     }
   });
-  start.assign(count + 1, 0);
-  for (std::size_t b = 0; b < count; ++b) {
-    int at = start[b];
-    for (std::vector<int>& own : next) {
-      const int n = own[b];
-      own[b] = at;
-      at += n;
+  // Bucket b starts after the buckets before it, and within it slot s after the slots before
+  // it. The buckets are laid out a block at a time: the blocks' sizes in parallel, their starts
+  // in turn, then each block's buckets in parallel.
+  start.resize(count + 1);
+  constexpr int BlockSize = 1 << 14;
+  const int blocks = static_cast<int>((count + BlockSize - 1) / BlockSize);
+  const auto blockEnd = [count](int block) {
+    return std::min(count, static_cast<std::size_t>(block + 1) * BlockSize);
+  };
+  std::vector<int> blockStart(static_cast<std::size_t>(blocks) + 1, 0);
+  forEachRange(blocks, 1, [&](int begin, int end) {
+    for (int block = begin; block < end; ++block) {
+      int total = 0;
+      for (std::size_t b = static_cast<std::size_t>(block) * BlockSize; b < blockEnd(block); ++b)
+        for (const std::vector<int>& own : next) total += own[b];
+      blockStart[static_cast<std::size_t>(block) + 1] = total;
     }
-    start[b + 1] = at;
-  }
+  });
+  for (int block = 0; block < blocks; ++block) blockStart[block + 1] += blockStart[block];
+  forEachRange(blocks, 1, [&](int begin, int end) {
+    for (int block = begin; block < end; ++block) {
+      int at = blockStart[static_cast<std::size_t>(block)];
+      for (std::size_t b = static_cast<std::size_t>(block) * BlockSize; b < blockEnd(block); ++b) {
+        start[b] = at;
+        for (std::vector<int>& own : next) {
+          const int n = own[b];
+          own[b] = at;
+          at += n;
+        }
+      }
+    }
+  });
+  start[count] = blockStart[static_cast<std::size_t>(blocks)];
   items.resize(static_cast<std::size_t>(start[count]));
   forEachRange(slots, 1, [&](int begin, int end) {
     for (int s = begin; s < end; ++s) {

@@ -6,6 +6,7 @@
 
 #include "base/BucketSort.h"
 #include "base/Parallel.h"
+#include "base/UninitializedVector.h"
 
 namespace tessellor {
 
@@ -67,8 +68,8 @@ EdgeEntryData dataOf(const Use* first, const Use* last) {
 
 // Entries from uses filed by lower end (bucket b holds lower end lowest + b): each bucket is
 // sorted and cut into entries; offsets[b] is the first entry of bucket b.
-void takeBuckets(const std::vector<int>& start, std::vector<Use>& items, int lowest,
-                 std::vector<EdgeIndexTable::value_type>& entries, std::vector<int>& offsets) {
+void takeBuckets(const std::vector<int>& start, UninitializedVector<Use>& items, int lowest,
+                 UninitializedVector<EdgeIndexTable::value_type>& entries, std::vector<int>& offsets) {
   // Entries per bucket, then their places.
   const int buckets = static_cast<int>(start.size()) - 1;
   std::vector<int> first(static_cast<std::size_t>(buckets) + 1, 0);
@@ -112,7 +113,7 @@ void EdgeIndexTable::build(const std::vector<IdList>& polygons, int idBound) {
   const auto fileByLowerEnd = [&](int lowest, int buckets, long long upperLimit) {
     std::atomic<bool> outside{false};
     std::vector<int> start;
-    std::vector<Use> items;
+    UninitializedVector<Use> items;
     fileInBuckets<Use>(
         static_cast<int>(ranges.size()), buckets,
         [&](int r, auto put) {

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/UninitializedVector.h"
 #include "mesh/IdList.h"
 
 namespace tessellor {
@@ -31,7 +32,7 @@ struct compareEdgeEntryKey {
 class EdgeIndexTable {
  public:
   using value_type = std::pair<EdgeEntryKey, EdgeEntryData>;
-  using const_iterator = std::vector<value_type>::const_iterator;
+  using const_iterator = UninitializedVector<value_type>::const_iterator;
 
   // Every edge of every polygon: the closing edge (last, first) of a polygon comes first, then its
   // other edges in order; First is the first polygon met on an edge, Second the next other one
@@ -55,7 +56,7 @@ class EdgeIndexTable {
  private:
   void buildOffsets();
 
-  std::vector<value_type> Entries;
+  UninitializedVector<value_type> Entries;
   // Entries with Lower == Base + i are Entries[Offsets[i] .. Offsets[i + 1]); empty when the ids
   // are too spread out for a table, and then a look-up searches Entries.
   int Base = 0;

@@ -389,7 +389,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
   // below depends on it. The polygons join the components of their vertices.
   const std::vector<std::pair<int, int>> polygonRanges = splitRange(polygons, 1 << 12);
   std::vector<int> cornerStart;
-  std::vector<std::pair<int, int>> corners;
+  UninitializedVector<std::pair<int, int>> corners;
   fileInBuckets<std::pair<int, int>>(
       static_cast<int>(polygonRanges.size()), vertices,
       [&](int r, auto put) {
@@ -482,7 +482,7 @@ MeshQualityReport measureMeshQuality(const PolygonStorage& mesh, const PolygonSt
         r.NonManifoldVertices += counts.NonManifoldVertices;
         lengths.insert(lengths.end(), counts.Lengths.begin(), counts.Lengths.end());
       });
-  std::vector<std::pair<int, int>>().swap(corners);
+  UninitializedVector<std::pair<int, int>>().swap(corners);
 
   if (!lengths.empty()) {
     // The order of the edges is not fixed, so the lengths are summed in ascending order.

@@ -2,6 +2,7 @@
 
 #include "base/BucketSort.h"
 #include "base/Parallel.h"
+#include "base/UninitializedVector.h"
 
 #include <algorithm>
 #include <atomic>
@@ -70,7 +71,8 @@ int countOpenEdges(const PolygonStorage& mesh) {
   }
   // Per lower end its upper ends; an edge used once is open.
   const int buckets = highest + 1;
-  std::vector<int> start, uppers;
+  std::vector<int> start;
+  UninitializedVector<int> uppers;
   fileInBuckets<int>(
       rangeCount, buckets,
       [&](int r, auto put) {

@@ -3,6 +3,7 @@
 #include "base/Assert.h"
 #include "base/BucketSort.h"
 #include "base/Parallel.h"
+#include "base/UninitializedVector.h"
 #include "base/StatusOutput.h"
 
 #include <algorithm>
@@ -287,7 +288,7 @@ void PolygonStorage::computeVertexNormals() {
   };
   const std::vector<std::pair<int, int>> ranges = splitRange(static_cast<int>(Polygons.size()), 4096);
   std::vector<int> start;
-  std::vector<Corner> corners;
+  UninitializedVector<Corner> corners;
   fileInBuckets<Corner>(
       static_cast<int>(ranges.size()), count,
       [&](int r, auto put) {

@@ -143,10 +143,10 @@ SurfaceDistance::SurfaceDistance(const PolygonStorage& mesh, std::size_t queries
   const int triangleCount = fanStart[polygonBlocks];
   if (triangleCount == 0) return;
 
-  // Buckets about twice a typical edge (about one edge when many queries will come), and never
-  // more than about 4 million of them.
+  // Buckets about twice a typical edge (a quarter of one when many queries will come: a query
+  // then tests a few boxes instead of a dozen), and never more than about 4 million of them.
   const double extent = std::max({Max[0] - Min[0], Max[1] - Min[1], Max[2] - Min[2]});
-  const double edges = queries > 4 * static_cast<std::size_t>(triangleCount) ? 1.0 : 2.0;
+  const double edges = queries > 4 * static_cast<std::size_t>(triangleCount) ? 0.25 : 2.0;
   CellSize = std::max(edgeSum / (2.0 * static_cast<double>(triangleCount)) * edges, extent / 160.0);
   if (!(CellSize > 0.0)) CellSize = 1.0;
   for (int i = 0; i < 3; ++i) Cells[i] = std::max(1, static_cast<int>((Max[i] - Min[i]) / CellSize) + 1);

@@ -98,14 +98,19 @@ class Mender {
       flagged.assign(static_cast<std::size_t>(known), 0);
       // The flags are read from the mesh as it is, whose facings are found once each.
       Facings.resize(static_cast<std::size_t>(known));
+      FacingLengths.resize(static_cast<std::size_t>(known));
       forEachRange(known, 1024, [&](int begin, int end) {
-        for (int p = begin; p < end; ++p) Facings[p] = facing(p);
+        for (int p = begin; p < end; ++p) {
+          Facings[p] = facing(p);
+          FacingLengths[p] = std::sqrt(dot(Facings[p], Facings[p]));
+        }
       });
       forEachRange(known, 1024, [&](int begin, int end) {
         for (int p = begin; p < end; ++p) flagged[p] = needsMending(p) ? 1 : 0;
       });
       // Mending changes polygons: from here on facings are computed as they are asked for.
       std::vector<P3>().swap(Facings);
+      std::vector<double>().swap(FacingLengths);
       int changes = 0;
       for (int p = 0; p < static_cast<int>(Polygons.size()); ++p) {
         if (changes == 0 && p < known && !flagged[p]) continue;
@@ -362,10 +367,14 @@ class Mender {
     return dot(cross(Positions[a], Positions[b], Positions[c]), facing) > 0.0 ? q : -q;
   }
 
-  // The polygon's normal from its corners (Newell), not normalised.
   // The facing of polygon p, from Facings while they are kept.
   P3 facingOf(int p) const { return static_cast<std::size_t>(p) < Facings.size() ? Facings[p] : facing(p); }
+  // The length of polygon p's facing f, from FacingLengths while they are kept.
+  double facingLength(int p, const P3& f) const {
+    return static_cast<std::size_t>(p) < FacingLengths.size() ? FacingLengths[p] : std::sqrt(dot(f, f));
+  }
 
+  // The polygon's normal from its corners (Newell), not normalised.
   P3 facing(int p) const {
     const VertexIDList& polygon = Polygons[p];
     P3 sum{0.0, 0.0, 0.0};
@@ -386,7 +395,7 @@ class Mender {
     const VertexIDList& polygon = Polygons[p];
     const std::size_t n = polygon.size();
     const P3 own = facingOf(p);
-    const double ownLength = std::sqrt(dot(own, own));
+    const double ownLength = facingLength(p, own);
     if (!(ownLength > 0.0)) return false;
     int folded = 0, along = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -401,7 +410,7 @@ class Mender {
           shares = other[k] == a && (other[k + 1 == m ? 0 : k + 1] == b || other[k == 0 ? m - 1 : k - 1] == b);
         if (!shares) continue;
         const P3 theirs = facingOf(q);
-        const double theirLength = std::sqrt(dot(theirs, theirs));
+        const double theirLength = facingLength(q, theirs);
         if (theirLength > 0.0 && dot(own, theirs) < -0.5 * ownLength * theirLength) ++folded;
         if (theirLength > 0.0 && dot(own, theirs) > 0.5 * ownLength * theirLength) ++along;
         break;
@@ -753,6 +762,7 @@ class Mender {
   std::vector<int> Origin;
   std::vector<IdList> Around;  // per vertex, the polygons that use or used it
   std::vector<P3> Facings;     // per polygon its facing, while no polygon changes
+  std::vector<double> FacingLengths;  // and the lengths of those facings
 };
 
 // Rebuilds the indices, midpoints and normals of a mesh whose lists were replaced, without the
