@@ -16,7 +16,8 @@ namespace tessellor {
 // grows by one int per bucket and thread. items may leave new elements uninitialised
 // (UninitializedVector): the filing writes every one of them, in parallel.
 template <typename T, typename Produce, typename Allocator>
-void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start, std::vector<T, Allocator>& items) {
+void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& start,
+                   std::vector<T, Allocator>& items) {
   const std::size_t count = static_cast<std::size_t>(std::max(buckets, 0));
   // Slot s takes ranges s, s + slots, ...: the same ranges in both passes.
   const int slots = std::max(1, std::min(effectiveThreadCount(), ranges));
@@ -34,9 +35,7 @@ void fileInBuckets(int ranges, int buckets, Produce produce, std::vector<int>& s
   start.resize(count + 1);
   constexpr int BlockSize = 1 << 14;
   const int blocks = static_cast<int>((count + BlockSize - 1) / BlockSize);
-  const auto blockEnd = [count](int block) {
-    return std::min(count, static_cast<std::size_t>(block + 1) * BlockSize);
-  };
+  const auto blockEnd = [count](int block) { return std::min(count, static_cast<std::size_t>(block + 1) * BlockSize); };
   std::vector<int> blockStart(static_cast<std::size_t>(blocks) + 1, 0);
   forEachRange(blocks, 1, [&](int begin, int end) {
     for (int block = begin; block < end; ++block) {

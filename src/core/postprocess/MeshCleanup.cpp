@@ -760,8 +760,8 @@ class Mender {
   std::vector<int> Source;  // the mesh's vertex each one copies
   std::vector<VertexIDList> Polygons;
   std::vector<int> Origin;
-  std::vector<IdList> Around;  // per vertex, the polygons that use or used it
-  std::vector<P3> Facings;     // per polygon its facing, while no polygon changes
+  std::vector<IdList> Around;         // per vertex, the polygons that use or used it
+  std::vector<P3> Facings;            // per polygon its facing, while no polygon changes
   std::vector<double> FacingLengths;  // and the lengths of those facings
 };
 
