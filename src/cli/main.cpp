@@ -4,6 +4,7 @@
 #include "Command.h"
 #include "ConsoleOutput.h"
 #include "ConvertCommand.h"
+#include "HugePages.h"
 #include "InfoCommand.h"
 #include "MeshCommand.h"
 #include "QualityCommand.h"
@@ -74,6 +75,8 @@ int usageError(const char* command, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Only a run that does work is worth the restart.
+  if (argc >= 3) HugePages::restartWithThem(argv);
   if (argc < 2) {
     printOverview(stderr);
     return 2;
