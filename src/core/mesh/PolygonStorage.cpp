@@ -436,17 +436,17 @@ void PolygonStorage::replaceVertex(int oldId, int newId) {
   while (!VIndex[oldId].empty()) replaceVertexInPolygon(oldId, newId, *VIndex[oldId].begin());
 }
 
-void PolygonStorage::moveVertex(Vertex& vert, int v, float x, float y, float z) {
+void PolygonStorage::moveVertex(Vertex& vert, int v, float x, float y, float z, bool normals) {
   vert.pos = V3{x, y, z};
   // computeMidpoint may take a degenerate polygon out of this very set: the next one then
   // moves into its place.
   const VertexIDSet& polys = VIndex[v];
   for (std::size_t i = 0; i < polys.size();) {
     const int p = polys.begin()[i];
-    computeMidpoint(p);
+    computeMidpoint(p, normals);
     if (i < polys.size() && polys.begin()[i] == p) ++i;
   }
-  computeVertexNormal(vert, v);
+  if (normals) computeVertexNormal(vert, v);
 }
 
 // ---------------------------------------------------------------- log

@@ -114,7 +114,9 @@ class PolygonStorage {
   void splitPolygon(int p, int a, int b);
   void replaceVertexInPolygon(int oldId, int newId, int p);
   void replaceVertex(int oldId, int newId);
-  void moveVertex(Vertex& vert, int v, float x, float y, float z);
+  // Moves vertex v and recomputes the midpoints around it and its normal; without normals only
+  // the midpoints' centroids (their normals become zero) and not the vertex normal.
+  void moveVertex(Vertex& vert, int v, float x, float y, float z, bool normals = true);
 
   // --- diagnostics (PolygonStorageDiagnostics.cpp)
   void printVertex(int v);
@@ -135,7 +137,9 @@ class PolygonStorage {
   void finishDualSurface(bool vertexNormals = true, bool midpointNormals = true);
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
-  void removeRhombusPolygons();
+  // Without vertexNormals the vertex and midpoint normals around a collapse are left alone (their
+  // midpoints' normals become zero), for a mesh whose normals nobody reads afterwards.
+  void removeRhombusPolygons(bool vertexNormals = true);
   // With listsOnly the smoothed mesh is left as its vertex and polygon lists, for a caller that
   // reads nothing else: the indices and midpoints are released instead of being made anew for the
   // moved positions, and the vertex normals are not computed again.

@@ -216,7 +216,8 @@ void QuadDominantTessellor::outputMeshFromVolume() {
     OutputMesh.constructDualSurface(MCMesh, true);
   }
   OutputMesh.reducePolygonDegree();
-  OutputMesh.removeRhombusPolygons();
+  // An output that comes as lists has no normals to keep up to date.
+  OutputMesh.removeRhombusPolygons(!OutputListsOnly);
   OutputMesh.smooth(OutputListsOnly);
   const int open = countOpenEdges(OutputMesh);
   if (open > 0 && Output) {

@@ -53,7 +53,7 @@ bool collapseKeepsManifold(const PolygonStorage& mesh, int quad, int a, int b, i
 
 }  // namespace
 
-void PolygonStorage::removeRhombusPolygons() {
+void PolygonStorage::removeRhombusPolygons(bool vertexNormals) {
   if (Output) Output->beginTask("Removing rhombus polygons");
 
   // The rotation and the degree test of every quad as the mesh is before any collapse, found in
@@ -104,9 +104,11 @@ void PolygonStorage::removeRhombusPolygons() {
     for (int v : {a, b, c, d}) touched[v] = 1;
     for (int q : VIndex[c])
       for (int v : Polygons[q]) touched[v] = 1;
-    moveVertex(Vertices[c], c, m.x, m.y, m.z);
-    computeVertexNormal(Vertices[b], b);
-    computeVertexNormal(Vertices[d], d);
+    moveVertex(Vertices[c], c, m.x, m.y, m.z, vertexNormals);
+    if (vertexNormals) {
+      computeVertexNormal(Vertices[b], b);
+      computeVertexNormal(Vertices[d], d);
+    }
   }
   buildEdgeIndex();
 
