@@ -631,34 +631,40 @@ class Mender {
           }
         },
         start, placed);
-    // The runs of each bucket, in the bucket's order of hash and id: vertices with one hash are
-    // split into runs of one place (a NaN place is equal to none).
+    // The runs of each bucket: vertices with one hash are sorted by the bits of their place (-0.0
+    // as 0.0) and id, which brings equal places together however many share one, and split
+    // into runs of one place (a NaN place is equal to none).
+    const auto placeBits = [this](int v) {
+      std::array<std::uint64_t, 3> bits;
+      for (int k = 0; k < 3; ++k) {
+        const double c = Positions[v][k] + 0.0;
+        std::memcpy(&bits[k], &c, sizeof c);
+      }
+      return bits;
+    };
     std::vector<std::vector<int>> runs(HashBuckets);
     forEachRange(HashBuckets, 64, [&](int begin, int end) {
-      std::vector<char> taken;
       for (int b = begin; b < end; ++b) {
         Placed* first = placed.data() + start[b];
         Placed* last = placed.data() + start[b + 1];
         std::sort(first, last);
-        std::vector<int>& out = runs[b];
+        std::vector<int>& out = runs[b];  // each run's length, then its vertices
         for (Placed* same = first; same != last;) {
           Placed* beyond = same + 1;
           while (beyond != last && beyond->first == same->first) ++beyond;
-          const std::size_t n = static_cast<std::size_t>(beyond - same);
-          if (n >= 2) {
-            taken.assign(n, 0);
-            for (std::size_t i = 0; i < n; ++i) {
-              if (taken[i]) continue;
-              const std::size_t before = out.size();
-              out.push_back(1);  // the run's length, then its vertices
-              out.push_back(same[i].second);
-              for (std::size_t j = i + 1; j < n; ++j)
-                if (!taken[j] && Positions[same[j].second] == Positions[same[i].second]) {
-                  taken[j] = 1;
-                  out.push_back(same[j].second);
-                  ++out[before];
-                }
-              if (out[before] < 2) out.resize(before);
+          if (beyond - same >= 2) {
+            std::sort(same, beyond, [&](const Placed& x, const Placed& y) {
+              const std::array<std::uint64_t, 3> a = placeBits(x.second), c = placeBits(y.second);
+              return a < c || (a == c && x.second < y.second);
+            });
+            for (Placed* run = same; run != beyond;) {
+              Placed* after = run + 1;
+              while (after != beyond && Positions[after->second] == Positions[run->second]) ++after;
+              if (after - run >= 2) {
+                out.push_back(static_cast<int>(after - run));
+                for (Placed* at = run; at != after; ++at) out.push_back(at->second);
+              }
+              run = after;
             }
           }
           same = beyond;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -164,4 +165,27 @@ TEST(MeshCleanup, FansTouchingInOneVertexArePartedThere) {
     EXPECT_TRUE(second.x > 1.0f && second.y > 1.0f && second.z > 1.0f) << both.Name;
     expectSound(mesh, 4, both.Name);
   }
+}
+
+TEST(MeshCleanup, ManyVerticesInOnePlaceArePartedTogether) {
+  // 64 separate triangles around the z axis, each with a corner of its own at the origin; one of
+  // those corners is at -0.0, which is the same place.
+  testmeshes::MeshData fan{"triangles meeting at the origin", {}, {}, 64};
+  for (int i = 0; i < 64; ++i) {
+    const float a = 0.09817477f * static_cast<float>(i), b = a + 0.05f;
+    const int first = static_cast<int>(fan.Positions.size());
+    fan.Positions.push_back(i == 0 ? V3{-0.0f, -0.0f, -0.0f} : V3{0.0f, 0.0f, 0.0f});
+    fan.Positions.push_back(V3{std::cos(a), std::sin(a), 0.0f});
+    fan.Positions.push_back(V3{std::cos(b), std::sin(b), 0.1f});
+    fan.Polygons.push_back({first, first + 1, first + 2});
+  }
+  PolygonStorage mesh;
+  testmeshes::build(mesh, fan);
+  const MeshCleanup::Result result = MeshCleanup::repair(mesh);
+  EXPECT_EQ(result.PartedVertices, 64);
+  for (int i = 0; i < 64; ++i)
+    for (int j = i + 1; j < 64; ++j) {
+      const V3 &p = mesh.Vertices[3 * i].pos, &q = mesh.Vertices[3 * j].pos;
+      ASSERT_FALSE(p.x == q.x && p.y == q.y && p.z == q.z) << i << " " << j;
+    }
 }
