@@ -57,6 +57,13 @@ constexpr std::uint8_t Positive = 2;
 
 // One layer of grid points: the distances and their codes, x fastest, and per row the range of x
 // that can hold values.
+// Whether the eight values from v are all the "no distance" mark.
+bool withoutValues(const float* v) {
+  bool none = true;
+  for (int i = 0; i < 8; ++i) none &= v[i] == NoValue;
+  return none;
+}
+
 struct DistanceLayer {
   std::vector<float> Values;
   std::vector<std::uint8_t> Codes;
@@ -79,10 +86,17 @@ struct DistanceLayer {
       const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(SizeX);
       const float* v = Values.data() + first;
       std::uint8_t* c = Codes.data() + first;
-      for (int x = Begin[static_cast<std::size_t>(y)]; x < End[static_cast<std::size_t>(y)]; ++x) {
+      const int end = End[static_cast<std::size_t>(y)];
+      for (int x = Begin[static_cast<std::size_t>(y)]; x < end;) {
+        // Eight points without a value in a row (an unallocated block) keep the code set above.
+        if (x + 8 <= end && withoutValues(v + x)) {
+          x += 8;
+          continue;
+        }
         const bool has = v[x] != NoValue;
         const bool positive = (std::fabs(v[x]) < Epsilon) | (v[x] > 0.0f);
         c[x] = static_cast<std::uint8_t>(static_cast<int>(has) * HasValue | static_cast<int>(positive) * Positive);
+        ++x;
       }
     }
   }
