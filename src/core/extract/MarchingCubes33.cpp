@@ -55,8 +55,6 @@ std::vector<std::pair<int, int>> pieces(int n) {
 constexpr std::uint8_t HasValue = 1;
 constexpr std::uint8_t Positive = 2;
 
-// One layer of grid points: the distances and their codes, x fastest, and per row the range of x
-// that can hold values.
 // Whether the eight values from v are all the "no distance" mark.
 bool withoutValues(const float* v) {
   bool none = true;
@@ -64,6 +62,8 @@ bool withoutValues(const float* v) {
   return none;
 }
 
+// One layer of grid points: the distances and their codes, x fastest, and per row the range of x
+// that can hold values.
 struct DistanceLayer {
   std::vector<float> Values;
   std::vector<std::uint8_t> Codes;

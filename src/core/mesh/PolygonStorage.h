@@ -137,8 +137,8 @@ class PolygonStorage {
   void finishDualSurface(bool vertexNormals = true, bool midpointNormals = true);
   void reducePolygonDegree();
   void splitPolygonAroundCenter(int p, int g, int start, Vertex centerVertex);
-  // Without vertexNormals the vertex and midpoint normals around a collapse are left alone (their
-  // midpoints' normals become zero), for a mesh whose normals nobody reads afterwards.
+  // Without vertexNormals no normal is recomputed around a collapse (the midpoints there get zero
+  // normals, the vertices keep theirs), for a mesh whose normals nobody reads afterwards.
   void removeRhombusPolygons(bool vertexNormals = true);
   // With listsOnly the smoothed mesh is left as its vertex and polygon lists, for a caller that
   // reads nothing else: the indices and midpoints are released instead of being made anew for the

@@ -598,23 +598,21 @@ class Mender {
   void partCoincidentVertices() {
     // Only the runs of vertices in one place matter, not their order (every move is made from
     // the places before any move). The used vertices are filed by a hash of their place into a
-    // few thousand buckets, each bucket is sorted by hash and id, and only vertices with equal
-    // hashes are compared by place; -0.0 and 0.0 are one place, as the comparison has it.
+    // few thousand buckets, and each bucket is sorted by hash, then (for equal hashes only) by
+    // the bits of the place, then by id: vertices in one place come together however many share
+    // it. -0.0 and 0.0 are one place, as the comparison has it; a NaN place is equal to none.
     const int vertices = static_cast<int>(Positions.size());
     std::vector<char> isUsed(Positions.size(), 0);
     forEachRange(vertices, 4096, [&](int begin, int end) {
       for (int v = begin; v < end; ++v) isUsed[v] = used(v) ? 1 : 0;
     });
-    const auto hashOf = [this](int v) {
-      std::uint64_t h = 1469598103934665603ull;
+    const auto placeBits = [this](int v) {
+      std::array<std::uint64_t, 3> bits;
       for (int k = 0; k < 3; ++k) {
         const double c = Positions[v][k] + 0.0;
-        std::uint64_t bits;
-        std::memcpy(&bits, &c, sizeof bits);
-        h = (h ^ bits) * 1099511628211ull;
-        h ^= h >> 29;
+        std::memcpy(&bits[k], &c, sizeof c);
       }
-      return h;
+      return bits;
     };
     using Placed = std::pair<std::uint64_t, int>;  // hash, vertex
     constexpr int HashBuckets = 1 << 12;
@@ -626,48 +624,33 @@ class Mender {
         [&](int r, auto put) {
           for (int v = ranges[r].first; v < ranges[r].second; ++v) {
             if (!isUsed[v]) continue;
-            const std::uint64_t h = hashOf(v);
+            std::uint64_t h = 1469598103934665603ull;
+            for (std::uint64_t bits : placeBits(v)) {
+              h = (h ^ bits) * 1099511628211ull;
+              h ^= h >> 29;
+            }
             put(static_cast<int>(h >> 52), Placed{h, v});
           }
         },
         start, placed);
-    // The runs of each bucket: vertices with one hash are sorted by the bits of their place (-0.0
-    // as 0.0) and id, which brings equal places together however many share one, and split
-    // into runs of one place (a NaN place is equal to none).
-    const auto placeBits = [this](int v) {
-      std::array<std::uint64_t, 3> bits;
-      for (int k = 0; k < 3; ++k) {
-        const double c = Positions[v][k] + 0.0;
-        std::memcpy(&bits[k], &c, sizeof c);
-      }
-      return bits;
-    };
-    std::vector<std::vector<int>> runs(HashBuckets);
+    std::vector<std::vector<int>> runs(HashBuckets);  // per bucket each run's length, then its vertices
     forEachRange(HashBuckets, 64, [&](int begin, int end) {
       for (int b = begin; b < end; ++b) {
         Placed* first = placed.data() + start[b];
         Placed* last = placed.data() + start[b + 1];
-        std::sort(first, last);
-        std::vector<int>& out = runs[b];  // each run's length, then its vertices
-        for (Placed* same = first; same != last;) {
-          Placed* beyond = same + 1;
-          while (beyond != last && beyond->first == same->first) ++beyond;
-          if (beyond - same >= 2) {
-            std::sort(same, beyond, [&](const Placed& x, const Placed& y) {
-              const std::array<std::uint64_t, 3> a = placeBits(x.second), c = placeBits(y.second);
-              return a < c || (a == c && x.second < y.second);
-            });
-            for (Placed* run = same; run != beyond;) {
-              Placed* after = run + 1;
-              while (after != beyond && Positions[after->second] == Positions[run->second]) ++after;
-              if (after - run >= 2) {
-                out.push_back(static_cast<int>(after - run));
-                for (Placed* at = run; at != after; ++at) out.push_back(at->second);
-              }
-              run = after;
-            }
+        std::sort(first, last, [&](const Placed& x, const Placed& y) {
+          if (x.first != y.first) return x.first < y.first;
+          const std::array<std::uint64_t, 3> a = placeBits(x.second), c = placeBits(y.second);
+          return a < c || (a == c && x.second < y.second);
+        });
+        for (Placed* run = first; run != last;) {
+          Placed* after = run + 1;
+          while (after != last && Positions[after->second] == Positions[run->second]) ++after;
+          if (after - run >= 2) {
+            runs[b].push_back(static_cast<int>(after - run));
+            for (Placed* at = run; at != after; ++at) runs[b].push_back(at->second);
           }
-          same = beyond;
+          run = after;
         }
       }
     });
